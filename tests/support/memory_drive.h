@@ -1,0 +1,151 @@
+// An in-memory drive for tests: a FileSystem over drive paths (E:\a\b) with FAT-like behaviour
+// (names compared without regard to ASCII case, entries listed in creation order, "." and ".."
+// listed first), a fake DriveTable, a codec that widens bytes (tests of real code pages use the
+// POSIX codec), and a clock that never sleeps. It records what was opened for writing and can be
+// told to fail chosen calls, so tests can assert effects and inject faults.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace deltrix::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+class MemoryFileSystem : public platform::FileSystem {
+ public:
+  MemoryFileSystem();
+
+  // --- test set-up and inspection -------------------------------------------------------------
+  // Creates the file (and its folders) with the given contents and attributes.
+  void AddFile(std::u16string_view path, const Bytes& data, uint32_t attributes = 0);
+  void AddFile(std::u16string_view path, std::string_view data, uint32_t attributes = 0);
+  void AddFolder(std::u16string_view path, uint32_t attributes = 0);
+  bool Exists(std::u16string_view path) const;
+  // The file's contents; empty when missing.
+  Bytes Contents(std::u16string_view path) const;
+  // Names (display case) of the entries directly in a folder, in listing order.
+  std::vector<std::u16string> Names(std::u16string_view folder) const;
+  // Every mutating call (open for writing, write, set attributes, make folder, remove, move, copy)
+  // made so far, one line each, e.g. "open w+b E:\KORVANE\LIBRARY\ZRTL.DB".
+  const std::vector<std::string>& mutations() const { return mutations_; }
+  int writeOpens() const { return writeOpens_; }
+
+  // A predicate over (operation, path) that makes the call fail when it returns true. Operations:
+  // "open" (any mode), "read", "write", "close", "seek", "list", "attr", "setattr", "mkdir",
+  // "remove", "move", "copy". Used for fault injection.
+  using FaultRule = std::function<bool(std::string_view op, std::u16string_view path)>;
+  void SetFault(FaultRule rule) { fault_ = std::move(rule); }
+
+  // Removes everything below the root, as a pulled card would look.
+  void Eject() { nodes_.clear(); ejected_ = true; }
+  bool ejected() const { return ejected_; }
+
+  // --- FileSystem -------------------------------------------------------------------------------
+  std::unique_ptr<platform::File> Open(std::u16string_view path, const char* mode) override;
+  std::unique_ptr<platform::DirListing> List(std::u16string_view folder) override;
+  uint32_t Attributes(std::u16string_view path) override;
+  bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
+  bool MakeFolder(std::u16string_view path) override;
+  bool RemoveFile(std::u16string_view path) override;
+  bool Move(std::u16string_view from, std::u16string_view to) override;
+  bool Copy(std::u16string_view from, std::u16string_view to) override;
+
+  struct Node {
+    std::u16string name;  // display name
+    bool folder = false;
+    uint32_t attributes = 0;
+    uint64_t order = 0;  // creation order, for listings
+    std::shared_ptr<Bytes> data;
+  };
+  bool Fails(std::string_view op, std::u16string_view path);
+
+ private:
+  static std::u16string Key(std::u16string_view path);
+  static std::u16string ParentKey(const std::u16string& key);
+  Node* Find(std::u16string_view path);
+  const Node* Find(std::u16string_view path) const;
+  bool ParentIsFolder(const std::u16string& key) const;
+  Node& Insert(const std::u16string& key, std::u16string_view path, bool folder);
+  void Note(std::string what, std::u16string_view path);
+
+  std::map<std::u16string, Node> nodes_;
+  uint64_t nextOrder_ = 1;
+  std::vector<std::string> mutations_;
+  int writeOpens_ = 0;
+  FaultRule fault_;
+  bool ejected_ = false;
+};
+
+// A drive table of fixed entries; each drive is a root such as E:\ with its volume.
+class FakeDriveTable : public platform::DriveTable {
+ public:
+  struct Drive {
+    char16_t letter;
+    platform::VolumeInfo volume;
+    platform::DriveType type = platform::DriveTypeRemovable;
+    bool readable = true;  // false: present letter whose volume cannot be read (no medium)
+  };
+  void Add(Drive drive) { drives_.push_back(std::move(drive)); }
+  void Remove(char16_t letter);
+  Drive* Get(char16_t letter);
+
+  uint32_t PresentDrives() override;
+  bool ReadVolume(std::u16string_view root, platform::VolumeInfo* info) override;
+  platform::DriveType TypeOf(std::u16string_view root) override;
+  // User paths are "/mnt/<letter>/..." in tests.
+  std::u16string ToDrivePath(std::string_view userPath) override;
+  std::string ToUserPath(std::u16string_view drivePath) override;
+
+ private:
+  std::vector<Drive> drives_;
+};
+
+// Widens every byte (Latin-1); the real code pages are tested against the POSIX codec.
+class WideningCodec : public platform::TextCodec {
+ public:
+  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes, std::span<char16_t> out) override;
+  std::string UserLanguage() override { return language; }
+  std::string language = "en";
+};
+
+// A clock whose sleeps only yield, so runs in tests go as fast as the threads allow.
+class FastClock : public platform::Clock {
+ public:
+  int64_t NowSeconds() override { return now; }
+  void Sleep(int milliseconds) override;
+  std::atomic<int64_t> now{1000};
+};
+
+class MemoryLocks : public platform::Locks {
+ public:
+  std::unique_ptr<platform::Lock> TryLock(std::u16string_view key) override;
+
+ private:
+  friend class MemoryLock;
+  std::map<std::u16string, bool> held_;
+};
+
+// A whole platform in memory: one FAT32 removable drive E: (label "MUSIC", serial 0x1234ABCD).
+struct MemoryPlatform {
+  MemoryPlatform();
+  MemoryFileSystem files;
+  FakeDriveTable drives;
+  WideningCodec text;
+  FastClock clock;
+  MemoryLocks locks;
+  platform::Platform platform{files, drives, text, clock, locks};
+};
+
+// A file over bytes in memory, read-only, for tag readers.
+std::unique_ptr<platform::File> MemoryReadFile(Bytes bytes);
+
+}  // namespace deltrix::testing
