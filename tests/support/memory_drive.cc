@@ -146,8 +146,9 @@ void MemoryFileSystem::AddFolder(std::u16string_view path, uint32_t attributes) 
   if (parent.find(u'\\') != std::u16string::npos && !nodes_.count(parent)) {
     AddFolder(path.substr(0, path.find_last_of(u"\\/", path.size() - 2)), 0);
   }
-  if (!nodes_.count(key)) Insert(key, path, true);
-  nodes_[key].attributes = attributes | platform::kAttrDirectory;
+  const bool existed = nodes_.count(key) != 0;
+  if (!existed) Insert(key, path, true);
+  if (!existed || attributes) nodes_[key].attributes = attributes | platform::kAttrDirectory;
 }
 
 void MemoryFileSystem::AddFile(std::u16string_view path, const Bytes& data, uint32_t attributes) {

@@ -1,0 +1,36 @@
+// The library builders as the run's drivers see them. The create driver calls, in this order:
+// Open, AddFile once per found file, SortAndWriteBatch(final) when something was added, Finish,
+// Close. Every result is an ErrorCode (0 success). The real builders wrap the library engine; tests
+// hand the run doubles through the factory.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "library/build_owner.h"
+#include "platform/platform.h"
+
+namespace deltrix::run {
+
+class CreateBuilder {
+ public:
+  virtual ~CreateBuilder() = default;
+  [[nodiscard]] virtual int Open() = 0;  // 0, or 3 when the engine refuses its memory
+  // 0 taken in; 2 unreadable and skipped; 8 stop; 3 or 4 when writing a full batch failed.
+  [[nodiscard]] virtual int AddFile(std::u16string_view path, int tagLanguage) = 0;
+  [[nodiscard]] virtual int SortAndWriteBatch(bool final) = 0;  // 0, 3 or 4
+  [[nodiscard]] virtual int Finish() = 0;                       // 0, 3 or 4
+  virtual void Close() = 0;
+};
+
+struct BuilderRequest {
+  platform::Platform& platform;
+  std::u16string_view driveRoot;
+  int fileSystemKind;
+  library::BuildOwner& owner;
+};
+
+using CreateBuilderFactory = std::function<std::unique_ptr<CreateBuilder>(const BuilderRequest&)>;
+
+}  // namespace deltrix::run

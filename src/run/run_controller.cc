@@ -1,0 +1,244 @@
+#include "run/run_controller.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "app/drive_checks.h"
+#include "app/error_report.h"
+#include "base/error_code.h"
+#include "base/utf16.h"
+
+namespace deltrix::run {
+
+namespace {
+
+// Audio files by the last 4 characters (or 5 for ".aiff"), compared after lower-casing.
+bool IsAudioPath(std::u16string_view path) {
+  static constexpr std::u16string_view kFour[] = {u".mp3", u".m4a", u".aac", u".mp4", u".wav", u".aif"};
+  auto endsWith = [&](std::u16string_view ext) {
+    if (path.size() < ext.size()) return false;
+    for (size_t i = 0; i < ext.size(); ++i) {
+      if (AsciiLower(path[path.size() - ext.size() + i]) != ext[i]) return false;
+    }
+    return true;
+  };
+  for (std::u16string_view ext : kFour) {
+    if (endsWith(ext)) return true;
+  }
+  return endsWith(u".aiff");
+}
+
+std::u16string JoinPath(const std::u16string& folder, std::u16string_view name) {
+  // One separator, also at the drive root (E:\ already ends in one): stored paths begin with a
+  // single "/" on the player.
+  std::u16string path = folder;
+  if (path.empty() || path.back() != u'\\') path.push_back(u'\\');
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+RunController::RunController(platform::Platform& platform, RunHost& host,
+                             CreateBuilderFactory createFactory, RunOptions options)
+    : platform_(platform), host_(host), createFactory_(std::move(createFactory)),
+      options_(std::move(options)), state_(options_.fileListCapacity), backup_(platform.files) {}
+
+RunController::~RunController() {
+  if (running()) {
+    state_.pauseRequested = true;
+    StopAndJoin();
+  }
+}
+
+bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode) {
+  state_.driveRoot = std::u16string(driveRoot);
+  state_.tagLanguage = tagLanguage;
+  state_.runMode = runMode;
+  state_.Reset();
+  resultCode_ = Success;
+  keptBackupFolder_.clear();
+
+  // Two runs must never write the same drive, whichever front-end started them.
+  driveLock_ = platform_.locks.TryLock(u"drive " + FromUtf8(platform_.drives.ToUserPath(driveRoot)));
+  if (!driveLock_) {
+    resultCode_ = kDriveBusy;
+    host_.RequestClose();
+    return false;
+  }
+
+  bool recovered = false;
+  if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered)) {
+    resultCode_ = WriteFileFailed;
+    app::ReportError(host_, WriteFileFailed, u"");
+    host_.RequestClose();
+    driveLock_.reset();
+    return false;
+  }
+  if (recovered) {
+    host_.Notice(u"An interrupted run was found: the library of before it has been put back.");
+  }
+
+  state_.files.Clear();
+  const std::u16string ipod = state_.driveRoot + u"iPod_Control\\iTunes\\iTunesDB";
+  state_.isIpodVolume = platform_.files.Open(ipod, "rb") != nullptr;
+  state_.pauseRequested = false;
+  host_.EnableStop(true);
+  scan_ = std::thread([this] { ScanThreadMain(); });
+  worker_ = std::thread([this] { WorkerThreadMain(); });
+  return true;
+}
+
+bool RunController::WaitWhilePaused() {
+  while (state_.pauseRequested) {
+    platform_.clock.Sleep(10);
+    if (state_.stopRequested) return false;
+  }
+  return true;
+}
+
+int RunController::ScanThreadMain() {
+  platform_.clock.Sleep(50);
+  if (ScanFolder(state_.driveRoot, 1)) {
+    platform_.clock.Sleep(10);
+    state_.scanDone = true;
+  }
+  return 0;
+}
+
+bool RunController::ScanFolder(const std::u16string& folder, int depth) {
+  if (depth > 8) return true;
+  auto listing = platform_.files.List(folder + u"\\*.*");
+  if (!listing) return true;
+  const size_t limit = state_.files.capacity();
+  platform::DirEntry entry;
+  while (true) {
+    platform_.clock.Sleep(0);
+    if (!WaitWhilePaused()) return false;
+    if (!listing->Next(&entry)) break;
+    if (entry.name == u"." || entry.name == u"..") continue;
+    if (!entry.name.empty() && entry.name[0] == u'.') continue;
+    if (!state_.isIpodVolume && (entry.attributes & platform::kAttrHidden)) continue;
+    if (entry.attributes & platform::kAttrSystem) continue;
+    std::u16string path = JoinPath(folder, entry.name);
+    if (entry.attributes & platform::kAttrDirectory) {
+      (void)ScanFolder(path, depth + 1);
+    } else if (IsAudioPath(path)) {
+      (void)state_.files.Append(std::move(path));
+    }
+    if (static_cast<size_t>(state_.foundCount()) >= limit) return true;
+  }
+  return true;
+}
+
+int RunController::WorkerThreadMain() {
+  platform_.clock.Sleep(50);
+  state_.workerStarted = true;
+  // The update driver arrives with the update builder; until then every run creates.
+  const bool ok = RunCreate();
+  platform_.clock.Sleep(10);
+  if (ok) {
+    resultCode_ = Success;
+    host_.StopTick();
+    backup_.DiscardBackup();
+    host_.ShowCompletion();
+    const int count = state_.runMode != RunModeCreate ? state_.phaseProcessed.load()
+                                                      : state_.processedCount.load();
+    char text[64];
+    std::snprintf(text, sizeof text, "%d files are processed.", count);
+    host_.ShowFinishMessage(FromUtf8(text));
+  } else {
+    if (resultCode_ == Success) resultCode_ = RunAborted;
+    const std::u16string folder = backup_.record().backupFolder;
+    if (!backup_.RestoreBackup()) {
+      keptBackupFolder_ = folder;
+      host_.Notice(u"The previous library could not be put back. Its copies are kept in " +
+                   FromUtf8(platform_.drives.ToUserPath(folder)) +
+                   u" (ZRDB.DB.bak, ZRTL.DB.bak, ZRBL.DB.bak).");
+    }
+  }
+  host_.RequestClose();
+  return 0;
+}
+
+bool RunController::Fail(int code, std::u16string_view text) {
+  resultCode_ = code;
+  app::ReportError(host_, code, text);
+  return false;
+}
+
+bool RunController::RunCreate() {
+  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
+  std::unique_ptr<CreateBuilder> creator =
+      createFactory_(BuilderRequest{platform_, state_.driveRoot, kind, *this});
+  if (const int code = creator->Open(); code != Success) {
+    Fail(code, u"");
+    creator->Close();
+    return false;
+  }
+  int32_t index = 0;
+  while (true) {
+    if (index >= state_.foundCount() && state_.scanDone) break;
+    if (!WaitWhilePaused()) {
+      creator->Close();
+      return false;
+    }
+    if (index < state_.foundCount()) {
+      const std::u16string_view path = state_.files.Get(index);
+      const int r = creator->AddFile(path, state_.tagLanguage);
+      if (r == CannotOpenFile) {
+        ++state_.skippedCount;
+      } else if (r == Success) {
+        ++state_.processedCount;
+      } else {
+        Fail(r, path);
+        creator->Close();
+        return false;
+      }
+      index = state_.processedCount + state_.skippedCount;
+    }
+    platform_.clock.Sleep(0);
+  }
+
+  // Finishing: from here on the run can no longer be stopped.
+  host_.EnableStop(false);
+  if (!WaitWhilePaused()) {
+    creator->Close();
+    return false;
+  }
+  if (state_.processedCount > 0) {
+    if (const int code = creator->SortAndWriteBatch(true); code != Success) {
+      Fail(code, u"");
+      creator->Close();
+      return false;
+    }
+    if (const int code = creator->Finish(); code != Success) {
+      Fail(code, u"");
+      creator->Close();
+      return false;
+    }
+  }
+  if (state_.foundCount() == 0 && !app::IsDrivePresent(platform_.drives, state_.driveRoot)) {
+    Fail(DeviceRemoved, state_.driveRoot);
+    creator->Close();
+    return false;
+  }
+  creator->Close();
+  return true;
+}
+
+int RunController::AskSkipFile() {
+  return app::AskSkipFile(host_, platform_.drives, state_.driveRoot);
+}
+
+void RunController::StopAndJoin() {
+  state_.stopRequested = true;
+  platform_.clock.Sleep(10);
+  if (scan_.joinable()) scan_.join();
+  if (worker_.joinable()) worker_.join();
+  host_.StopTick();
+  state_.files.Clear();
+  driveLock_.reset();
+}
+
+}  // namespace deltrix::run

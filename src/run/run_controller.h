@@ -1,0 +1,87 @@
+// One run from start to end, without any window: the run state, the scan and worker threads, the
+// create driver, the backup, and the stop. The user interface (run dialog, console, test host)
+// drives it from its own thread:
+//   StartRun()                      UI thread; starts the scan and worker threads
+//   poll state() every tick         UI thread; counters and flags have one writer each
+//   RequestPause() / Resume()       UI thread; the stop question is asked while paused
+//   StopAndJoin()                   UI thread; on a confirmed stop and on every close request
+// The worker asks its questions through the host while the stop control is disabled, and ends by
+// calling host.RequestClose(); the UI thread then calls StopAndJoin(), which never waits on a thread
+// that waits for it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "library/build_owner.h"
+#include "platform/platform.h"
+#include "run/backup.h"
+#include "run/builders.h"
+#include "run/run_host.h"
+#include "run/run_state.h"
+
+namespace deltrix::run {
+
+// Not a user-visible code: another run holds the drive. ReportError shows nothing for it; the front-
+// end says it in its own words.
+inline constexpr int kDriveBusy = 9;
+
+struct RunOptions {
+  size_t fileListCapacity = kMaxFiles;  // the scan stops when the list is full
+  LibraryCheck libraryCheck;            // structural check used to recover after a killed run
+};
+
+class RunController : public library::BuildOwner {
+ public:
+  RunController(platform::Platform& platform, RunHost& host, CreateBuilderFactory createFactory,
+                RunOptions options = {});
+  ~RunController() override;
+
+  RunState& state() { return state_; }
+  const RunState& state() const { return state_; }
+
+  // UI thread. Sets the settings, prepares the backup and starts both threads. False when the run did
+  // not start: the backup failed (error 4 reported) or another run holds the drive (kDriveBusy).
+  bool StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode);
+  void RequestPause() { state_.pauseRequested = true; }
+  void Resume() { state_.pauseRequested = false; }
+  // Ends both threads: sets the stop flag and joins. Call with the pause flag set when the threads
+  // may still be working (a confirmed stop); the worker's own close request needs no pause.
+  void StopAndJoin();
+  bool running() const { return scan_.joinable() || worker_.joinable(); }
+
+  // The run's outcome once the worker has ended: 0 success, the code reported, 8 after a stop, or
+  // kDriveBusy.
+  int resultCode() const { return resultCode_; }
+  // Set when the backup could not be copied back; the .bak copies are then in this folder.
+  const std::u16string& keptBackupFolder() const { return keptBackupFolder_; }
+
+  // Thread bodies and steps; public for tests that run them inline.
+  int ScanThreadMain();
+  bool ScanFolder(const std::u16string& folder, int depth);
+  int WorkerThreadMain();
+  bool RunCreate();
+  bool WaitWhilePaused();
+
+  // library::BuildOwner, on the worker thread.
+  int AskSkipFile() override;
+  void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
+
+ private:
+  bool Fail(int code, std::u16string_view text);
+
+  platform::Platform& platform_;
+  RunHost& host_;
+  CreateBuilderFactory createFactory_;
+  RunOptions options_;
+  RunState state_;
+  Backup backup_;
+  std::unique_ptr<platform::Lock> driveLock_;
+  std::thread scan_;
+  std::thread worker_;
+  int resultCode_ = 0;
+  std::u16string keptBackupFolder_;
+};
+
+}  // namespace deltrix::run

@@ -1,0 +1,58 @@
+// A create builder that records what the driver hands it, for tests of the run spine.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/error_code.h"
+#include "run/builders.h"
+
+namespace deltrix::testing {
+
+struct FakeBuilderLog {
+  std::mutex mu;
+  std::vector<std::u16string> added;  // every path handed to AddFile
+  std::vector<std::string> calls;     // "open", "final", "finish", "close"
+  int tagLanguage = -1;
+  int fileSystemKind = -1;
+  // Per path: the AddFile answer; 0 (taken in) when absent. Paths marked unreadable ask the owner.
+  std::function<int(std::u16string_view path, library::BuildOwner& owner)> addResult;
+  int openResult = 0, finalResult = 0, finishResult = 0;
+};
+
+class FakeBuilder : public run::CreateBuilder {
+ public:
+  FakeBuilder(FakeBuilderLog& log, library::BuildOwner& owner) : log_(log), owner_(owner) {}
+  int Open() override { Note("open"); return log_.openResult; }
+  int AddFile(std::u16string_view path, int tagLanguage) override {
+    {
+      std::lock_guard lock(log_.mu);
+      log_.added.emplace_back(path);
+      log_.tagLanguage = tagLanguage;
+    }
+    return log_.addResult ? log_.addResult(path, owner_) : Success;
+  }
+  int SortAndWriteBatch(bool final) override { Note(final ? "final" : "batch"); return log_.finalResult; }
+  int Finish() override { Note("finish"); return log_.finishResult; }
+  void Close() override { Note("close"); }
+
+ private:
+  void Note(const char* what) {
+    std::lock_guard lock(log_.mu);
+    log_.calls.emplace_back(what);
+  }
+  FakeBuilderLog& log_;
+  library::BuildOwner& owner_;
+};
+
+inline run::CreateBuilderFactory FakeFactory(FakeBuilderLog& log) {
+  return [&log](const run::BuilderRequest& request) {
+    log.fileSystemKind = request.fileSystemKind;
+    return std::make_unique<FakeBuilder>(log, request.owner);
+  };
+}
+
+}  // namespace deltrix::testing

@@ -1,0 +1,95 @@
+// The scan's rules, run inline on the in-memory drive (no threads).
+#include <gtest/gtest.h>
+
+#include "fake_builder.h"
+#include "run/run_controller.h"
+#include "support/memory_drive.h"
+#include "support/test_host.h"
+
+namespace deltrix::run {
+namespace {
+
+using platform::kAttrHidden;
+using platform::kAttrSystem;
+using testing::FakeBuilderLog;
+using testing::MemoryPlatform;
+using testing::TestHost;
+
+std::vector<std::u16string> Scan(MemoryPlatform& mp, bool ipod = false, size_t capacity = kMaxFiles,
+                                 bool* ok = nullptr) {
+  TestHost host;
+  FakeBuilderLog log;
+  RunController run(mp.platform, host, testing::FakeFactory(log), RunOptions{capacity, {}});
+  run.state().driveRoot = u"E:\\";
+  run.state().isIpodVolume = ipod;
+  const bool result = run.ScanFolder(u"E:\\", 1);
+  if (ok) *ok = result;
+  std::vector<std::u16string> found;
+  for (int32_t i = 0; i < run.state().foundCount(); ++i) found.emplace_back(run.state().files.Get(i));
+  return found;
+}
+
+TEST(ScanFolder, CollectsAudioFilesByExtensionInAnyCase) {
+  MemoryPlatform mp;
+  const std::u16string names[] = {
+      u"Song.MP3", u"SONG.Mp3", u"song.mp3", u"a.m4a", u"b.AAC", u"c.mp4", u"d.wav", u"e.aif",
+      u"f.AIFF",   u"song.mp3.bak", u"song.m4p", u"song.aifc", u"song.ogg", u"songAIFF", u".mp3",
+      u"._x.mp3",  u"x.Wav"};
+  // One folder per name: the drive compares names without case, as FAT does.
+  std::vector<std::u16string> want;
+  for (size_t i = 0; i < std::size(names); ++i) {
+    const std::u16string path = u"E:\\" + std::u16string(1, char16_t(u'A' + i)) + u"\\" + names[i];
+    mp.files.AddFile(path, "");
+    if (i < 9 || names[i] == u"x.Wav") want.push_back(path);
+  }
+  EXPECT_EQ(want, Scan(mp));
+}
+
+TEST(ScanFolder, JoinsWithOneSeparatorAtTheRoot) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\a.mp3", "");
+  EXPECT_EQ(std::vector<std::u16string>{u"E:\\a.mp3"}, Scan(mp));
+}
+
+TEST(ScanFolder, SkipsDotHiddenAndSystemEntriesUnlessThePlayerDatabaseIsThere) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\.hidden_by_dot\\a.mp3", "");
+  mp.files.AddFolder(u"E:\\Hid", kAttrHidden);
+  mp.files.AddFile(u"E:\\Hid\\b.mp3", "");
+  mp.files.AddFolder(u"E:\\Sys", kAttrSystem);
+  mp.files.AddFile(u"E:\\Sys\\c.mp3", "");
+  mp.files.AddFile(u"E:\\d.mp3", "", kAttrHidden);
+  mp.files.AddFile(u"E:\\e.mp3", "", kAttrSystem);
+  mp.files.AddFile(u"E:\\f.mp3", "");
+  EXPECT_EQ(std::vector<std::u16string>{u"E:\\f.mp3"}, Scan(mp, false));
+  const std::vector<std::u16string> ipod = {u"E:\\Hid\\b.mp3", u"E:\\d.mp3", u"E:\\f.mp3"};
+  EXPECT_EQ(ipod, Scan(mp, true)) << "hidden entries are entered on a portable player's drive";
+}
+
+TEST(ScanFolder, GoesSevenFolderLevelsDeepDepthFirst) {
+  MemoryPlatform mp;
+  std::u16string folder = u"E:";
+  for (int level = 1; level <= 8; ++level) {
+    folder += u"\\L" + std::u16string(1, char16_t(u'0' + level));
+    mp.files.AddFile(folder + u"\\x.mp3", "");
+  }
+  mp.files.AddFile(u"E:\\z.mp3", "");  // after L1 in listing order
+  const auto found = Scan(mp);
+  ASSERT_EQ(8u, found.size());  // levels 1..7 and the root's own file
+  EXPECT_EQ(u"E:\\L1\\x.mp3", found[0]);
+  EXPECT_EQ(u"E:\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\x.mp3", found[6]);
+  EXPECT_EQ(u"E:\\z.mp3", found[7]) << "a sub-folder's contents come before the next entry";
+}
+
+TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
+  MemoryPlatform mp;
+  for (int i = 0; i < 4; ++i) mp.files.AddFile(u"E:\\A\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", "");
+  mp.files.AddFile(u"E:\\b.mp3", "");
+  bool ok = false;
+  const auto found = Scan(mp, false, 3, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(3u, found.size());
+}
+
+}  // namespace
+}  // namespace deltrix::run
