@@ -24,6 +24,21 @@ class CreateBuilder {
   virtual void Close() = 0;
 };
 
+// The update driver calls: Open, CheckFile once per found file, Merge and Finish (also when
+// nothing was found), Close.
+class UpdateBuilder {
+ public:
+  virtual ~UpdateBuilder() = default;
+  [[nodiscard]] virtual int Open() = 0;  // 0, or 3 when the library on the drive cannot be read
+  // 0 looked up (known, or queued as new); 2 the file cannot be opened; 3 the library or the add
+  // list cannot be accessed.
+  [[nodiscard]] virtual int CheckFile(std::u16string_view path) = 0;
+  // 0; 3 or 4; 8 the user aborted at an unreadable file; -1 the merge phase saw a stop.
+  [[nodiscard]] virtual int Merge(int tagLanguage) = 0;
+  [[nodiscard]] virtual int Finish() = 0;  // 0, 3 or 4; writes nothing when nothing changed
+  virtual void Close() = 0;
+};
+
 struct BuilderRequest {
   platform::Platform& platform;
   std::u16string_view driveRoot;
@@ -32,5 +47,12 @@ struct BuilderRequest {
 };
 
 using CreateBuilderFactory = std::function<std::unique_ptr<CreateBuilder>(const BuilderRequest&)>;
+using UpdateBuilderFactory = std::function<std::unique_ptr<UpdateBuilder>(const BuilderRequest&)>;
+
+// The builders a run may use.
+struct BuilderFactories {
+  CreateBuilderFactory create;
+  UpdateBuilderFactory update;
+};
 
 }  // namespace deltrix::run

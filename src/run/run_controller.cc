@@ -39,9 +39,9 @@ std::u16string JoinPath(const std::u16string& folder, std::u16string_view name) 
 
 }  // namespace
 
-RunController::RunController(platform::Platform& platform, RunHost& host,
-                             CreateBuilderFactory createFactory, RunOptions options)
-    : platform_(platform), host_(host), createFactory_(std::move(createFactory)),
+RunController::RunController(platform::Platform& platform, RunHost& host, BuilderFactories factories,
+                             RunOptions options)
+    : platform_(platform), host_(host), factories_(std::move(factories)),
       options_(std::move(options)), state_(options_.fileListCapacity), backup_(platform.files) {}
 
 RunController::~RunController() {
@@ -134,8 +134,7 @@ bool RunController::ScanFolder(const std::u16string& folder, int depth) {
 int RunController::WorkerThreadMain() {
   platform_.clock.Sleep(50);
   state_.workerStarted = true;
-  // The update driver arrives with the update builder; until then every run creates.
-  const bool ok = RunCreate();
+  const bool ok = state_.runMode != RunModeCreate ? RunUpdate() : RunCreate();
   platform_.clock.Sleep(10);
   if (ok) {
     resultCode_ = Success;
@@ -170,7 +169,7 @@ bool RunController::Fail(int code, std::u16string_view text) {
 bool RunController::RunCreate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<CreateBuilder> creator =
-      createFactory_(BuilderRequest{platform_, state_.driveRoot, kind, *this});
+      factories_.create(BuilderRequest{platform_, state_.driveRoot, kind, *this});
   if (const int code = creator->Open(); code != Success) {
     Fail(code, u"");
     creator->Close();
@@ -225,6 +224,78 @@ bool RunController::RunCreate() {
   }
   creator->Close();
   return true;
+}
+
+bool RunController::RunUpdate() {
+  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
+  std::unique_ptr<UpdateBuilder> updater =
+      factories_.update(BuilderRequest{platform_, state_.driveRoot, kind, *this});
+  if (const int code = updater->Open(); code != Success) {
+    Fail(code, u"");
+    updater->Close();
+    return false;
+  }
+  int32_t index = 0;
+  while (true) {
+    if (index >= state_.foundCount() && state_.scanDone) break;
+    if (!WaitWhilePaused()) {
+      updater->Close();
+      return false;
+    }
+    if (index < state_.foundCount()) {
+      const std::u16string_view path = state_.files.Get(index);
+      const int r = updater->CheckFile(path);
+      if (r == CannotOpenFile) {
+        if (AskSkipFile() != CannotOpenFile) {
+          // Abort shows nothing; a removed drive has already been reported.
+          resultCode_ = RunAborted;
+          updater->Close();
+          return false;
+        }
+        ++state_.skippedCount;
+      } else if (r == Success) {
+        ++state_.processedCount;
+      } else {
+        Fail(r, path);
+        updater->Close();
+        return false;
+      }
+      index = state_.processedCount + state_.skippedCount;
+    }
+    platform_.clock.Sleep(0);
+  }
+
+  host_.EnableStop(false);
+  if (!WaitWhilePaused()) {
+    updater->Close();
+    return false;
+  }
+  int code = updater->Merge(state_.tagLanguage);
+  if (code == Success) code = updater->Finish();
+  if (code != Success) {
+    // -1 (a stop in the merge phase) and 8 (Abort) show nothing.
+    Fail(code == -1 ? RunAborted : code, state_.driveRoot);
+    updater->Close();
+    return false;
+  }
+  if (state_.foundCount() == 0 && !app::IsDrivePresent(platform_.drives, state_.driveRoot)) {
+    Fail(DeviceRemoved, state_.driveRoot);
+    updater->Close();
+    return false;
+  }
+  updater->Close();
+  return true;
+}
+
+void RunController::BeginMergePhase() {
+  // The scan has ended, so the list may be refilled. The display follows the phase counters once
+  // phaseActive is set, and the total stays 0 until the list is complete, so the tick never reads a
+  // slot being filled.
+  state_.files.Clear();
+  state_.phaseTotal = 0;
+  state_.phaseActive = true;
+  state_.phaseProcessed = 0;
+  state_.phaseSkipped = 0;
 }
 
 int RunController::AskSkipFile() {

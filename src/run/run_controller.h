@@ -34,7 +34,7 @@ struct RunOptions {
 
 class RunController : public library::BuildOwner {
  public:
-  RunController(platform::Platform& platform, RunHost& host, CreateBuilderFactory createFactory,
+  RunController(platform::Platform& platform, RunHost& host, BuilderFactories factories,
                 RunOptions options = {});
   ~RunController() override;
 
@@ -62,18 +62,25 @@ class RunController : public library::BuildOwner {
   bool ScanFolder(const std::u16string& folder, int depth);
   int WorkerThreadMain();
   bool RunCreate();
-  bool WaitWhilePaused();
+  bool RunUpdate();
+  bool WaitWhilePaused() override;
 
   // library::BuildOwner, on the worker thread.
   int AskSkipFile() override;
   void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
+  void EnableStop(bool on) override { host_.EnableStop(on); }
+  void BeginMergePhase() override;
+  bool AppendMergePath(std::u16string path) override { return state_.files.Append(std::move(path)); }
+  void SetPhaseTotal(int32_t total) override { state_.phaseTotal = total; }
+  std::u16string_view MergePath(int32_t index) override { return state_.files.Get(index); }
+  void CountMergeFile(bool added) override { ++(added ? state_.phaseProcessed : state_.phaseSkipped); }
 
  private:
   bool Fail(int code, std::u16string_view text);
 
   platform::Platform& platform_;
   RunHost& host_;
-  CreateBuilderFactory createFactory_;
+  BuilderFactories factories_;
   RunOptions options_;
   RunState state_;
   Backup backup_;

@@ -48,11 +48,52 @@ class FakeBuilder : public run::CreateBuilder {
   library::BuildOwner& owner_;
 };
 
-inline run::CreateBuilderFactory FakeFactory(FakeBuilderLog& log) {
-  return [&log](const run::BuilderRequest& request) {
-    log.fileSystemKind = request.fileSystemKind;
-    return std::make_unique<FakeBuilder>(log, request.owner);
-  };
+// An update builder double: CheckFile answers from the log's checkResult; Merge runs the given
+// script against the owner (the run), as the real merge phase would.
+struct FakeUpdaterLog {
+  std::mutex mu;
+  std::vector<std::u16string> checked;
+  std::vector<std::string> calls;  // "open", "merge", "finish", "close"
+  std::function<int(std::u16string_view path)> checkResult;
+  std::function<int(library::BuildOwner& owner)> merge;
+  int openResult = 0, finishResult = 0;
+};
+
+class FakeUpdater : public run::UpdateBuilder {
+ public:
+  FakeUpdater(FakeUpdaterLog& log, library::BuildOwner& owner) : log_(log), owner_(owner) {}
+  int Open() override { Note("open"); return log_.openResult; }
+  int CheckFile(std::u16string_view path) override {
+    {
+      std::lock_guard lock(log_.mu);
+      log_.checked.emplace_back(path);
+    }
+    return log_.checkResult ? log_.checkResult(path) : Success;
+  }
+  int Merge(int) override {
+    Note("merge");
+    return log_.merge ? log_.merge(owner_) : Success;
+  }
+  int Finish() override { Note("finish"); return log_.finishResult; }
+  void Close() override { Note("close"); }
+
+ private:
+  void Note(const char* what) {
+    std::lock_guard lock(log_.mu);
+    log_.calls.emplace_back(what);
+  }
+  FakeUpdaterLog& log_;
+  library::BuildOwner& owner_;
+};
+
+inline run::BuilderFactories FakeFactory(FakeBuilderLog& log, FakeUpdaterLog* updates = nullptr) {
+  return {[&log](const run::BuilderRequest& request) -> std::unique_ptr<run::CreateBuilder> {
+            log.fileSystemKind = request.fileSystemKind;
+            return std::make_unique<FakeBuilder>(log, request.owner);
+          },
+          [updates](const run::BuilderRequest& request) -> std::unique_ptr<run::UpdateBuilder> {
+            return std::make_unique<FakeUpdater>(*updates, request.owner);
+          }};
 }
 
 }  // namespace deltrix::testing
