@@ -1,0 +1,112 @@
+#include "app/settings_presenter.h"
+
+#include "app/drive_checks.h"
+#include "app/tag_languages.h"
+#include "base/error_code.h"
+#include "base/utf16.h"
+
+namespace deltrix::app {
+
+SettingsPresenter::SettingsPresenter(platform::Platform& platform, int defaultLanguage)
+    : platform_(platform),
+      defaultLanguage_(defaultLanguage >= 0 && defaultLanguage < static_cast<int>(kTagLanguageNames.size())
+                           ? defaultLanguage
+                           : 2) {
+  view_.languageSelection = defaultLanguage_;
+  ResetDriveSelection();
+}
+
+void SettingsPresenter::ClearModes() {
+  view_.updateEnabled = view_.updateSelected = false;
+  view_.createEnabled = view_.createSelected = false;
+}
+
+void SettingsPresenter::ResetDriveSelection() {
+  driveRoots_.clear();
+  view_.driveItems = {std::u16string(kPleaseSelectDrive)};
+  view_.driveSelection = 0;
+  ClearModes();
+  view_.startEnabled = false;
+}
+
+void SettingsPresenter::OnDriveDropDown() {
+  driveRoots_.clear();
+  view_.driveItems.clear();
+  for (DriveListEntry& entry : EnumerateDrives(platform_.drives)) {
+    driveRoots_.push_back(std::move(entry.root));
+    view_.driveItems.push_back(std::move(entry.label));
+  }
+  view_.driveSelection = -1;
+}
+
+void SettingsPresenter::OnDriveCloseUp() {
+  if (view_.driveSelection < 0) ResetDriveSelection();
+}
+
+void SettingsPresenter::OnDriveSelChange(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= driveRoots_.size()) {
+    // Only "Please Select Drive." (or nothing) is listed: there is no drive to choose.
+    ResetDriveSelection();
+    return;
+  }
+  view_.driveSelection = index;
+  switch (CheckDrive(platform_, driveRoots_[index])) {
+    case DriveHasLibrary:
+      view_.updateEnabled = view_.updateSelected = true;
+      view_.createEnabled = true;
+      view_.createSelected = false;
+      view_.startEnabled = true;
+      break;
+    case DriveUsable:
+      view_.updateEnabled = view_.updateSelected = false;
+      view_.createEnabled = view_.createSelected = true;
+      view_.startEnabled = true;
+      break;
+    default:  // unsupported: no message, nothing to start
+      ClearModes();
+      view_.startEnabled = false;
+      break;
+  }
+}
+
+void SettingsPresenter::OnLanguageSelChange(int index) {
+  if (index >= 0 && index < static_cast<int>(kTagLanguageNames.size())) view_.languageSelection = index;
+}
+
+void SettingsPresenter::OnModeClicked(bool update) {
+  if (update ? !view_.updateEnabled : !view_.createEnabled) return;
+  view_.updateSelected = update;
+  view_.createSelected = !update;
+}
+
+bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
+  const int index = view_.driveSelection;
+  if (!view_.startEnabled || index < 0 || static_cast<size_t>(index) >= driveRoots_.size()) return false;
+  const std::u16string& root = driveRoots_[index];
+  // A drive removed since it was chosen is class 3 now: it still gets the create (or update)
+  // message, and the run meets the missing drive.
+  const int driveClass = CheckDrive(platform_, root);
+  StartRequest& request = confirmation->request;
+  request.driveRoot = root;
+  request.runMode = view_.updateSelected ? 1 : 0;
+  request.message = std::u16string(ConfirmationMessage(view_.updateSelected, driveClass));
+  request.tagLanguage = view_.languageSelection + 1;
+  request.languageName = std::u16string(kTagLanguageNames[view_.languageSelection]);
+  confirmation->shownDrive = FromUtf8(platform_.drives.ToUserPath(root));
+  if (confirmation->shownDrive.empty()) confirmation->shownDrive = root;
+  return true;
+}
+
+bool SettingsPresenter::StartFromPaths(ErrorHost& host, const std::vector<std::u16string>& driveItems,
+                                       const std::vector<std::u16string>& shownItems, StartSource source,
+                                       StartConfirmation* confirmation) {
+  if (CheckStartItems(host, driveItems, source) != Success) return false;
+  const std::u16string shown = shownItems.empty() ? driveItems[0] : shownItems[0];
+  if (!StartWithPath(platform_, host, driveItems[0], shown, defaultLanguage_, &confirmation->request)) {
+    return false;
+  }
+  confirmation->shownDrive = shown;
+  return true;
+}
+
+}  // namespace deltrix::app
