@@ -1,0 +1,197 @@
+// The working state of one library run (LibraryContext) and the track pool it collects tracks in.
+// Everything is sized for kMaxTracks when the context is created; the run's owner hands it the
+// three blocks (string pool, file buffer, quicksort stacks) at open, and nothing is allocated while
+// tracks are added. One worker thread uses a context; nothing in it is locked.
+//
+// A pool entry (TrackEntry) is 4-byte aligned: id u32, fileSize s32, reservedA s32, reservedB s32,
+// trackNumber s16, reservedC s16, packed word u32 (bits 0-23 reservedD with the flag in bit 23,
+// bits 24-31 fileType), five u16 string descriptors (bits 0-11 the string's offset counted from the
+// end of the descriptors, bit 15 set when stored in 8-bit units), 4 zero bytes, then genre, artist,
+// album, title and path back to back, each terminated. A string whose units are all below U+0100
+// and that fits its limit is kept in 8-bit units (made an even count with a zero byte); any other
+// is kept as UTF-16LE. Entry sizes decide where batches end, so they are part of the output.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "base/error_code.h"
+#include "library/collation.h"
+#include "library/library_format.h"
+#include "tags/track_record.h"
+
+namespace deltrix::library {
+
+inline constexpr uint32_t kLiveOpen = 0x48730002;
+inline constexpr uint32_t kLiveClosed = 0x48730001;
+inline constexpr uint8_t kFlagUpdate = 0x08;
+inline constexpr uint8_t kFlagStatsValid = 0x10;
+
+// Where an engine failure happened; each failure appends (live mark, site, step) to the trace.
+enum TraceSite : uint32_t {
+  kSiteGroupBuild = 0x54290004,
+  kSiteUpdateIndex = 0x5429000d,
+  kSiteAddListCreate = 0x5429000e,
+  kSiteReadBrowseList = 0x5429000f,
+  kSiteCheckOpen = 0x54290010,
+  kSiteRewrite = 0x54290011,
+  kSiteRebuild = 0x54290013,
+  kSiteReadAddList = 0x54290015,
+  kSiteReadSummary = 0x54290016,
+  kSiteReadStats = 0x54290017,
+  kSiteAppendAddList = 0x54290018,
+  kSiteReadRecord = 0x5429001a,
+  kSiteWriteTrackList = 0x5429001b,
+  kSiteWriteBrowseList = 0x5429001c,
+  kSiteWriteSummary = 0x5429001d,
+  kSitePatch = 0x5429001e,
+};
+inline constexpr int kTraceRecords = 16;
+struct TraceRecord {
+  uint32_t liveMark = 0;
+  uint32_t site = 0;
+  uint32_t step = 0;
+};
+
+// Totals in UTF-16 bytes with terminators, compact bytes, and the count of values (Part of ZRDB.DB).
+struct StringStats {
+  uint32_t total = 0;
+  uint32_t compact = 0;
+  uint32_t count = 0;
+};
+
+// One entry of a group table, packed in three words: word 0 first track; word 1 bits 0-20 count,
+// bits 21-31 the low 11 bits of the index in parent; word 2 bits 0-9 its high 10 bits, bits 10-31
+// the first child. Every byte 0xFF marks a free entry (count 0x1FFFFF).
+struct GroupEntry {
+  static constexpr uint32_t kNone21 = 0x1FFFFF;
+  uint32_t word[3] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+
+  uint32_t firstTrack() const { return word[0]; }
+  uint32_t count() const { return word[1] & kNone21; }
+  uint32_t indexInParent() const { return word[1] >> 21 | (word[2] & 0x3FF) << 11; }
+  uint32_t firstChild() const { return word[2] >> 10; }
+  void SetFirstTrack(uint32_t v) { word[0] = v; }
+  void SetCount(uint32_t v) { word[1] = (word[1] & ~kNone21) | (v & kNone21); }
+  void SetIndexInParent(uint32_t v) {
+    word[1] = (word[1] & kNone21) | (v & 0x7FF) << 21;
+    word[2] = (word[2] & ~0x3FFu) | (v >> 11 & 0x3FF);
+  }
+  void SetFirstChild(uint32_t v) { word[2] = (word[2] & 0x3FF) | v << 10; }
+};
+
+// The group tables: key 0 genre (1000), artist in genre, album in artist in genre; key 1 artist,
+// album in artist; key 2 album (150000 each).
+inline constexpr int kGroupTables = 6;
+inline constexpr int GroupTableIndex(int key, int level) { return key == 0 ? level : key == 1 ? 3 + level : 5; }
+inline constexpr uint32_t GroupTableCapacity(int table) { return table == 0 ? kMaxGenreGroups : kMaxTracks; }
+
+// The blocks a run's owner allocates and hands to the context; they must outlive it.
+struct EngineMemory {
+  std::span<uint8_t> pool;        // kPoolBytes in a run
+  std::u16string_view root;       // the drive root, E:\ (at most 255 units)
+  std::span<uint8_t> fileBuffer;  // kFileBufferBytes in a run
+  std::span<uint32_t> aux;        // kAuxBytes / 4 entries: the two quicksort stacks
+};
+
+// A pool entry's fixed part and what a batch must keep free for the largest entry.
+inline constexpr uint32_t kEntryFixedBytes = 38;
+inline constexpr uint32_t kEntryDescriptors = 24;      // offset of the descriptor array
+inline constexpr uint32_t kEntryDescriptorsEnd = 34;   // string offsets count from here
+inline constexpr uint32_t kEntryStringArea = 892;      // 60 + 96 + 96 + 128 + 512
+inline constexpr uint32_t kEntryHeadroom = 930;
+inline constexpr size_t kMinFileBufferBytes = 4096;
+
+struct LibraryContext {
+  int32_t phase = 0;
+  uint32_t fileSystemKind = 0;
+  uint8_t flags = 0;
+  uint16_t currentKey = 0;
+  uint32_t totalTracks = 0;
+  uint32_t batchCount = 0;
+  uint32_t tracksWritten = 0;
+  int32_t nextTrackId = 0;
+  uint32_t poolPosition = 0;  // offset in `pool` where the next entry goes
+  int32_t batchesWritten = 0;
+  std::span<uint8_t> pool;    // pool base and capacity (after the update's present flags)
+  std::array<uint32_t, kMaxTracks> batchTable{};  // pool offsets of the batch's entries, by entry number
+  std::array<std::array<uint32_t, kMaxTracks>, 3> groupNumbers{};  // keys 0-2, by track index
+  std::array<std::array<uint32_t, kMaxTracks>, kSortKeys> sortedLists{};  // track indexes in key order
+  std::array<uint32_t, kMaxTracks> mergeList{};
+  std::array<GroupEntry, kMaxGenreGroups> genreTable{};
+  std::array<std::array<GroupEntry, kMaxTracks>, kGroupTables - 1> otherTables{};
+  std::array<StringStats, kStringCount> stats{};
+  std::array<uint32_t, kMaxTracks> permutation{};    // the batch's entry numbers in sorted order
+  std::array<uint32_t, kMaxTracks> recordOffsets{};  // byte offset of each track's record in ZRTL.DB
+  uint32_t trackListLength = 0;                      // bytes of ZRTL.DB as last written
+  std::array<uint8_t, kRecordReadBytes> recordBuffer{};
+  std::array<char16_t, 256> previousPath{};          // the last added path, for the path statistics
+  uint32_t previousPathUnits = 0;
+  std::array<char16_t, 256> root{};
+  uint32_t rootUnits = 0;
+  std::span<uint8_t> fileBuffer;
+  std::span<uint32_t> stackLo;
+  std::span<uint32_t> stackHi;
+  // Group list entries written to ZRBL.DB per key and level, for ZRDB.DB's list directory.
+  std::array<std::array<uint32_t, 3>, 3> listEntries{};
+  // Update mode.
+  uint32_t changeFlags = 0;
+  uint32_t addListReadPosition = 0;
+  uint32_t addListFilled = 0;
+  uint32_t libraryTrackCount = 0;
+  uint32_t filesToAdd = 0;
+  uint32_t removedTracks = 0;
+  std::span<uint8_t> presentFlags;
+  std::array<TraceRecord, kTraceRecords> trace{};
+  uint32_t traceCount = 0;
+  uint32_t liveMark = 0;
+
+  std::span<GroupEntry> Table(int table) {
+    return table == 0 ? std::span<GroupEntry>(genreTable) : std::span<GroupEntry>(otherTables[table - 1]);
+  }
+  std::span<const GroupEntry> Table(int table) const {
+    return table == 0 ? std::span<const GroupEntry>(genreTable) : std::span<const GroupEntry>(otherTables[table - 1]);
+  }
+  std::u16string_view rootPath() const { return {root.data(), rootUnits}; }
+};
+
+// Open for create: 1 open, 0 refused (a block missing or not 4-byte aligned, the stacks smaller than
+// kAuxBytes, a pool too small for one entry, a file buffer under kMinFileBufferBytes, a root that is
+// empty or longer than 255 units). Clears the context, fills the group tables and group numbers
+// with 0xFF bytes and sets every sorted list to 0, 1, 2 ...
+[[nodiscard]] int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind);
+// Open for update: as above; the first kMaxTracks bytes of the pool become the still-present flags
+// (cleared), update flag set, batches written 1.
+[[nodiscard]] int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind);
+// Copies one track into the pool; the record's path separators become "/" in place. 0 added; 1 added
+// and the batch is full (sort and write it before the next addition); 2 added and the library is
+// full. -1 refused without adding: the context is not open, the library already holds kMaxTracks,
+// or a full batch was not written (a caller that ignored 1).
+[[nodiscard]] int AddTrack(LibraryContext& ctx, tags::TrackRecord& record);
+// After a batch was written: the pool starts over.
+void ResetBatch(LibraryContext& ctx);
+void CloseContext(LibraryContext& ctx);
+inline bool IsOpen(const LibraryContext& ctx) { return ctx.liveMark == kLiveOpen; }
+
+// Appends a trace record; records beyond 16 are dropped.
+void Trace(LibraryContext& ctx, TraceSite site, uint32_t step);
+
+// --- reading pool entries ---------------------------------------------------------------------
+inline const uint8_t* EntryAt(const LibraryContext& ctx, uint32_t entryNumber) {
+  return ctx.pool.data() + ctx.batchTable[entryNumber];
+}
+// One stored string of an entry: its units (no terminator), where they are and their width.
+struct StoredText {
+  const uint8_t* bytes = nullptr;
+  uint32_t units = 0;
+  bool wide = false;
+};
+StoredText EntryText(const uint8_t* entry, int index);
+inline uint16_t EntryTrackNumber(const uint8_t* entry) { return GetLe16(entry + 16); }
+// The sort slot of an entry for key `key`: the strings from the key on (the title always).
+void LoadEntrySlot(const uint8_t* entry, int key, SortSlot* slot);
+
+}  // namespace deltrix::library
