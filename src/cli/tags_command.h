@@ -1,0 +1,27 @@
+// The console's "tags" command: for users who ask "why does my player show this title?", it prints
+// the track record that each file gives, exactly as a library run would store it, or that the file
+// cannot be read. The caller resolves each argument to a drive path first (a file on a card lies
+// below the card's mount point; its stored path is the part below that root, with backslashes).
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace deltrix::cli {
+
+struct TagsInput {
+  std::string userArg;       // the file as the user named it
+  std::u16string drivePath;  // E:\Music\a.mp3; empty when the file lies on no drive
+};
+
+// Reads every file with the tag language `tagLanguage` (0-9) and prints one block of lines per file,
+// or with `json` one object per line: fileSize, trackNumber, fileType, genre, artist, album, title,
+// path (the record's fields, null for a file that cannot be read) and file (the argument). Returns 0
+// when every file was read and 2 when any could not be.
+int RunTagsCommand(platform::FileSystem& files, platform::TextCodec& codec,
+                   const std::vector<TagsInput>& inputs, int tagLanguage, bool json, std::ostream& out);
+
+}  // namespace deltrix::cli
