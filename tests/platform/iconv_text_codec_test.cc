@@ -33,6 +33,7 @@ TEST(IconvTextCodec, DecodesEachCodePageAsWindowsDoes) {
       // GBK with the euro sign of code page 936.
       {936, {0xD6, 0xD0, 0xCE, 0xC4, 'a'}, u"\u4E2D\u6587a"},
       {936, {0x80, 0xFF}, u"\u20AC\uF8F5"},
+      {936, {0xAA, 0xA1, 0xF8, 0xA2, 0xA1, 0x40, 0xA7, 0xA0}, u"\uE000\uE235\uE4C6\uE765"},  // user-defined
       // Cyrillic; 0x98 is unassigned and passes through.
       {1251, {0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}, u"\u041F\u0440\u0438\u0432\u0435\u0442"},
       {1251, {0x88, 0x98, 0xB9}, u"\u20AC\u0098\u2116"},

@@ -118,6 +118,8 @@ TEST_F(FileSystemTest, OpenModesBehaveAsTheCRuntime) {
   EXPECT_FALSE(files().Open(path, "rq"));
   EXPECT_FALSE(files().Open(drive_.Path(u"no\\such\\folder.db"), "w+b"));
   EXPECT_FALSE(files().Open(drive_.root(), "rb"));  // a folder is not a file
+  ASSERT_EQ(0, mkfifo(drive_.Native(drive_.Path(u"pipe.mp3")).c_str(), 0600));
+  EXPECT_FALSE(files().Open(drive_.Path(u"pipe.mp3"), "rb"));  // nor is a pipe, and it must not block
   EXPECT_FALSE(files().Open(u"Q:\\f.db", "w+b"));   // no such drive
 }
 
@@ -340,3 +342,28 @@ TEST(ParseDosAttrib, ReadsTheTextAndSambaForms) {
 
 }  // namespace
 }  // namespace deltrix::platform::posix
+
+namespace deltrix::testing {
+namespace {
+
+TEST(TempDrive, IsTheOnlyDriveAndLeavesNothingBehind) {
+  std::string folder;
+  {
+    TempDrive drive;
+    folder = drive.folder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(u"Y:\\", drive.root());
+    EXPECT_EQ(1u << 24, drive.platform().drives.PresentDrives());
+    ASSERT_TRUE(drive.WriteFile(drive.Path(u"A\\B\\c.mp3"), "x"));
+    EXPECT_EQ("x", drive.ReadFile(drive.Path(u"A\\B\\c.mp3")));
+    EXPECT_EQ(folder + "/A/B/c.mp3", drive.Native(drive.Path(u"A\\B\\c.mp3")));
+    // A read-only folder and file must not keep the tree alive.
+    ASSERT_TRUE(drive.platform().files.SetAttributes(drive.Path(u"A\\B\\c.mp3"), platform::kAttrReadOnly));
+    ASSERT_TRUE(drive.platform().files.SetAttributes(drive.Path(u"A\\B"), platform::kAttrReadOnly));
+  }
+  struct stat st {};
+  EXPECT_NE(0, stat(folder.c_str(), &st));
+}
+
+}  // namespace
+}  // namespace deltrix::testing

@@ -66,6 +66,19 @@ char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t length) {
   return cp > 0 && cp < 0x10000 ? static_cast<char16_t>(cp) : 0;
 }
 
+// Code page 936 gives its three user-defined areas, which GBK in glibc leaves out, to the private
+// use area in order: AAA1-AFFE from U+E000, F8A1-FEFE from U+E234, A140-A7A0 from U+E4C6.
+char16_t UserDefined936(int lead, int trail) {
+  if (trail >= 0xA1 && trail <= 0xFE) {
+    if (lead >= 0xAA && lead <= 0xAF) return static_cast<char16_t>(0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1));
+    if (lead >= 0xF8 && lead <= 0xFE) return static_cast<char16_t>(0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1));
+  }
+  if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F) {
+    return static_cast<char16_t>(0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0));
+  }
+  return 0;
+}
+
 }  // namespace
 
 struct IconvTextCodec::Table {
@@ -101,7 +114,9 @@ struct IconvTextCodec::Table {
         for (int t = 0; t < 256; ++t) {
           if (!trail[t] || !haveIconv) continue;
           const uint8_t two[2] = {static_cast<uint8_t>(l), static_cast<uint8_t>(t)};
-          pairs[static_cast<size_t>(l << 8 | t)] = ConvertOne(cd, two, 2);
+          char16_t unit = ConvertOne(cd, two, 2);
+          if (unit == 0 && page.codePage == 936) unit = UserDefined936(l, t);
+          pairs[static_cast<size_t>(l << 8 | t)] = unit;
         }
       }
     }

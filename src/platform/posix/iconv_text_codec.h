@@ -3,7 +3,8 @@
 //
 // Where glibc and Windows differ, Windows wins: in 1252 the five unassigned bytes 0x81 0x8D 0x8F
 // 0x90 0x9D decode to U+0081 ... U+009D, in 1251 0x98 to U+0098, in 932 the single bytes 0x80,
-// 0xA0, 0xFD, 0xFE, 0xFF to U+0080, U+F8F0, U+F8F1, U+F8F2, U+F8F3, and in 936 0xFF to U+F8F5.
+// 0xA0, 0xFD, 0xFE, 0xFF to U+0080, U+F8F0, U+F8F1, U+F8F2, U+F8F3, and in 936 0xFF to U+F8F5 and
+// the user-defined areas (AAA1-AFFE, F8A1-FEFE, A140-A7A0) to the private use area from U+E000.
 //
 // Invalid double-byte text (our choice, documented): a lead byte whose next byte is not a trail
 // byte, or that ends the text, decodes to the code page's default character (U+30FB in 932, "?"

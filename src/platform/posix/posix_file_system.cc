@@ -302,10 +302,12 @@ std::unique_ptr<File> PosixFileSystem::Open(std::u16string_view path, const char
   bool fat = false;
   if (!ParseMode(mode, &m) || !drives_.Resolve(path, &native, &fat)) return nullptr;
   if (!m.write) {
-    const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Non-blocking, so that a pipe named like a song cannot stall the worker; only regular
+    // files are streams.
+    const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);
       return nullptr;
     }
