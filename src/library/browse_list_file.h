@@ -25,8 +25,9 @@ namespace deltrix::library {
 
 // Writes ZRBL.DB from the sorted lists and the group tables of keys 0-2 (built first), and keeps
 // the entries written per key and level in ctx.listEntries for ZRDB.DB. kDone, or 0 after a trace
-// record of site kSiteWriteBrowseList (1 open, 2 header, 3 block head, 4 track list, 6 group list,
-// 8 the file could not be completed).
+// record of site kSiteWriteBrowseList: 1 open; 2 header, 3 block head, 4 track list, 6 group list
+// when writing out the gathered bytes failed while that part was being added; 8 when the last
+// write or the close failed.
 [[nodiscard]] int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files);
 
 // An update's reading of the four sorted track lists into ctx.sortedLists; counts[key] gets each
