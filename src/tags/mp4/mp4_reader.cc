@@ -54,11 +54,12 @@ void StoreItem(const uint8_t* type, std::span<const uint8_t> content, uint32_t c
 int ReadMp4Atoms(TagFile& file, int64_t start, uint32_t budget, TrackRecord* record) {
   int level = 0;
   int64_t pos = start;
-  int64_t levelEnd = start;  // where the item list ends; blocks are read up to it
+  int64_t levelEnd = start;  // where the container of the current level ends
   while (budget != 0) {
     std::span<const uint8_t> header;
-    // Above the item list only the 8 header bytes are read: the rest may be audio.
-    const int64_t readEnd = level == kItemLevel ? levelEnd : pos + kAtomHeaderBytes;
+    // At the top level only the 8 header bytes are read: the rest may be audio. Inside "moov"
+    // blocks are read up to the end of the current container.
+    const int64_t readEnd = level == 0 ? pos + kAtomHeaderBytes : levelEnd;
     if (!file.Fetch(pos, kAtomHeaderBytes, readEnd, &header)) return -1;
     const uint32_t size = GetBe32(header.data());
     uint8_t type[4];

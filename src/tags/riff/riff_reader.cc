@@ -72,7 +72,8 @@ int64_t ReadInfoItems(TagFile& file, int64_t content, uint32_t size, TrackRecord
 
 int64_t ReadRiffInfo(TagFile& file, TrackRecord* record, platform::TextCodec& codec, uint32_t codePage) {
   std::span<const uint8_t> bytes;
-  if (!file.Fetch(0, kFileHeaderBytes, kFileHeaderBytes, &bytes)) return -1;
+  // The first chunk header is read with the file header.
+  if (!file.Fetch(0, kFileHeaderBytes, kFileHeaderBytes + kChunkHeaderBytes, &bytes)) return -1;
   if (!Is(bytes.data(), "RIFF")) return 0;
   const bool wave = Is(bytes.data() + 8, "WAVE");
   if (!wave && !Is(bytes.data() + 8, "RMP3")) return 0;

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the tag-reading fuzz target with clang and libFuzzer under AddressSanitizer and
+# UndefinedBehaviorSanitizer, seeds it with the tag fixtures and runs it.
+#   scripts/fuzz_tags.sh [SECONDS]         (default 60)
+# Environment: DELTRIX_FUZZ_BUILD (build folder, default build-tags-fuzz), FUZZ_JOBS (default 1).
+# New inputs gather in <build>/corpus; a crash, leak or timeout is written to <build>/artifacts/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${DELTRIX_FUZZ_BUILD:-build-tags-fuzz}
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_FUZZ=ON \
+  -DDELTRIX_SANITIZE=ON >/dev/null
+cmake --build "$build" -j2 --target fuzz_read_tags
+
+mkdir -p "$build/corpus" "$build/artifacts"
+exec "$build/tests/tags/fuzz_read_tags" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 -jobs="${FUZZ_JOBS:-1}" -workers="${FUZZ_JOBS:-1}" \
+  -artifact_prefix="$build/artifacts/" "$build/corpus" tests/tags/data
