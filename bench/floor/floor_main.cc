@@ -8,7 +8,9 @@
 //   walk  nothing: the listing alone
 // Attributes are asked only of entries that the other rules keep (a non-dot folder that would be
 // listed, a non-dot audio file), and files are opened by their full path, as a worker that takes
-// paths from the scan's list does. The last line printed is "key=value ..." for scripts.
+// paths from the scan's list does. --attributes none leaves the attribute query out (hidden and
+// system entries are then taken like any other), to show what that query costs on its own.
+// The last line printed is "key=value ..." for scripts.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -63,7 +65,8 @@ uint32_t DosAttributes(const char* path) {
 
 class Walker {
  public:
-  Walker(Mode mode, uint64_t limit, bool print) : mode_(mode), limit_(limit), print_(print) {}
+  Walker(Mode mode, uint64_t limit, bool attributes, bool print)
+      : mode_(mode), limit_(limit), attributes_(attributes), print_(print) {}
 
   // Walks `root` (depth 1).
   void Run(const std::string& root) {
@@ -99,14 +102,14 @@ class Walker {
       }
       if (isFolder) {
         if (depth + 1 > kMaxDepth) continue;  // would not be listed
-        if (DosAttributes(path_.c_str()) & (kHidden | kSystem)) continue;
+        if (Skipped()) continue;
         if (!Folder(depth + 1)) {
           more = false;
           break;
         }
       } else {
         if (!IsAudioName(name)) continue;
-        if (DosAttributes(path_.c_str()) & (kHidden | kSystem)) continue;
+        if (Skipped()) continue;
         ++files_;
         if (print_) std::printf("%s\n", path_.c_str());
         Read();
@@ -120,6 +123,9 @@ class Walker {
     path_.resize(base);
     return more;
   }
+
+  // True when the entry in path_ is hidden or system.
+  bool Skipped() const { return attributes_ && (DosAttributes(path_.c_str()) & (kHidden | kSystem)) != 0; }
 
   void Read() {
     if (mode_ == Mode::Walk) return;
@@ -143,6 +149,7 @@ class Walker {
 
   Mode mode_;
   uint64_t limit_;
+  bool attributes_;
   bool print_;
   std::string path_;
   uint64_t files_ = 0;
@@ -155,12 +162,14 @@ class Walker {
 
 void PrintUsage() {
   std::puts(
-      "usage: floor --root DIR [--mode full|open|walk] [--limit N] [--print]\n"
+      "usage: floor --root DIR [--mode full|open|walk] [--limit N] [--attributes xattr|none] [--print]\n"
       "\n"
       "  --mode full   per audio file: open, read 4 KB, seek to the end, read the last 128 bytes, close\n"
       "  --mode open   per audio file: open, seek to the end, close\n"
       "  --mode walk   the listing alone\n"
       "  --limit N     stop after N audio files (default 150000, the player's limit)\n"
+      "  --attributes  xattr (default): skip hidden and system entries by user.DOSATTRIB;\n"
+      "                none: do not ask (counts hidden and system audio files too)\n"
       "  --print       print each audio file's path as it is found\n"
       "\n"
       "Last line: mode=<mode> files=<audio files> seconds=<wall> files_per_s=<rate> ...");
@@ -174,6 +183,7 @@ int main(int argc, char** argv) {
   const char* modeName = "full";
   uint64_t limit = kMaxFiles;
   bool print = false;
+  bool attributes = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -199,6 +209,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "floor: bad limit %s\n", argv[i]);
         return 2;
       }
+    } else if (arg == "--attributes" && hasValue) {
+      const std::string_view a = argv[++i];
+      if (a == "xattr") attributes = true;
+      else if (a == "none") attributes = false;
+      else {
+        std::fprintf(stderr, "floor: --attributes takes xattr or none\n");
+        return 2;
+      }
     } else if (arg == "--print") {
       print = true;
     } else {
@@ -218,20 +236,22 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Walker walker(mode, limit, print);
+  Walker walker(mode, limit, attributes, print);
   const auto start = std::chrono::steady_clock::now();
   walker.Run(root);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double rate = seconds > 0 ? static_cast<double>(walker.files()) / seconds : 0;
-  std::printf("floor: mode %s, %s\n", modeName, root.c_str());
+  std::printf("floor: mode %s, attributes %s, %s\n", modeName, attributes ? "xattr" : "none", root.c_str());
   std::printf("  audio files: %llu, folders listed: %llu, entries: %llu, bytes read: %llu, open failures: %llu\n",
               static_cast<unsigned long long>(walker.files()), static_cast<unsigned long long>(walker.folders()),
               static_cast<unsigned long long>(walker.entries()), static_cast<unsigned long long>(walker.bytesRead()),
               static_cast<unsigned long long>(walker.failures()));
   std::printf("  %.3f s, %.0f files/s\n", seconds, rate);
-  std::printf("mode=%s files=%llu seconds=%.6f files_per_s=%.0f folders=%llu entries=%llu bytes_read=%llu failures=%llu\n",
+  std::printf("mode=%s files=%llu seconds=%.6f files_per_s=%.0f folders=%llu entries=%llu bytes_read=%llu failures=%llu"
+              " attributes=%s\n",
               modeName, static_cast<unsigned long long>(walker.files()), seconds, rate,
               static_cast<unsigned long long>(walker.folders()), static_cast<unsigned long long>(walker.entries()),
-              static_cast<unsigned long long>(walker.bytesRead()), static_cast<unsigned long long>(walker.failures()));
+              static_cast<unsigned long long>(walker.bytesRead()), static_cast<unsigned long long>(walker.failures()),
+              attributes ? "xattr" : "none");
   return 0;
 }

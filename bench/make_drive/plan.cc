@@ -176,8 +176,11 @@ class Planner {
     s.mediaPlayerFrames = rng.PerMille(250);
     s.writeTotal = rng.PerMille(600);
     s.comment = rng.PerMille(200);
+    // Both draws happen whatever the share, so trees that differ only in --cover-share hold the
+    // same files, tags and layouts apart from the pictures.
     const bool cover = rng.Unit() * 100.0 < plan_.options.coverShare;
-    s.coverBytes = cover ? static_cast<uint32_t>(rng.Between(100 * 1024, 500 * 1024)) : 0;
+    const uint32_t coverBytes = static_cast<uint32_t>(rng.Between(100 * 1024, 500 * 1024));
+    s.coverBytes = cover ? coverBytes : 0;
     s.coverFirst = rng.PerMille(200);
     const bool numbered = Id3v1GenreOf(al->genre) >= 0;
     switch (al->kind) {
