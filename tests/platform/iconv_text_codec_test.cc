@@ -28,12 +28,14 @@ TEST(IconvTextCodec, DecodesEachCodePageAsWindowsDoes) {
       // Shift-JIS: kanji, half-width katakana, and 0x5C / 0x7E stay ASCII.
       {932, {0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA}, u"\u65E5\u672C\u8A9E"},
       {932, {0xB1, 0xDD, 0x5C, 0x7E}, u"\uFF71\uFF9D\\~"},
-      {932, {0x81, 0x5F, 0x81, 0x60, 0xF0, 0x40}, u"\uFF3C\uFF5E\uE000"},  // Microsoft's own mappings
+      // Microsoft's own mappings, and the user-defined area.
+      {932, {0x81, 0x5F, 0x81, 0x60, 0xF0, 0x40}, u"\uFF3C\uFF5E\uE000"},
       {932, {0x80, 0xA0, 0xFD, 0xFE, 0xFF}, u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3"},
       // GBK with the euro sign of code page 936.
       {936, {0xD6, 0xD0, 0xCE, 0xC4, 'a'}, u"\u4E2D\u6587a"},
       {936, {0x80, 0xFF}, u"\u20AC\uF8F5"},
-      {936, {0xAA, 0xA1, 0xF8, 0xA2, 0xA1, 0x40, 0xA7, 0xA0}, u"\uE000\uE235\uE4C6\uE765"},  // user-defined
+      // The three user-defined areas.
+      {936, {0xAA, 0xA1, 0xF8, 0xA2, 0xA1, 0x40, 0xA7, 0xA0}, u"\uE000\uE235\uE4C6\uE765"},
       // Cyrillic; 0x98 is unassigned and passes through.
       {1251, {0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}, u"\u041F\u0440\u0438\u0432\u0435\u0442"},
       {1251, {0x88, 0x98, 0xB9}, u"\u20AC\u0098\u2116"},
@@ -57,12 +59,12 @@ TEST(IconvTextCodec, BrokenDoubleByteTextBecomesTheDefaultCharacter) {
     std::u16string want;
   };
   const Case cases[] = {
-      {932, {'A', 0x82}, u"A\u30FB"},               // a lead byte at the end
-      {932, {0x82, ' ', 'B'}, u"\u30FB B"},         // a lead byte before a non-trail byte
-      {932, {0x85, 0x40, 'C'}, u"\u30FB" u"C"},     // an unassigned pair: one character
-      {932, {0x82, 0x00, 0x82, 0xA0}, u"\u30FB"},   // the zero ends the text
+      {932, {'A', 0x82}, u"A\u30FB"},              // a lead byte at the end
+      {932, {0x82, ' ', 'B'}, u"\u30FB B"},        // a lead byte before a non-trail byte
+      {932, {0x85, 0x40, 'C'}, u"\u30FBC"},        // an unassigned pair: one character
+      {932, {0x82, 0x00, 0x82, 0xA0}, u"\u30FB"},  // the zero ends the text
       {936, {0xD6}, u"?"},
-      {936, {0xD6, 0x7F, 'x'}, u"?\u007Fx"},         // 0x7F is no trail byte
+      {936, {0xD6, 0x7F, 'x'}, u"?\u007Fx"},  // 0x7F is no trail byte
       {936, {0x81, 0x20}, u"? "},
   };
   IconvTextCodec codec;
@@ -138,7 +140,8 @@ TEST(IconvTextCodec, CodePageZeroFollowsTheUserLanguage) {
   const std::vector<uint8_t> bytes = {0xCF, 0xF0};
   {
     ScopedEnv env({{"LC_ALL", "ja_JP.UTF-8"}});
-    EXPECT_EQ(u"\uFF8F\u30FB", Decode(codec, 0, bytes));  // 0xCF is katakana, 0xF0 a lead byte at the end
+    // 0xCF is a katakana, 0xF0 a lead byte at the end.
+    EXPECT_EQ(u"\uFF8F\u30FB", Decode(codec, 0, bytes));
   }
   {
     ScopedEnv env({{"LC_ALL", "uk_UA.UTF-8"}});

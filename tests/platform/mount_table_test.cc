@@ -16,7 +16,8 @@ constexpr std::string_view kDesktop =
     "28 1 254:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
     "26 24 0:24 / /dev/shm rw,relatime shared:3 - tmpfs tmpfs rw\n"
     "32 23 0:29 / /sys/fs/cgroup rw,relatime - cgroup2 cgroup2 rw\n"
-    "40 28 8:17 / /media/me/MUSIC\\040STICK rw,nosuid,nodev shared:50 - vfat /dev/sdb1 rw,uid=1000\n"
+    "40 28 8:17 / /media/me/MUSIC\\040STICK rw,nosuid,nodev shared:50 - vfat /dev/sdb1 "
+    "rw,uid=1000\n"
     "41 28 8:33 / /media/me/WIN rw,relatime shared:51 - ntfs3 /dev/sdc1 rw\n"
     "42 28 0:50 / /mnt/nas rw,relatime shared:52 - nfs4 nas:/export rw,vers=4.2\n"
     "43 28 11:0 / /media/me/DISC ro,relatime shared:53 - iso9660 /dev/sr0 ro\n"
@@ -60,7 +61,7 @@ TEST(ParseMountInfo, SkipsLinesMissingTheirFields) {
 
 TEST(UnescapeMountField, DecodesOnlyThreeOctalDigits) {
   EXPECT_EQ("a b\tc\\d", UnescapeMountField("a\\040b\\011c\\134d"));
-  EXPECT_EQ("a\\04", UnescapeMountField("a\\04"));   // cut short: kept as is
+  EXPECT_EQ("a\\04", UnescapeMountField("a\\04"));    // cut short: kept as is
   EXPECT_EQ("a\\089", UnescapeMountField("a\\089"));  // not octal
 }
 
@@ -71,9 +72,12 @@ TEST(SelectVolumes, KeepsUserVolumesAndFoldsBindMounts) {
     MountClass cls;
   };
   const Want want[] = {
-      {"/", MountClass::Block},          {"/media/me/MUSIC STICK", MountClass::Block},
-      {"/media/me/WIN", MountClass::Block}, {"/mnt/nas", MountClass::Remote},
-      {"/media/me/DISC", MountClass::Optical}, {"/media/me/CARD", MountClass::Block},
+      {"/", MountClass::Block},
+      {"/media/me/MUSIC STICK", MountClass::Block},
+      {"/media/me/WIN", MountClass::Block},
+      {"/mnt/nas", MountClass::Remote},
+      {"/media/me/DISC", MountClass::Optical},
+      {"/media/me/CARD", MountClass::Block},
       {"/media/me/BIG", MountClass::Block},
   };
   ASSERT_EQ(std::size(want), volumes.size());

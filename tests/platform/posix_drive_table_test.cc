@@ -66,8 +66,8 @@ class FakeProbe : public SystemProbe {
 
 std::unique_ptr<FakeProbe> DesktopProbe() {
   auto probe = std::make_unique<FakeProbe>();
-  probe->volumes = {{"/", {1000000}},         {"/media/me/MUSIC STICK", {500000}},
-                    {"/media/me/WIN", {9000}}, {"/mnt/nas", {100}},
+  probe->volumes = {{"/", {1000000}},           {"/media/me/MUSIC STICK", {500000}},
+                    {"/media/me/WIN", {9000}},  {"/mnt/nas", {100}},
                     {"/media/me/DISC", {2000}}, {"/media/me/CARD", {4000}},
                     {"/media/me/BIG", {77}}};
   probe->fatIds = {{"/media/me/MUSIC STICK", 0x1234ABCD}};
@@ -104,10 +104,11 @@ TEST_F(DriveTableTest, ReadsEachVolumeAsTheWindowsHostWould) {
   const Case cases[] = {
       {u"C:\\", u"ext4", 0x3f8e2a10, u"", DriveTypeFixed},
       {u"D:\\", u"FAT32", 0x1234ABCD, u"MUSIC STICK", DriveTypeRemovable},  // serial from the ioctl
-      {u"E:\\", u"NTFS", 0xC3D4E5F6, u"Data", DriveTypeRemovable},         // low half of NTFS's 64 bits
+      {u"E:\\", u"NTFS", 0xC3D4E5F6, u"Data", DriveTypeRemovable},  // low half of NTFS's 64 bits
       {u"F:\\", u"nfs4", 0, u"", DriveTypeRemote},
       {u"G:\\", u"iso9660", 0, u"DISC", DriveTypeCdRom},
-      {u"H:\\", u"FAT", 0xABCD1234, u"", DriveTypeRemovable},  // 4000 clusters: FAT16; id from by-uuid
+      // 4000 clusters make FAT16; the id comes from by-uuid when the ioctl gives none.
+      {u"H:\\", u"FAT", 0xABCD1234, u"", DriveTypeRemovable},
       {u"I:\\", u"NTFS", 0x89ABCDEF, u"Big", DriveTypeFixed},  // ntfs-3g shows as fuseblk
   };
   EXPECT_EQ(0x1FCu, table_->PresentDrives());  // C: to I:
@@ -155,7 +156,8 @@ TEST_F(DriveTableTest, LettersStayWithTheirVolumesWhileMountsComeAndGo) {
   std::string native;
   bool fat = false;
   // The NTFS disk goes and a new stick arrives, first in the table: it takes the freed E:.
-  probe_->mountInfo = "60 28 8:81 / /media/me/NEW rw - vfat /dev/sdf1 rw\n" + Without(probe_->mountInfo, {"41"});
+  probe_->mountInfo =
+      "60 28 8:81 / /media/me/NEW rw - vfat /dev/sdf1 rw\n" + Without(probe_->mountInfo, {"41"});
   probe_->volumes["/media/me/NEW"] = {70000};
   EXPECT_EQ(0x1FCu, table_->PresentDrives());
   ASSERT_TRUE(table_->Resolve(u"E:\\", &native, &fat));
@@ -222,9 +224,11 @@ TEST_F(DriveTableTest, UserPathsAndDrivePathsRoundTrip) {
   const Case cases[] = {
       {"/media/me/MUSIC STICK", u"D:\\", "/media/me/MUSIC STICK"},
       {"/media/me/MUSIC STICK/", u"D:\\", "/media/me/MUSIC STICK"},
-      {"/media/me/MUSIC STICK/Music/a.mp3", u"D:\\Music\\a.mp3", "/media/me/MUSIC STICK/Music/a.mp3"},
+      {"/media/me/MUSIC STICK/Music/a.mp3", u"D:\\Music\\a.mp3",
+       "/media/me/MUSIC STICK/Music/a.mp3"},
       // A folder of the stick mounted elsewhere maps into the stick.
-      {"/home/me/music/Rock/b.mp3", u"D:\\Music\\Rock\\b.mp3", "/media/me/MUSIC STICK/Music/Rock/b.mp3"},
+      {"/home/me/music/Rock/b.mp3", u"D:\\Music\\Rock\\b.mp3",
+       "/media/me/MUSIC STICK/Music/Rock/b.mp3"},
       // A name that merely begins like a mount point belongs to the volume above it.
       {"/media/me/MUSIC STICKY/x", u"C:\\media\\me\\MUSIC STICKY\\x", "/media/me/MUSIC STICKY/x"},
       {"/media/me/WIN/../DISC/x", u"G:\\x", "/media/me/DISC/x"},

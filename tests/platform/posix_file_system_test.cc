@@ -56,7 +56,7 @@ TEST_F(FileSystemTest, ReadStreamsSeekWithoutTheFileAndStopAtTheEnd) {
   EXPECT_EQ(5u, f->Read(buf, 5));
   EXPECT_EQ("56789", std::string(buf, 5));
   EXPECT_FALSE(f->Seek(-1, SeekFrom::Start));
-  EXPECT_EQ(10, f->Tell());  // a refused seek moves nothing
+  EXPECT_EQ(10, f->Tell());                   // a refused seek moves nothing
   EXPECT_TRUE(f->Seek(20, SeekFrom::Start));  // past the end is allowed; reading there gives 0
   EXPECT_EQ(0u, f->Read(buf, 1));
   EXPECT_EQ(0u, Put(*f, "x"));  // read-only
@@ -119,8 +119,9 @@ TEST_F(FileSystemTest, OpenModesBehaveAsTheCRuntime) {
   EXPECT_FALSE(files().Open(drive_.Path(u"no\\such\\folder.db"), "w+b"));
   EXPECT_FALSE(files().Open(drive_.root(), "rb"));  // a folder is not a file
   ASSERT_EQ(0, mkfifo(drive_.Native(drive_.Path(u"pipe.mp3")).c_str(), 0600));
-  EXPECT_FALSE(files().Open(drive_.Path(u"pipe.mp3"), "rb"));  // nor is a pipe, and it must not block
-  EXPECT_FALSE(files().Open(u"Q:\\f.db", "w+b"));   // no such drive
+  // Nor is a pipe, and opening one must not block.
+  EXPECT_FALSE(files().Open(drive_.Path(u"pipe.mp3"), "rb"));
+  EXPECT_FALSE(files().Open(u"Q:\\f.db", "w+b"));  // no such drive
 }
 
 TEST_F(FileSystemTest, BufferedWritesLandWhereTheyWereAimed) {
@@ -158,7 +159,8 @@ TEST_F(FileSystemTest, BufferedWritesLandWhereTheyWereAimed) {
 
 TEST_F(FileSystemTest, CloseReportsDataThatDidNotReachTheFile) {
   // A file-size limit makes the kernel refuse the flush (EFBIG instead of the signal).
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore = {};
+  struct sigaction old = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &old);
   rlimit saved{};
@@ -189,12 +191,16 @@ TEST_F(FileSystemTest, ListingsReportNamesDotsAndAttributes) {
   ASSERT_TRUE(drive_.WriteFile(drive_.Path(u"samba.mp3"), "e"));
   ASSERT_TRUE(drive_.WriteFile(drive_.Path(u"\u00c9t\u00e9.m4a"), "f"));
   ASSERT_TRUE(files().SetAttributes(drive_.Path(u"hidden.mp3"), kAttrHidden));
-  ASSERT_TRUE(files().SetAttributes(drive_.Path(u"Sys"), kAttrSystem | kAttrHidden | kAttrDirectory));
-  // As other programs leave them: Wine's text, and Samba's binary form (version 5, attributes 0x26).
+  ASSERT_TRUE(
+      files().SetAttributes(drive_.Path(u"Sys"), kAttrSystem | kAttrHidden | kAttrDirectory));
+  // As other programs leave them: Wine's text, and Samba's binary form (version 5, 0x26).
   const std::string wine = "0x22";
-  ASSERT_EQ(0, setxattr(drive_.Native(drive_.Path(u"wine.mp3")).c_str(), kDosAttribName, wine.data(), wine.size(), 0));
-  const uint8_t samba[] = {0, 0, 5, 0, 5, 0, 0, 0, 0x11, 0, 0, 0, 0x26, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
-  ASSERT_EQ(0, setxattr(drive_.Native(drive_.Path(u"samba.mp3")).c_str(), kDosAttribName, samba, sizeof samba, 0));
+  ASSERT_EQ(0, setxattr(drive_.Native(drive_.Path(u"wine.mp3")).c_str(), kDosAttribName,
+                        wine.data(), wine.size(), 0));
+  const uint8_t samba[] = {0,    0, 5, 0, 5, 0, 0, 0, 0x11, 0, 0, 0,
+                           0x26, 0, 0, 0, 1, 2, 3, 4, 5,    6, 7, 8};
+  ASSERT_EQ(0, setxattr(drive_.Native(drive_.Path(u"samba.mp3")).c_str(), kDosAttribName, samba,
+                        sizeof samba, 0));
 
   std::map<std::u16string, uint32_t> seen;
   // The scan's own pattern: the root, then "\*.*", which doubles the backslash.
@@ -250,11 +256,11 @@ TEST_F(FileSystemTest, AttributesAreSetAndReadBack) {
 
 TEST_F(FileSystemTest, FoldersAndRemoval) {
   EXPECT_TRUE(files().MakeFolder(drive_.Path(u"KORVANE")));
-  EXPECT_FALSE(files().MakeFolder(drive_.Path(u"KORVANE")));               // exists
-  EXPECT_FALSE(files().MakeFolder(drive_.Path(u"No\\Parent")));           // the parent must exist
+  EXPECT_FALSE(files().MakeFolder(drive_.Path(u"KORVANE")));     // exists
+  EXPECT_FALSE(files().MakeFolder(drive_.Path(u"No\\Parent")));  // the parent must exist
   EXPECT_TRUE(files().MakeFolder(drive_.Path(u"KORVANE\\LIBRARY")));
   ASSERT_TRUE(drive_.WriteFile(drive_.Path(u"KORVANE\\LIBRARY\\ZRTA.LST"), "x"));
-  EXPECT_FALSE(files().RemoveFile(drive_.Path(u"KORVANE\\LIBRARY")));    // files only
+  EXPECT_FALSE(files().RemoveFile(drive_.Path(u"KORVANE\\LIBRARY")));  // files only
   EXPECT_TRUE(files().RemoveFile(drive_.Path(u"KORVANE\\LIBRARY\\ZRTA.LST")));
   EXPECT_FALSE(files().RemoveFile(drive_.Path(u"KORVANE\\LIBRARY\\ZRTA.LST")));
   EXPECT_EQ(kAttrDirectory, files().Attributes(drive_.Path(u"KORVANE\\LIBRARY")));
@@ -286,8 +292,9 @@ TEST_F(FileSystemTest, CopyReplacesItsTargetWholeOrNotAtAll) {
 
   EXPECT_TRUE(files().Copy(drive_.Path(u"L\\ZRDB.DB"), drive_.Path(u"L\\ZRDB.DB.bak")));
   EXPECT_EQ(content, drive_.ReadFile(drive_.Path(u"L\\ZRDB.DB.bak")));
-  EXPECT_EQ(kAttrHidden, files().Attributes(drive_.Path(u"L\\ZRDB.DB.bak")));  // attributes go along
-  EXPECT_TRUE(files().Copy(drive_.Path(u"L\\ZRDB.DB"), drive_.Path(u"L\\new.bak")));  // or a new file
+  // The attributes go along; a new target works as well.
+  EXPECT_EQ(kAttrHidden, files().Attributes(drive_.Path(u"L\\ZRDB.DB.bak")));
+  EXPECT_TRUE(files().Copy(drive_.Path(u"L\\ZRDB.DB"), drive_.Path(u"L\\new.bak")));
   EXPECT_EQ(content, drive_.ReadFile(drive_.Path(u"L\\new.bak")));
 
   // A failed copy leaves the target as it was and no temporary file behind.
@@ -316,7 +323,7 @@ TEST(ParseDosAttrib, ReadsTheTextAndSambaForms) {
       {text("22"), false, 0},
       {text("0x2g"), false, 0},
       {{}, false, 0},
-      // Samba version 5: empty string, padding, version 5 twice, padding, flags 0x11, attributes 0x20.
+      // Samba version 5: empty string, padding, version 5 twice, padding, flags 0x11, then 0x20.
       {{0, 0, 5, 0, 5, 0, 0, 0, 0x11, 0, 0, 0, 0x20, 0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9}, true, 0x20},
       // Version 3 after the hex string "0x22": the binary attributes win.
       {{'0', 'x', '2', '2', 0, 0, 3, 0, 3, 0, 0, 0, 1, 0, 0, 0, 0x06, 0, 0, 0}, true, 0x06},
@@ -358,7 +365,8 @@ TEST(TempDrive, IsTheOnlyDriveAndLeavesNothingBehind) {
     EXPECT_EQ("x", drive.ReadFile(drive.Path(u"A\\B\\c.mp3")));
     EXPECT_EQ(folder + "/A/B/c.mp3", drive.Native(drive.Path(u"A\\B\\c.mp3")));
     // A read-only folder and file must not keep the tree alive.
-    ASSERT_TRUE(drive.platform().files.SetAttributes(drive.Path(u"A\\B\\c.mp3"), platform::kAttrReadOnly));
+    ASSERT_TRUE(
+        drive.platform().files.SetAttributes(drive.Path(u"A\\B\\c.mp3"), platform::kAttrReadOnly));
     ASSERT_TRUE(drive.platform().files.SetAttributes(drive.Path(u"A\\B"), platform::kAttrReadOnly));
   }
   struct stat st {};

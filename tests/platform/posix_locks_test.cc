@@ -35,7 +35,7 @@ TEST_F(LocksTest, AKeyIsHeldOnceUntilReleased) {
   EXPECT_FALSE(locks.TryLock(u"deltrix-creator"));  // the same process asking again
   PosixLocks other(folder_);
   EXPECT_FALSE(other.TryLock(u"deltrix-creator"));
-  auto drive = locks.TryLock(u"drive 1234-ABCD");    // another key is free
+  auto drive = locks.TryLock(u"drive 1234-ABCD");  // another key is free
   EXPECT_TRUE(drive);
   first.reset();
   EXPECT_TRUE(locks.TryLock(u"deltrix-creator"));
@@ -67,7 +67,8 @@ TEST_F(LocksTest, KeysBecomeDistinctFileNamesInsideTheFolder) {
   EXPECT_NE(a, b);
   EXPECT_EQ(fs::path(folder_), fs::path(a).parent_path());
   EXPECT_EQ(std::string::npos, fs::path(a).filename().string().find_first_of("\\:/"));
-  EXPECT_NE(a, locks.LockFilePath(std::u16string(300, u'\u00E9')));  // long keys are cut, still hashed
+  // Long keys are cut, and still told apart by their hash.
+  EXPECT_NE(a, locks.LockFilePath(std::u16string(300, u'\u00E9')));
   auto lockA = locks.TryLock(u"../E:\\x");
   auto lockB = locks.TryLock(u"../E:/x");
   EXPECT_TRUE(lockA);

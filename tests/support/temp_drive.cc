@@ -31,7 +31,8 @@ std::string MakeTempFolder() {
 }  // namespace
 
 TempDrive::TempDrive()
-    : folder_(MakeTempFolder()), posix_(std::make_unique<NoMountsProbe>()),
+    : folder_(MakeTempFolder()),
+      posix_(std::make_unique<NoMountsProbe>()),
       root_(posix_.drives.AddStagingFolder(folder_)) {}
 
 TempDrive::~TempDrive() {
@@ -63,7 +64,8 @@ bool TempDrive::WriteFile(std::u16string_view drivePath, std::string_view bytes)
 }
 
 bool TempDrive::WriteFile(std::u16string_view drivePath, const std::vector<uint8_t>& bytes) {
-  return WriteFile(drivePath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return WriteFile(drivePath,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::string TempDrive::ReadFile(std::u16string_view drivePath) {

@@ -23,12 +23,16 @@ class TempDrive {
   TempDrive& operator=(const TempDrive&) = delete;
 
   const std::string& folder() const { return folder_; }  // native path of the drive's root
-  const std::u16string& root() const { return root_; }   // its drive root, such as Y:\ (with the backslash)
+  const std::u16string& root() const {
+    return root_;
+  }  // its drive root, such as Y:\ (with the backslash)
   platform::Platform& platform() { return posix_.platform; }
   platform::posix::PosixPlatform& posix() { return posix_; }
 
   // The drive path of a path relative to the root: Path(u"Music\\a.mp3") is Y:\Music\a.mp3.
-  std::u16string Path(std::u16string_view relative) const { return root_ + std::u16string(relative); }
+  std::u16string Path(std::u16string_view relative) const {
+    return root_ + std::u16string(relative);
+  }
   // The native path of a drive path.
   std::string Native(std::u16string_view drivePath);
 

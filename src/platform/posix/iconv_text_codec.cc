@@ -13,7 +13,7 @@ struct PageSpec {
   uint32_t codePage;
   const char* iconvName;
   bool doubleByte;
-  char16_t defaultChar;  // what the code page decodes broken double-byte text to
+  char16_t defaultChar;   // what the code page decodes broken double-byte text to
   uint8_t leadRanges[4];  // inclusive ranges: first..last, first..last (0,0 when unused)
   uint8_t trailRanges[4];
 };
@@ -62,7 +62,8 @@ char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t length) {
     return 0;
   }
   const auto* u = reinterpret_cast<const uint8_t*>(out);
-  const uint32_t cp = uint32_t{u[0]} | uint32_t{u[1]} << 8 | uint32_t{u[2]} << 16 | uint32_t{u[3]} << 24;
+  const uint32_t cp =
+      uint32_t{u[0]} | uint32_t{u[1]} << 8 | uint32_t{u[2]} << 16 | uint32_t{u[3]} << 24;
   return cp > 0 && cp < 0x10000 ? static_cast<char16_t>(cp) : 0;
 }
 
@@ -70,11 +71,16 @@ char16_t ConvertOne(iconv_t cd, const uint8_t* bytes, size_t length) {
 // use area in order: AAA1-AFFE from U+E000, F8A1-FEFE from U+E234, A140-A7A0 from U+E4C6.
 char16_t UserDefined936(int lead, int trail) {
   if (trail >= 0xA1 && trail <= 0xFE) {
-    if (lead >= 0xAA && lead <= 0xAF) return static_cast<char16_t>(0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1));
-    if (lead >= 0xF8 && lead <= 0xFE) return static_cast<char16_t>(0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1));
+    if (lead >= 0xAA && lead <= 0xAF) {
+      return static_cast<char16_t>(0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1));
+    }
+    if (lead >= 0xF8 && lead <= 0xFE) {
+      return static_cast<char16_t>(0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1));
+    }
   }
   if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F) {
-    return static_cast<char16_t>(0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0));
+    return static_cast<char16_t>(0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) -
+                                 (trail > 0x7F ? 1 : 0));
   }
   return 0;
 }
@@ -129,7 +135,8 @@ IconvTextCodec::~IconvTextCodec() = default;
 
 IconvTextCodec::Table& IconvTextCodec::TableFor(uint32_t codePage) {
   Slot& slot = slots_[SlotOf(codePage)];
-  std::call_once(slot.once, [&] { slot.table = std::make_unique<Table>(kPages[SlotOf(codePage)]); });
+  std::call_once(slot.once,
+                 [&] { slot.table = std::make_unique<Table>(kPages[SlotOf(codePage)]); });
   return *slot.table;
 }
 
@@ -175,7 +182,9 @@ std::string IconvTextCodec::UserLanguage() {
       return {};  // "C", "POSIX" and paths name no language
     }
   }
-  if (language.size() < 2 || language.size() > 3 || language == "c" || language == "posix") return {};
+  if (language.size() < 2 || language.size() > 3 || language == "c" || language == "posix") {
+    return {};
+  }
   return language;
 }
 

@@ -33,7 +33,8 @@ class IconvTextCodec : public TextCodec {
   IconvTextCodec();
   ~IconvTextCodec() override;
 
-  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes, std::span<char16_t> out) override;
+  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes,
+                std::span<char16_t> out) override;
   // From LC_ALL, LC_MESSAGES, then LANG: "ja_JP.UTF-8" gives "ja"; "C", "POSIX" or unset give "".
   std::string UserLanguage() override;
 

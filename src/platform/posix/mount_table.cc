@@ -12,15 +12,19 @@ namespace {
 // File systems that hold no user files: kernel interfaces, memory-backed scratch space, container
 // layers, and desktop helpers that re-export other folders.
 constexpr std::string_view kPseudoTypes[] = {
-    "autofs",     "binfmt_misc", "bpf",        "cgroup",    "cgroup2",  "configfs", "debugfs",
-    "devpts",     "devtmpfs",    "efivarfs",   "fusectl",   "hugetlbfs", "mqueue",  "nsfs",
-    "overlay",    "proc",        "pstore",     "ramfs",     "rpc_pipefs", "securityfs",
-    "selinuxfs",  "squashfs",    "sysfs",      "tmpfs",     "tracefs",  "nfsd",     "aufs",
-    "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "fuse.snapfuse", "fuse.xdg-document-portal",
+    "autofs",      "binfmt_misc", "bpf",           "cgroup",
+    "cgroup2",     "configfs",    "debugfs",       "devpts",
+    "devtmpfs",    "efivarfs",    "fusectl",       "hugetlbfs",
+    "mqueue",      "nsfs",        "overlay",       "proc",
+    "pstore",      "ramfs",       "rpc_pipefs",    "securityfs",
+    "selinuxfs",   "squashfs",    "sysfs",         "tmpfs",
+    "tracefs",     "nfsd",        "aufs",          "fuse.gvfsd-fuse",
+    "fuse.portal", "fuse.lxcfs",  "fuse.snapfuse", "fuse.xdg-document-portal",
 };
 
 constexpr std::string_view kRemoteTypes[] = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "davfs", "fuse.sshfs",
+    "nfs",         "nfs4",      "cifs",           "smb3",      "smbfs",
+    "9p",          "afs",       "ceph",           "davfs",     "fuse.sshfs",
     "fuse.rclone", "fuse.s3fs", "fuse.glusterfs", "glusterfs", "virtiofs",
 };
 

@@ -7,7 +7,7 @@ namespace deltrix::platform::posix {
 
 class PosixClock : public Clock {
  public:
-  int64_t NowSeconds() override;           // time(): seconds since 1970, UTC
+  int64_t NowSeconds() override;          // time(): seconds since 1970, UTC
   void Sleep(int milliseconds) override;  // nanosleep; 0 or less yields (sched_yield)
 };
 

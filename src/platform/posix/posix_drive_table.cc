@@ -23,9 +23,7 @@ constexpr int kLastLetter = 24;       // Y:; Z: is never used
 constexpr uint32_t kMsdosMagic = 0x4d44;
 constexpr uint64_t kFat32MinClusters = 65525;  // fewer clusters make a FAT12 or FAT16 volume
 
-std::u16string RootOf(int letter) {
-  return {static_cast<char16_t>(u'A' + letter), u':', u'\\'};
-}
+std::u16string RootOf(int letter) { return {static_cast<char16_t>(u'A' + letter), u':', u'\\'}; }
 
 // The letter of a drive path ("E:\..." or "e:"), or -1.
 int LetterOf(std::u16string_view path) {
@@ -140,8 +138,8 @@ std::string ReadSmallFile(const std::string& path) {
 std::string UnescapeUdev(std::string_view name) {
   std::string out;
   for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && HexValue(name[i + 2]) >= 0 &&
-        HexValue(name[i + 3]) >= 0) {
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+        HexValue(name[i + 2]) >= 0 && HexValue(name[i + 3]) >= 0) {
       out.push_back(static_cast<char>(HexValue(name[i + 2]) * 16 + HexValue(name[i + 3])));
       i += 3;
     } else {
@@ -174,7 +172,8 @@ std::string LinkNameFor(const std::string& folder, dev_t dev) {
 
 std::string LinuxSystemProbe::MountInfo() { return ReadSmallFile("/proc/self/mountinfo"); }
 
-bool LinuxSystemProbe::StatVolume(const std::string& folder, uint64_t* clusters, uint32_t* fsMagic) {
+bool LinuxSystemProbe::StatVolume(const std::string& folder, uint64_t* clusters,
+                                  uint32_t* fsMagic) {
   struct statfs st {};
   if (statfs(folder.c_str(), &st) != 0) return false;
   *clusters = static_cast<uint64_t>(st.f_blocks);
@@ -240,7 +239,8 @@ uint32_t SerialFromUuid(std::string_view uuid) {
   return 0;
 }
 
-std::u16string FileSystemName(std::string_view fsType, uint64_t clusters, std::string_view detected) {
+std::u16string FileSystemName(std::string_view fsType, uint64_t clusters,
+                              std::string_view detected) {
   if (IsFatType(fsType)) return clusters >= kFat32MinClusters ? u"FAT32" : u"FAT";
   if (fsType == "fuseblk" && !detected.empty()) fsType = detected;
   if (fsType == "ntfs" || fsType == "ntfs3" || fsType == "ntfs-3g" || fsType == "fuse.ntfs-3g") {
@@ -368,7 +368,9 @@ bool PosixDriveTable::ReadVolumeLocked(const Drive& d, VolumeInfo* info) {
   }
   const MountEntry& m = d.volume.mount;
   DeviceFacts facts;
-  if (d.volume.cls == MountClass::Block || d.volume.cls == MountClass::Optical) facts = probe_->Device(m);
+  if (d.volume.cls == MountClass::Block || d.volume.cls == MountClass::Optical) {
+    facts = probe_->Device(m);
+  }
   info->name = FromUtf8(facts.label);
   info->fileSystem = FileSystemName(m.fsType, clusters, facts.fsType);
   info->serial = 0;
@@ -401,11 +403,16 @@ DriveType PosixDriveTable::TypeOf(std::u16string_view root) {
   if (!d) return DriveTypeNoRoot;
   if (d->staging) return DriveTypeFixed;
   switch (d->volume.cls) {
-    case MountClass::Remote: return DriveTypeRemote;
-    case MountClass::Optical: return DriveTypeCdRom;
-    case MountClass::Block: return probe_->Device(d->volume.mount).removable ? DriveTypeRemovable : DriveTypeFixed;
-    case MountClass::Other: return DriveTypeFixed;
-    case MountClass::Pseudo: break;
+    case MountClass::Remote:
+      return DriveTypeRemote;
+    case MountClass::Optical:
+      return DriveTypeCdRom;
+    case MountClass::Block:
+      return probe_->Device(d->volume.mount).removable ? DriveTypeRemovable : DriveTypeFixed;
+    case MountClass::Other:
+      return DriveTypeFixed;
+    case MountClass::Pseudo:
+      break;
   }
   return DriveTypeUnknown;
 }
@@ -439,7 +446,9 @@ std::u16string PosixDriveTable::ToDrivePath(std::string_view userPath) {
     const Drive& d = drives_[letter];
     if (!d.used) continue;
     consider(letter, d.folder, "");
-    for (const MountedVolume::Alias& a : d.volume.aliases) consider(letter, a.mountPoint, a.subRoot);
+    for (const MountedVolume::Alias& a : d.volume.aliases) {
+      consider(letter, a.mountPoint, a.subRoot);
+    }
   }
   if (best < 0) return {};
   std::u16string drivePath = RootOf(best);

@@ -64,7 +64,8 @@ uint32_t SerialFromUuid(std::string_view uuid);
 // The file-system name the player's host would report: vfat is "FAT32" from 65525 clusters on and
 // "FAT" below; ntfs, ntfs3, ntfs-3g and an ntfs fuseblk are "NTFS"; exfat "exFAT"; others keep
 // their own name.
-std::u16string FileSystemName(std::string_view fsType, uint64_t clusters, std::string_view detected);
+std::u16string FileSystemName(std::string_view fsType, uint64_t clusters,
+                              std::string_view detected);
 
 class PosixDriveTable : public DriveTable {
  public:

@@ -30,10 +30,17 @@ bool ParseMode(const char* mode, OpenMode* out) {
   if (!mode) return false;
   OpenMode m;
   switch (mode[0]) {
-    case 'r': m.read = true; break;
-    case 'w': m.write = m.create = m.truncate = true; break;
-    case 'a': m.write = m.create = m.append = true; break;
-    default: return false;
+    case 'r':
+      m.read = true;
+      break;
+    case 'w':
+      m.write = m.create = m.truncate = true;
+      break;
+    case 'a':
+      m.write = m.create = m.append = true;
+      break;
+    default:
+      return false;
   }
   for (const char* p = mode + 1; *p; ++p) {
     if (*p == '+') {
@@ -136,9 +143,8 @@ class ReadWriteFile : public File {
       pos_ = size_;
       return done;
     }
-    if (!buffer_.empty() &&
-        (pos_ != bufferStart_ + static_cast<int64_t>(buffer_.size()) ||
-         buffer_.size() + size > kWriteBuffer)) {
+    if (!buffer_.empty() && (pos_ != bufferStart_ + static_cast<int64_t>(buffer_.size()) ||
+                             buffer_.size() + size > kWriteBuffer)) {
       Flush();
     }
     if (size >= kWriteBuffer) {
@@ -179,7 +185,8 @@ class ReadWriteFile : public File {
   // Writes the buffer out; false (and remembered for Close) when not all of it reached the file.
   bool Flush() {
     if (buffer_.empty()) return true;
-    const bool ok = WriteAll(buffer_.data(), buffer_.size(), append_ ? -1 : bufferStart_) == buffer_.size();
+    const bool ok =
+        WriteAll(buffer_.data(), buffer_.size(), append_ ? -1 : bufferStart_) == buffer_.size();
     buffer_.clear();
     return ok;
   }
@@ -188,8 +195,9 @@ class ReadWriteFile : public File {
   size_t WriteAll(const uint8_t* bytes, size_t size, int64_t at) {
     size_t done = 0;
     while (done < size) {
-      const ssize_t n = at < 0 ? write(fd_, bytes + done, size - done)
-                               : pwrite(fd_, bytes + done, size - done, at + static_cast<int64_t>(done));
+      const ssize_t n =
+          at < 0 ? write(fd_, bytes + done, size - done)
+                 : pwrite(fd_, bytes + done, size - done, at + static_cast<int64_t>(done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<size_t>(n);
@@ -265,8 +273,8 @@ bool CopyBytes(int in, int out) {
       continue;
     }
     if (errno == EINTR) continue;
-    if (copied != 0 || (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
-                        errno != ENOTSUP)) {
+    if (copied != 0 || (errno != EXDEV && errno != EINVAL && errno != ENOSYS &&
+                        errno != EOPNOTSUPP && errno != ENOTSUP)) {
       return false;
     }
     kernel = false;
@@ -365,7 +373,9 @@ bool PosixFileSystem::SetAttributes(std::u16string_view path, uint32_t attribute
   // to its owner, so write access comes back before them and goes after them.
   const bool wantReadOnly = attributes & kAttrReadOnly;
   const bool readOnly = (st.st_mode & 0222) == 0;
-  if (readOnly && !wantReadOnly && chmod(native.c_str(), (st.st_mode & 07777) | 0200) != 0) return false;
+  if (readOnly && !wantReadOnly && chmod(native.c_str(), (st.st_mode & 07777) | 0200) != 0) {
+    return false;
+  }
   if (!WriteStoredAttributes(native, false, folder, attributes)) return false;
   if (!readOnly && wantReadOnly && chmod(native.c_str(), st.st_mode & 07555) != 0) return false;
   return true;

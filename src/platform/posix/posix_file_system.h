@@ -2,7 +2,8 @@
 // path (E:\Music\a.mp3 -> /media/me/STICK/Music/a.mp3) and then to plain system calls.
 //
 // Streams follow the C runtime's semantics for their modes, with the position kept by us:
-//  - "r" and "rb" read through a raw descriptor: open, one fstat (only regular files are opened, and
+//  - "r" and "rb" read through a raw descriptor: open, one fstat (only regular files are opened,
+//  and
 //    the size serves Seek(End)), a pread per Read, close. Seek is free. "r" does no newline
 //    translation (the program reads nothing in text mode).
 //  - "r+b", "w+b", "wb" and "a+b" read with pread and write through a 64 KiB buffer that collects

@@ -53,7 +53,8 @@ uint64_t Fnv1a64(std::string_view text) {
 
 }  // namespace
 
-PosixLocks::PosixLocks(std::string folder) : folder_(folder.empty() ? DefaultFolder() : std::move(folder)) {}
+PosixLocks::PosixLocks(std::string folder)
+    : folder_(folder.empty() ? DefaultFolder() : std::move(folder)) {}
 
 std::string PosixLocks::LockFilePath(std::u16string_view key) const {
   if (folder_.empty()) return {};
