@@ -1,7 +1,7 @@
 // Writers of the audio files the generator puts on the drive, each in its binary format as common
 // taggers and encoders lay it out: MP3 (ID3v2.3 with UTF-16 text or ID3v2.4 with UTF-8 text, padding,
 // an optional ID3v1 tag at the end), ADTS AAC behind an ID3v2 tag, MP4/M4A (ftyp, moov with the
-// iTunes item list under udta/meta/ilst, mdat; moov before or after mdat), and RIFF WAVE with a
+// metadata item list under udta/meta/ilst, mdat; moov before or after mdat), and RIFF WAVE with a
 // LIST/INFO chunk. Audio is a few KB of frames with valid headers and noise for content. Every
 // writer appends to `out` and leaves it exactly one file long.
 #pragma once

@@ -100,7 +100,7 @@ class Planner {
       t.artist = artist;
       if (al.compilation) t.artist = static_cast<uint32_t>(rng.Below(static_cast<uint32_t>(plan_.artists.size())));
       t.title = MakeTrackTitle(rng, PickTitleScript(rng, plan_.artists[t.artist].script));
-      std::string name = shared ? plan_.artists[t.artist].name + " - " + t.title : FileNameOf(namePattern, n, t, al);
+      std::string name = shared ? plan_.artists[t.artist].name + " - " + t.title : FileNameOf(namePattern, n, t);
       t.path = UniqueFile(al.folder, FatSafeName(name, 60), al.extension);
       plan_.tracks.push_back(std::move(t));
     }
@@ -272,14 +272,13 @@ class Planner {
     return "Music/" + artist + "/" + album;
   }
 
-  std::string FileNameOf(int pattern, uint32_t n, const Track& t, const Album& al) const {
+  std::string FileNameOf(int pattern, uint32_t n, const Track& t) const {
     const std::string& artist = plan_.artists[t.artist].name;
     if (pattern < 50) return TwoDigits(n) + " " + t.title;
     if (pattern < 70) return TwoDigits(n) + " - " + t.title;
     if (pattern < 80) return artist + " - " + TwoDigits(n) + " - " + t.title;
     if (pattern < 90) return TwoDigits(n) + ". " + t.title;
     if (pattern < 95) return "Track " + TwoDigits(n);
-    (void)al;
     return t.title;
   }
 
