@@ -2,7 +2,8 @@
 # Builds the tag-reading fuzz target with clang and libFuzzer under AddressSanitizer and
 # UndefinedBehaviorSanitizer, seeds it with the tag fixtures and runs it.
 #   scripts/fuzz_tags.sh [SECONDS]         (default 60)
-# Environment: DELTRIX_FUZZ_BUILD (build folder, default build-tags-fuzz), FUZZ_JOBS (default 1).
+# Environment: DELTRIX_FUZZ_BUILD (build folder, default build-tags-fuzz), FUZZ_JOBS (parallel
+# fuzzing processes, default 1; more than 1 writes fuzz-N.log files into the build folder).
 # New inputs gather in <build>/corpus; a crash, leak or timeout is written to <build>/artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,12 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 cmake --build "$build" -j2 --target fuzz_read_tags
 
 mkdir -p "$build/corpus" "$build/artifacts"
-exec "$build/tests/tags/fuzz_read_tags" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 -jobs="${FUZZ_JOBS:-1}" -workers="${FUZZ_JOBS:-1}" \
-  -artifact_prefix="$build/artifacts/" "$build/corpus" tests/tags/data
+parallel=()
+if [[ "${FUZZ_JOBS:-1}" -gt 1 ]]; then
+  parallel=(-jobs="$FUZZ_JOBS" -workers="$FUZZ_JOBS")
+fi
+data=$PWD/tests/tags/data
+target=$(cd "$build" && pwd)/tests/tags/fuzz_read_tags
+cd "$build"
+exec "$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 "${parallel[@]}" -artifact_prefix=artifacts/ corpus "$data"
