@@ -79,12 +79,12 @@ Bytes ReadDataFile(const std::string& relativePath) {
   return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-ReadResult ReadFile(const Bytes& data, std::u16string_view path, int tagLanguage) {
+ReadResult ReadFile(const Bytes& data, std::u16string_view path, int tagLanguage, platform::TextCodec* codec) {
   MemoryFileSystem files;
-  IconvTestCodec codec;
+  IconvTestCodec testCodec;
   files.AddFile(path, data);
   ReadResult r;
-  r.result = tags::ReadTrackFile(files, codec, path, &r.record, tagLanguage);
+  r.result = tags::ReadTrackFile(files, codec ? *codec : testCodec, path, &r.record, tagLanguage);
   return r;
 }
 

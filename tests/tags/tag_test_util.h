@@ -72,6 +72,8 @@ struct ReadResult {
   std::u16string title() const { return record.title; }
   std::u16string path() const { return record.path; }
 };
-ReadResult ReadFile(const Bytes& data, std::u16string_view path = u"E:\\Music\\song.mp3", int tagLanguage = 3);
+// The code pages are IconvTestCodec's unless `codec` is given.
+ReadResult ReadFile(const Bytes& data, std::u16string_view path = u"E:\\Music\\song.mp3", int tagLanguage = 3,
+                    platform::TextCodec* codec = nullptr);
 
 }  // namespace deltrix::testing
