@@ -1,7 +1,6 @@
 #include "cli/tags_command.h"
 
 #include <nlohmann/json.hpp>
-
 #include <ostream>
 
 #include "base/utf16.h"
@@ -20,13 +19,20 @@ std::string Text(const char16_t* field, size_t capacity) {
 
 const char* TypeName(tags::FileType type) {
   switch (type) {
-    case tags::FileType::Mp3: return "MP3";
-    case tags::FileType::Aac: return "AAC";
-    case tags::FileType::Mp4: return "MP4";
-    case tags::FileType::M4a: return "M4A";
-    case tags::FileType::Wav: return "WAV";
-    case tags::FileType::Aiff: return "AIFF";
-    case tags::FileType::None: break;
+    case tags::FileType::Mp3:
+      return "MP3";
+    case tags::FileType::Aac:
+      return "AAC";
+    case tags::FileType::Mp4:
+      return "MP4";
+    case tags::FileType::M4a:
+      return "M4A";
+    case tags::FileType::Wav:
+      return "WAV";
+    case tags::FileType::Aiff:
+      return "AIFF";
+    case tags::FileType::None:
+      break;
   }
   return "none";
 }
@@ -43,7 +49,8 @@ void PrintJson(const TagsInput& input, const tags::TrackRecord* record, std::ost
     line["title"] = Text(record->title, tags::kTitleUnits);
     line["path"] = Text(record->path, tags::kPathUnits);
   } else {
-    for (const char* key : {"fileSize", "trackNumber", "fileType", "genre", "artist", "album", "title", "path"}) {
+    for (const char* key :
+         {"fileSize", "trackNumber", "fileType", "genre", "artist", "album", "title", "path"}) {
       line[key] = nullptr;
     }
   }
@@ -63,7 +70,8 @@ void PrintText(const TagsInput& input, const tags::TrackRecord* record, std::ost
       << "  album:       " << Text(record->album, tags::kAlbumUnits) << '\n'
       << "  genre:       " << Text(record->genre, tags::kGenreUnits) << '\n'
       << "  trackNumber: " << record->trackNumber << '\n'
-      << "  fileType:    " << static_cast<int>(record->fileType) << " (" << TypeName(record->fileType) << ")\n"
+      << "  fileType:    " << static_cast<int>(record->fileType) << " ("
+      << TypeName(record->fileType) << ")\n"
       << "  fileSize:    " << record->fileSize << '\n'
       << "  path:        " << Text(record->path, tags::kPathUnits) << '\n';
 }
@@ -71,7 +79,8 @@ void PrintText(const TagsInput& input, const tags::TrackRecord* record, std::ost
 }  // namespace
 
 int RunTagsCommand(platform::FileSystem& files, platform::TextCodec& codec,
-                   const std::vector<TagsInput>& inputs, int tagLanguage, bool json, std::ostream& out) {
+                   const std::vector<TagsInput>& inputs, int tagLanguage, bool json,
+                   std::ostream& out) {
   int status = 0;
   tags::TrackRecord record;
   for (const TagsInput& input : inputs) {

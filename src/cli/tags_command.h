@@ -17,11 +17,12 @@ struct TagsInput {
   std::u16string drivePath;  // E:\Music\a.mp3; empty when the file lies on no drive
 };
 
-// Reads every file with the tag language `tagLanguage` (0-9) and prints one block of lines per file,
-// or with `json` one object per line: fileSize, trackNumber, fileType, genre, artist, album, title,
-// path (the record's fields, null for a file that cannot be read) and file (the argument). Returns 0
-// when every file was read and 2 when any could not be.
+// Reads every file with the tag language `tagLanguage` (0-9) and prints one block of lines per
+// file, or with `json` one object per line: fileSize, trackNumber, fileType, genre, artist, album,
+// title, path (the record's fields, null for a file that cannot be read) and file (the argument).
+// Returns 0 when every file was read and 2 when any could not be.
 int RunTagsCommand(platform::FileSystem& files, platform::TextCodec& codec,
-                   const std::vector<TagsInput>& inputs, int tagLanguage, bool json, std::ostream& out);
+                   const std::vector<TagsInput>& inputs, int tagLanguage, bool json,
+                   std::ostream& out);
 
 }  // namespace deltrix::cli

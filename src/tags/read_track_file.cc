@@ -30,7 +30,8 @@ void ResetRecord(TrackRecord* record) {
 }
 
 bool EndsWith(std::u16string_view upperTail, std::u16string_view suffix) {
-  return upperTail.size() >= suffix.size() && upperTail.substr(upperTail.size() - suffix.size()) == suffix;
+  return upperTail.size() >= suffix.size() &&
+         upperTail.substr(upperTail.size() - suffix.size()) == suffix;
 }
 
 // Reads the tags of an open, measured file of a type other than AIFF. Returns 1 or -1.
@@ -77,9 +78,9 @@ FileType ClassifyExtension(std::u16string_view fullPath) {
     std::u16string_view extension;
     FileType type;
   };
-  static constexpr Entry kTable[] = {{u".MP3", FileType::Mp3}, {u".M4A", FileType::M4a},
-                                     {u".MP4", FileType::Mp4}, {u".AAC", FileType::Aac},
-                                     {u".WAV", FileType::Wav}, {u".AIF", FileType::Aiff},
+  static constexpr Entry kTable[] = {{u".MP3", FileType::Mp3},  {u".M4A", FileType::M4a},
+                                     {u".MP4", FileType::Mp4},  {u".AAC", FileType::Aac},
+                                     {u".WAV", FileType::Wav},  {u".AIF", FileType::Aiff},
                                      {u".AIFF", FileType::Aiff}};
   for (const Entry& e : kTable) {
     if (EndsWith(upper, e.extension)) return e.type;
@@ -108,8 +109,8 @@ int ReadTags(platform::FileSystem& files, platform::TextCodec& codec, std::u16st
   return ReadOpenFile(tagFile, type, record, codec, codePage);
 }
 
-int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& codec, std::u16string_view fullPath,
-                  TrackRecord* record, int tagLanguage) {
+int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& codec,
+                  std::u16string_view fullPath, TrackRecord* record, int tagLanguage) {
   const std::u16string_view stored = fullPath.substr(fullPath.size() < 2 ? fullPath.size() : 2);
   if (stored.size() > kPathUnits - 1) return 0;
   if (ReadTags(files, codec, fullPath, record, TagLanguageCodePage(tagLanguage)) != 1) return 0;
@@ -117,7 +118,8 @@ int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& codec, std::
     // Exactly the file name, extension included, cut at 63 units and terminated: whatever an
     // earlier, longer title left in the buffer is overwritten.
     const size_t slash = fullPath.rfind(u'\\');
-    const std::u16string_view name = slash == std::u16string_view::npos ? fullPath : fullPath.substr(slash + 1);
+    const std::u16string_view name =
+        slash == std::u16string_view::npos ? fullPath : fullPath.substr(slash + 1);
     StoreFieldText(name.data(), name.size(), record->title, kTitleUnits);
   }
   StoreFieldText(stored.data(), stored.size(), record->path, kPathUnits);

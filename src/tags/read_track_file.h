@@ -1,10 +1,10 @@
 // Reading one audio file into a TrackRecord: the front door of tag reading. The library's build
 // steps call ReadTrackFile once per file on the worker thread; it opens the file through the
-// platform, measures it, classifies it by the extension of its name, runs the readers in their order
-// of precedence (ID3v1, then ID3v2, then the container: MP4 atoms or RIFF INFO; each later reader
-// overwrites what it finds), cleans the texts up and supplies the file-name title and the stored
-// path. Nothing is allocated per file (the platform's file object aside) and nothing is kept between
-// calls.
+// platform, measures it, classifies it by the extension of its name, runs the readers in their
+// order of precedence (ID3v1, then ID3v2, then the container: MP4 atoms or RIFF INFO; each later
+// reader overwrites what it finds), cleans the texts up and supplies the file-name title and the
+// stored path. Nothing is allocated per file (the platform's file object aside) and nothing is kept
+// between calls.
 #pragma once
 
 #include <cstdint>
@@ -24,20 +24,21 @@ inline constexpr size_t kMaxFullPathUnits = 259;
 // ("songAIFF" has no dot, so none).
 FileType ClassifyExtension(std::u16string_view fullPath);
 
-// Fills `record` from the file at `fullPath` (E:\Music\a.mp3), decoding 8-bit text with the code page
-// of `tagLanguage` (0-9, TagLanguageCodePages). Returns 1 when the record was filled: its title is
-// not empty (the file name, cut at 63 units, stands in when no tag gave one) and its path is the
-// full path without the drive letter and colon. Returns 0 when the file cannot be read (too long a
-// path, it cannot be opened or measured, an extension outside the table, a failed read or malformed
-// ID3v2 tag or MP4 atom walk); the record's contents are then undefined, and the path is untouched
-// when the path was too long.
+// Fills `record` from the file at `fullPath` (E:\Music\a.mp3), decoding 8-bit text with the code
+// page of `tagLanguage` (0-9, TagLanguageCodePages). Returns 1 when the record was filled: its
+// title is not empty (the file name, cut at 63 units, stands in when no tag gave one) and its path
+// is the full path without the drive letter and colon. Returns 0 when the file cannot be read (too
+// long a path, it cannot be opened or measured, an extension outside the table, a failed read or
+// malformed ID3v2 tag or MP4 atom walk); the record's contents are then undefined, and the path is
+// untouched when the path was too long.
 [[nodiscard]] int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& codec,
                                 std::u16string_view fullPath, TrackRecord* record, int tagLanguage);
 
-// The reading itself, without the title fallback and the stored path: resets the record (all but the
-// path), opens and measures the file, classifies it and runs the readers with `codePage` for 8-bit
-// text, then the clean-up where it is due (not for AIFF files, nor for MP3 and AAC files without an
-// ID3 tag). Returns 1 on success and -1 on failure. The file is closed before it returns.
+// The reading itself, without the title fallback and the stored path: resets the record (all but
+// the path), opens and measures the file, classifies it and runs the readers with `codePage` for
+// 8-bit text, then the clean-up where it is due (not for AIFF files, nor for MP3 and AAC files
+// without an ID3 tag). Returns 1 on success and -1 on failure. The file is closed before it
+// returns.
 [[nodiscard]] int ReadTags(platform::FileSystem& files, platform::TextCodec& codec,
                            std::u16string_view fullPath, TrackRecord* record, uint32_t codePage);
 

@@ -32,7 +32,8 @@ class TagFile {
   // are not in the window, reads from `offset` on as far as `readEnd` allows (but always the n
   // bytes, and never more than kBlockBytes or past the file's end). False when n exceeds
   // kBlockBytes, when the bytes lie past the file's end, or when a seek or read fails.
-  [[nodiscard]] bool Fetch(int64_t offset, size_t n, int64_t readEnd, std::span<const uint8_t>* bytes);
+  [[nodiscard]] bool Fetch(int64_t offset, size_t n, int64_t readEnd,
+                           std::span<const uint8_t>* bytes);
 
  private:
   platform::File& file_;

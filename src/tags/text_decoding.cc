@@ -9,26 +9,27 @@ namespace deltrix::tags {
 
 const std::array<std::string_view, 256> GenreNames = {
     // The ID3v1 list.
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal",
-    "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno", "Industrial",
-    "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno", "Ambient", "Trip-Hop",
-    "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental", "Acid", "House", "Game",
-    "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative",
-    "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial",
-    "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta",
-    "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave",
-    "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka",
-    "Retro", "Musical", "Rock & Roll", "Hard Rock",
-    // The Winamp extensions, as the player's libraries spell them (123 "A capella", 127 "Dram & Bass").
-    "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebop", "Latin", "Revival", "Celtic",
-    "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock", "Symphonic Rock",
-    "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour", "Speech", "Chanson",
-    "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus", "Porn Groove", "Satire",
-    "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad", "Power Ballad", "Rhythmic Soul",
-    "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella", "Euro-House", "Dance Hall", "Goa",
-    "Dram & Bass", "Club-House", "Hardcore", "Terror", "Indie", "BritPop", "Negerpunk", "Polsk Punk",
-    "Beat", "Christian Gangsta Rap", "Heavy Metal", "Black Metal", "Crossover", "Contemporary Christian",
-    "Christian Rock", "Merengue", "Salsa", "Thrash Metal", "Anime", "JPop", "Synthpop",
+    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
+    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
+    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
+    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
+    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk",
+    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave",
+    "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy",
+    "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American",
+    "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal",
+    "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
+    // The Winamp extensions, spelled as libraries have always had them (123, 127).
+    "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebop", "Latin", "Revival",
+    "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
+    "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour",
+    "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
+    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
+    "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella",
+    "Euro-House", "Dance Hall", "Goa", "Dram & Bass", "Club-House", "Hardcore", "Terror", "Indie",
+    "BritPop", "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta Rap", "Heavy Metal",
+    "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
+    "Thrash Metal", "Anime", "JPop", "Synthpop",
     // 148-255 stay empty.
 };
 
@@ -41,9 +42,10 @@ size_t UnitsBeforeZero(std::span<const char16_t> text) {
   return static_cast<size_t>(std::find(text.begin(), text.end(), char16_t{0}) - text.begin());
 }
 
-size_t CodePageToUtf16(platform::TextCodec& codec, uint32_t codePage, std::span<const uint8_t> bytes,
-                       std::span<char16_t> out) {
-  const size_t length = static_cast<size_t>(std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin());
+size_t CodePageToUtf16(platform::TextCodec& codec, uint32_t codePage,
+                       std::span<const uint8_t> bytes, std::span<char16_t> out) {
+  const size_t length =
+      static_cast<size_t>(std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin());
   if (length == 0 || out.empty()) return 0;
   // The converter promises at most out.size() units; hold it to that, and to the text's first zero.
   const size_t written = std::min(codec.Decode(codePage, bytes.first(length), out), out.size());
@@ -98,7 +100,8 @@ int32_t WideToLong32(std::span<const char16_t> text) {
     value = value * 10 + digit;
   }
   constexpr uint32_t kMaxMagnitude = 0x7FFFFFFF;
-  if (overflow || (!negative && value > kMaxMagnitude) || (negative && value > kMaxMagnitude + 1u)) {
+  if (overflow || (!negative && value > kMaxMagnitude) ||
+      (negative && value > kMaxMagnitude + 1u)) {
     return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
   }
   // Two's complement on every host we build for; written without signed overflow.
@@ -106,7 +109,8 @@ int32_t WideToLong32(std::span<const char16_t> text) {
 }
 
 int16_t TrackNumberFromText(std::span<const char16_t> text) {
-  return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(WideToLong32(text)) & 0xFFFF));
+  return static_cast<int16_t>(
+      static_cast<uint16_t>(static_cast<uint32_t>(WideToLong32(text)) & 0xFFFF));
 }
 
 namespace {
@@ -128,8 +132,9 @@ void CleanUpTextFields(TrackRecord* record) {
   TrimTrailingSpaces(record->title, kTitleUnits);
   if (n == 0) return;
 
-  // A genre whose every unit after the first (and the former terminator) is at most U+0040 is a list
-  // of numeric references such as "(17)" or "(4)(17)". n is at most 29, so position n is in the field.
+  // A genre whose every unit after the first (and the former terminator) is at most U+0040 is a
+  // list of numeric references such as "(17)" or "(4)(17)". n is at most 29, so position n is in
+  // the field.
   char16_t* genre = record->genre;
   for (size_t i = 1; i <= n; ++i) {
     if (genre[i] > 0x40) return;
@@ -140,7 +145,7 @@ void CleanUpTextFields(TrackRecord* record) {
   uint32_t number = 0;
   bool inNumber = false;
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t low = genre[i] & 0xFF;  // the player's libraries look at the low byte only
+    const uint32_t low = genre[i] & 0xFF;  // only the low byte of a unit is looked at
     if (low >= '0' && low <= '9') {
       number = number * 10 + (low - '0');
       inNumber = true;

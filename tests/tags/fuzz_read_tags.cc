@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FileType type;
   };
   static constexpr Name kNames[] = {
-      {u"E:\\Music\\f.mp3", FileType::Mp3}, {u"E:\\Music\\f.aac", FileType::Aac},
-      {u"E:\\Music\\f.m4a", FileType::M4a}, {u"E:\\Music\\f.mp4", FileType::Mp4},
-      {u"E:\\Music\\f.wav", FileType::Wav}, {u"E:\\Music\\f.aiff", FileType::Aiff},
+      {u"E:\\Music\\f.mp3", FileType::Mp3},  {u"E:\\Music\\f.aac", FileType::Aac},
+      {u"E:\\Music\\f.m4a", FileType::M4a},  {u"E:\\Music\\f.mp4", FileType::Mp4},
+      {u"E:\\Music\\f.wav", FileType::Wav},  {u"E:\\Music\\f.aiff", FileType::Aiff},
       {u"E:\\Music\\f.ogg", FileType::None},
   };
   OneFileSystem files(data, size);
@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = deltrix::tags::ReadTrackFile(files, codec, name.path, &record, 3);
     Check(result == 0 || result == 1);
     if (result != 1) {
-      Check(name.type == FileType::None || name.type == FileType::Mp4 || name.type == FileType::M4a ||
-            name.type == FileType::Mp3 || name.type == FileType::Aac || name.type == FileType::Wav);
+      Check(name.type == FileType::None || name.type == FileType::Mp4 ||
+            name.type == FileType::M4a || name.type == FileType::Mp3 ||
+            name.type == FileType::Aac || name.type == FileType::Wav);
       continue;
     }
     Check(record.fileType == name.type);

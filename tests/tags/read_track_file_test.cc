@@ -19,14 +19,17 @@ TEST(ClassifyExtension, RecognisesTheSixExtensionsInAnyCaseOnlyAfterADot) {
     FileType want;
   };
   const Case cases[] = {
-      {u"E:\\a\\b.mp3", FileType::Mp3},  {u"E:\\a\\x.Mp3", FileType::Mp3},   {u"E:\\a\\b.MP3", FileType::Mp3},
-      {u"E:\\a\\b.m4a", FileType::M4a},  {u"E:\\a\\b.m4A", FileType::M4a},   {u"E:\\a\\b.mp4", FileType::Mp4},
-      {u"E:\\a\\b.aac", FileType::Aac},  {u"E:\\a\\b.Aac", FileType::Aac},   {u"E:\\a\\b.wav", FileType::Wav},
-      {u"E:\\a\\b.aif", FileType::Aiff}, {u"E:\\a\\b.aIf", FileType::Aiff},  {u"E:\\a\\b.AIFF", FileType::Aiff},
-      {u"E:\\a\\b.aiff", FileType::Aiff}, {u"E:\\a\\songAIFF", FileType::None}, {u"E:\\a\\b.ogg", FileType::None},
-      {u"E:\\a\\b.aifc", FileType::None}, {u"E:\\a\\b.m4p", FileType::None},  {u"E:\\a\\b.mp3.txt", FileType::None},
-      {u"E:\\a\\bmp3", FileType::None},  {u".mp3", FileType::Mp3},           {u"mp3", FileType::None},
-      {u"", FileType::None},
+      {u"E:\\a\\b.mp3", FileType::Mp3},   {u"E:\\a\\x.Mp3", FileType::Mp3},
+      {u"E:\\a\\b.MP3", FileType::Mp3},   {u"E:\\a\\b.m4a", FileType::M4a},
+      {u"E:\\a\\b.m4A", FileType::M4a},   {u"E:\\a\\b.mp4", FileType::Mp4},
+      {u"E:\\a\\b.aac", FileType::Aac},   {u"E:\\a\\b.Aac", FileType::Aac},
+      {u"E:\\a\\b.wav", FileType::Wav},   {u"E:\\a\\b.aif", FileType::Aiff},
+      {u"E:\\a\\b.aIf", FileType::Aiff},  {u"E:\\a\\b.AIFF", FileType::Aiff},
+      {u"E:\\a\\b.aiff", FileType::Aiff}, {u"E:\\a\\songAIFF", FileType::None},
+      {u"E:\\a\\b.ogg", FileType::None},  {u"E:\\a\\b.aifc", FileType::None},
+      {u"E:\\a\\b.m4p", FileType::None},  {u"E:\\a\\b.mp3.txt", FileType::None},
+      {u"E:\\a\\bmp3", FileType::None},   {u".mp3", FileType::Mp3},
+      {u"mp3", FileType::None},           {u"", FileType::None},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
@@ -89,7 +92,8 @@ TEST(ReadTrackFile, TheFileNameTitleIsExactlyTheNameCutAt63) {
 }
 
 TEST(ReadTrackFile, StoresPathsOfUpTo255UnitsAndRefusesLongerOnes) {
-  const std::u16string folder = u"\\" + std::u16string(120, u'd') + u"\\" + std::u16string(100, u'f') + u"\\";
+  const std::u16string folder =
+      u"\\" + std::u16string(120, u'd') + u"\\" + std::u16string(100, u'f') + u"\\";
   const std::u16string fits = folder + std::u16string(255 - folder.size() - 4, u'x') + u".mp3";
   ASSERT_EQ(255u, fits.size());
   ReadResult r = ReadFile(Audio(10), u"E:" + fits);
@@ -112,7 +116,8 @@ TEST(ReadTrackFile, StoresPathsOfUpTo255UnitsAndRefusesLongerOnes) {
 
 TEST(ReadTrackFile, AiffIsRecognisedAndNothingIsRead) {
   // An AIFF file holding an ID3v1 tag at its end and an ID3v2 tag in front: neither is read.
-  const Bytes file = Concat({Id3v2(3, 0, Frame23("TIT2", Latin("Id3"))), Audio(300), Id3v1("V1", "A", "B", 0, 1, 17)});
+  const Bytes file = Concat(
+      {Id3v2(3, 0, Frame23("TIT2", Latin("Id3"))), Audio(300), Id3v1("V1", "A", "B", 0, 1, 17)});
   for (std::u16string_view path : {u"E:\\a\\b.aiff", u"E:\\a\\b.AIF"}) {
     const ReadResult r = ReadFile(file, path);
     ASSERT_EQ(1, r.result);
@@ -144,11 +149,13 @@ TEST(ReadTrackFile, FailsForFilesItCannotOpenMeasureOrClassify) {
   {
     // A failed read in a WAV file's RIFF walk does not fail the file.
     MemoryFileSystem files;
-    const Bytes wav = Riff("WAVE", Concat({Chunk("LIST", Concat({TagBytes().Ascii("INFO"), InfoItem("INAM", "x")})),
-                                           Chunk("data", Audio(300))}));
+    const Bytes wav = Riff(
+        "WAVE", Concat({Chunk("LIST", Concat({TagBytes().Ascii("INFO"), InfoItem("INAM", "x")})),
+                        Chunk("data", Audio(300))}));
     files.AddFile(u"E:\\a.wav", wav);
     int reads = 0;
-    files.SetFault([&reads](std::string_view o, std::u16string_view) { return o == "read" && ++reads > 2; });
+    files.SetFault(
+        [&reads](std::string_view o, std::u16string_view) { return o == "read" && ++reads > 2; });
     ASSERT_EQ(1, tags::ReadTrackFile(files, codec, u"E:\\a.wav", &record, 3));
     EXPECT_EQ(u"a.wav", std::u16string(record.title));
   }
@@ -156,11 +163,14 @@ TEST(ReadTrackFile, FailsForFilesItCannotOpenMeasureOrClassify) {
 
 TEST(ReadTrackFile, LaterReadersOverwriteEarlierOnes) {
   // ID3v1 < ID3v2 < MP4 atoms, field by field.
-  const Bytes m4a = Concat({Id3v2(3, 0, Concat({Frame23("TIT2", Latin("v2 title")), Frame23("TPE1", Latin("v2 artist"))})),
-                            Atom("ftyp", TagBytes().Ascii("M4A ").Be32(0)),
-                            Atom("moov", Atom("udta", Atom("meta", Concat({Bytes(4, 0),
-                                                                          Atom("ilst", TextItem("\xA9nam", "atom title"))})))),
-                            Atom("mdat", Audio(10)), Id3v1("v1 title", "v1 artist", "v1 album", 0, 4, 8)});
+  const Bytes m4a = Concat(
+      {Id3v2(3, 0,
+             Concat({Frame23("TIT2", Latin("v2 title")), Frame23("TPE1", Latin("v2 artist"))})),
+       Atom("ftyp", TagBytes().Ascii("M4A ").Be32(0)),
+       Atom("moov",
+            Atom("udta", Atom("meta", Concat({Bytes(4, 0),
+                                              Atom("ilst", TextItem("\xA9nam", "atom title"))})))),
+       Atom("mdat", Audio(10)), Id3v1("v1 title", "v1 artist", "v1 album", 0, 4, 8)});
   const ReadResult r = ReadFile(m4a, u"E:\\a.m4a");
   ASSERT_EQ(1, r.result);
   EXPECT_EQ(u"atom title", r.title());
@@ -170,7 +180,8 @@ TEST(ReadTrackFile, LaterReadersOverwriteEarlierOnes) {
   EXPECT_EQ(4, r.record.trackNumber);
 }
 
-// --- What is read ------------------------------------------------------------------------------------
+// --- What is read
+// ------------------------------------------------------------------------------------
 
 struct IoCount {
   int reads = 0;
@@ -188,7 +199,8 @@ struct IoCount {
 
 class CountingFile : public platform::File {
  public:
-  CountingFile(std::unique_ptr<platform::File> file, IoCount* count) : file_(std::move(file)), count_(count) {}
+  CountingFile(std::unique_ptr<platform::File> file, IoCount* count)
+      : file_(std::move(file)), count_(count) {}
   size_t Read(void* dst, size_t size) override {
     const int64_t at = file_->Tell();
     const size_t n = file_->Read(dst, size);
@@ -224,19 +236,23 @@ IoCount CountRead(const Bytes& data, std::u16string_view path, TrackRecord* reco
   IconvTestCodec codec;
   files.AddFile(path, data);
   EXPECT_EQ(1, tags::ReadTrackFile(files, codec, path, record, 3));
-  std::cout << "[ reads ] " << std::string(path.begin(), path.end()) << ": " << data.size() << " bytes, "
-            << files.count.reads << " reads of " << files.count.bytes << " bytes, " << files.count.seeks << " seeks\n";
+  std::cout << "[ reads ] " << std::string(path.begin(), path.end()) << ": " << data.size()
+            << " bytes, " << files.count.reads << " reads of " << files.count.bytes << " bytes, "
+            << files.count.seeks << " seeks\n";
   return files.count;
 }
 
 TEST(ReadTrackFile, ReadsOnlyTheTagsAndPassesCoverArtAndAudioBySeeks) {
-  const Bytes cover = Concat({TagBytes().U8(0).Ascii("image/jpeg").U8(0).U8(3).U8(0), Audio(500 * 1024)});
+  const Bytes cover =
+      Concat({TagBytes().U8(0).Ascii("image/jpeg").U8(0).U8(3).U8(0), Audio(500 * 1024)});
   {
     // MP3: ID3v2.3 with text frames, a 500 KB cover, more text after it and padding; audio; ID3v1.
-    const Bytes before = Concat({Frame23("TIT2", Utf16WithMark(u"Title")), Frame23("TPE1", Latin("Artist")),
-                                 Frame23("TALB", Latin("Album"))});
-    const Bytes tag = Id3v2(3, 0, Concat({before, Frame23("APIC", cover), Frame23("TRCK", Latin("3/9")),
-                                          Frame23("TCON", Latin("(17)")), Bytes(1024, 0)}));
+    const Bytes before =
+        Concat({Frame23("TIT2", Utf16WithMark(u"Title")), Frame23("TPE1", Latin("Artist")),
+                Frame23("TALB", Latin("Album"))});
+    const Bytes tag = Id3v2(3, 0,
+                            Concat({before, Frame23("APIC", cover), Frame23("TRCK", Latin("3/9")),
+                                    Frame23("TCON", Latin("(17)")), Bytes(1024, 0)}));
     const Bytes file = Concat({tag, Audio(2 * 1024 * 1024), Id3v1("v1", "", "", 0, 1, 1)});
     TrackRecord record;
     const IoCount count = CountRead(file, u"E:\\a.mp3", &record);
@@ -249,31 +265,41 @@ TEST(ReadTrackFile, ReadsOnlyTheTagsAndPassesCoverArtAndAudioBySeeks) {
     // Of the cover only what shares a block with the frame headers is read; of the audio nothing.
     const int64_t coverStart = static_cast<int64_t>(10 + before.size() + 10);
     EXPECT_FALSE(count.Touched(coverStart + 4096, coverStart + static_cast<int64_t>(cover.size())));
-    EXPECT_FALSE(count.Touched(static_cast<int64_t>(tag.size()), static_cast<int64_t>(file.size()) - 128));
+    EXPECT_FALSE(
+        count.Touched(static_cast<int64_t>(tag.size()), static_cast<int64_t>(file.size()) - 128));
   }
   {
     // M4A: ftyp, moov (mvhd, a 60 KB trak, udta with the items and a 500 KB covr), 2 MB mdat.
-    const Bytes items = Concat({TextItem("\xA9nam", "Title"), TextItem("\xA9" "ART", "Artist"), TrknItem(3, 9),
-                                Atom("covr", Atom("data", Concat({TagBytes().Be32(13).Zeros(4), cover})))});
-    const Bytes moov = Atom("moov", Concat({Atom("mvhd", Bytes(100, 0)), Atom("trak", Audio(60 * 1024)),
-                                            Atom("udta", Atom("meta", Concat({Bytes(4, 0), Atom("hdlr", Bytes(25, 0)),
-                                                                              Atom("ilst", items)})))}));
-    const Bytes file = Concat({Atom("ftyp", TagBytes().Ascii("M4A ").Be32(0)), moov, Atom("mdat", Audio(2 << 20))});
+    const Bytes items =
+        Concat({TextItem("\xA9nam", "Title"),
+                TextItem("\xA9"
+                         "ART",
+                         "Artist"),
+                TrknItem(3, 9),
+                Atom("covr", Atom("data", Concat({TagBytes().Be32(13).Zeros(4), cover})))});
+    const Bytes moov = Atom(
+        "moov", Concat({Atom("mvhd", Bytes(100, 0)), Atom("trak", Audio(60 * 1024)),
+                        Atom("udta", Atom("meta", Concat({Bytes(4, 0), Atom("hdlr", Bytes(25, 0)),
+                                                          Atom("ilst", items)})))}));
+    const Bytes file = Concat(
+        {Atom("ftyp", TagBytes().Ascii("M4A ").Be32(0)), moov, Atom("mdat", Audio(2 << 20))});
     TrackRecord record;
     const IoCount count = CountRead(file, u"E:\\a.m4a", &record);
     EXPECT_EQ(u"Title", std::u16string(record.title));
     EXPECT_EQ(3, record.trackNumber);
     EXPECT_LE(count.bytes, 128 + 10 + 8 * 8 + 2 * 4096);
-    // Nothing of the cover or the audio is read but the last 128 bytes, where an ID3v1 tag would be.
+    // Nothing of the cover or the audio is read but the last 128 bytes, where an ID3v1 tag would
+    // be.
     const int64_t mdat = static_cast<int64_t>(file.size() - (2 << 20));
     EXPECT_FALSE(count.Touched(mdat, static_cast<int64_t>(file.size()) - 128));
     EXPECT_LE(count.reads, 8);
   }
   {
     // WAV: fmt, 2 MB of data, LIST/INFO at the end.
-    const Bytes file = Riff("WAVE", Concat({Chunk("fmt ", Bytes(16, 1)), Chunk("data", Audio(2 << 20)),
-                                            Chunk("LIST", Concat({TagBytes().Ascii("INFO"), InfoItem("INAM", "Title"),
-                                                                  InfoItem("IART", "Artist")}))}));
+    const Bytes file = Riff(
+        "WAVE", Concat({Chunk("fmt ", Bytes(16, 1)), Chunk("data", Audio(2 << 20)),
+                        Chunk("LIST", Concat({TagBytes().Ascii("INFO"), InfoItem("INAM", "Title"),
+                                              InfoItem("IART", "Artist")}))}));
     TrackRecord record;
     const IoCount count = CountRead(file, u"E:\\a.wav", &record);
     EXPECT_EQ(u"Title", std::u16string(record.title));

@@ -8,7 +8,13 @@
 namespace deltrix::testing {
 
 Bytes Id3v2(uint8_t major, uint8_t revision, const Bytes& body, uint8_t flags) {
-  return TagBytes().Ascii("ID3").U8(major).U8(revision).U8(flags).SyncSafe(uint32_t(body.size())).Raw(body);
+  return TagBytes()
+      .Ascii("ID3")
+      .U8(major)
+      .U8(revision)
+      .U8(flags)
+      .SyncSafe(uint32_t(body.size()))
+      .Raw(body);
 }
 
 Bytes Frame22(std::string_view id, const Bytes& data) {
@@ -24,14 +30,28 @@ Bytes Frame24(std::string_view id, const Bytes& data, uint8_t flags2) {
 }
 
 Bytes Latin(std::string_view text) { return TagBytes().U8(0).Ascii(text); }
-Bytes Utf16WithMark(std::u16string_view text) { return TagBytes().U8(1).U8(0xFF).U8(0xFE).Utf16Le(text).Zeros(2); }
+Bytes Utf16WithMark(std::u16string_view text) {
+  return TagBytes().U8(1).U8(0xFF).U8(0xFE).Utf16Le(text).Zeros(2);
+}
 Bytes Utf8Text(std::string_view text) { return TagBytes().U8(3).Ascii(text); }
 
-Bytes Id3v1(std::string_view title, std::string_view artist, std::string_view album, uint8_t byte125,
-            uint8_t byte126, uint8_t genre) {
-  auto field = [](std::string_view s) { Bytes b(s.begin(), s.end()); b.resize(30, 0); return b; };
-  return TagBytes().Ascii("TAG").Raw(field(title)).Raw(field(artist)).Raw(field(album)).Ascii("2001")
-      .Fill(28, 'c').U8(byte125).U8(byte126).U8(genre);
+Bytes Id3v1(std::string_view title, std::string_view artist, std::string_view album,
+            uint8_t byte125, uint8_t byte126, uint8_t genre) {
+  auto field = [](std::string_view s) {
+    Bytes b(s.begin(), s.end());
+    b.resize(30, 0);
+    return b;
+  };
+  return TagBytes()
+      .Ascii("TAG")
+      .Raw(field(title))
+      .Raw(field(artist))
+      .Raw(field(album))
+      .Ascii("2001")
+      .Fill(28, 'c')
+      .U8(byte125)
+      .U8(byte126)
+      .U8(genre);
 }
 
 Bytes Atom(std::string_view type, const Bytes& content) {
@@ -44,7 +64,8 @@ Bytes TextItem(std::string_view type, std::string_view utf8) {
 }
 
 Bytes TrknItem(uint16_t track, uint16_t total) {
-  return Atom("trkn", Atom("data", TagBytes().Be32(0).Zeros(4).Be16(0).Be16(track).Be16(total).Be16(0)));
+  return Atom("trkn",
+              Atom("data", TagBytes().Be32(0).Zeros(4).Be16(0).Be16(track).Be16(total).Be16(0)));
 }
 
 Bytes Chunk(std::string_view id, const Bytes& content) {
@@ -79,7 +100,8 @@ Bytes ReadDataFile(const std::string& relativePath) {
   return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-ReadResult ReadFile(const Bytes& data, std::u16string_view path, int tagLanguage, platform::TextCodec* codec) {
+ReadResult ReadFile(const Bytes& data, std::u16string_view path, int tagLanguage,
+                    platform::TextCodec* codec) {
   MemoryFileSystem files;
   IconvTestCodec testCodec;
   files.AddFile(path, data);

@@ -15,11 +15,26 @@ namespace deltrix::testing {
 
 class TagBytes {
  public:
-  TagBytes& U8(uint8_t v) { bytes.push_back(v); return *this; }
-  TagBytes& Ascii(std::string_view s) { bytes.insert(bytes.end(), s.begin(), s.end()); return *this; }
-  TagBytes& Raw(const Bytes& b) { bytes.insert(bytes.end(), b.begin(), b.end()); return *this; }
-  TagBytes& Zeros(size_t n) { bytes.insert(bytes.end(), n, 0); return *this; }
-  TagBytes& Fill(size_t n, uint8_t v) { bytes.insert(bytes.end(), n, v); return *this; }
+  TagBytes& U8(uint8_t v) {
+    bytes.push_back(v);
+    return *this;
+  }
+  TagBytes& Ascii(std::string_view s) {
+    bytes.insert(bytes.end(), s.begin(), s.end());
+    return *this;
+  }
+  TagBytes& Raw(const Bytes& b) {
+    bytes.insert(bytes.end(), b.begin(), b.end());
+    return *this;
+  }
+  TagBytes& Zeros(size_t n) {
+    bytes.insert(bytes.end(), n, 0);
+    return *this;
+  }
+  TagBytes& Fill(size_t n, uint8_t v) {
+    bytes.insert(bytes.end(), n, v);
+    return *this;
+  }
   TagBytes& Be16(uint32_t v) { return U8(uint8_t(v >> 8)).U8(uint8_t(v)); }
   TagBytes& Be24(uint32_t v) { return U8(uint8_t(v >> 16)).Be16(v & 0xFFFF); }
   TagBytes& Be32(uint32_t v) { return Be16(v >> 16).Be16(v & 0xFFFF); }
@@ -28,8 +43,14 @@ class TagBytes {
   TagBytes& SyncSafe(uint32_t v) {
     return U8((v >> 21) & 0x7F).U8((v >> 14) & 0x7F).U8((v >> 7) & 0x7F).U8(v & 0x7F);
   }
-  TagBytes& Utf16Le(std::u16string_view s) { for (char16_t c : s) Le16(c); return *this; }
-  TagBytes& Utf16Be(std::u16string_view s) { for (char16_t c : s) Be16(c); return *this; }
+  TagBytes& Utf16Le(std::u16string_view s) {
+    for (char16_t c : s) Le16(c);
+    return *this;
+  }
+  TagBytes& Utf16Be(std::u16string_view s) {
+    for (char16_t c : s) Be16(c);
+    return *this;
+  }
   operator Bytes() const { return bytes; }
   size_t size() const { return bytes.size(); }
   Bytes bytes;
@@ -46,8 +67,8 @@ Bytes Latin(std::string_view text);
 Bytes Utf16WithMark(std::u16string_view text);
 Bytes Utf8Text(std::string_view text);
 // A 128-byte ID3v1 tag.
-Bytes Id3v1(std::string_view title, std::string_view artist, std::string_view album, uint8_t byte125,
-            uint8_t byte126, uint8_t genre);
+Bytes Id3v1(std::string_view title, std::string_view artist, std::string_view album,
+            uint8_t byte125, uint8_t byte126, uint8_t genre);
 // MP4 atoms and items.
 Bytes Atom(std::string_view type, const Bytes& content);
 Bytes TextItem(std::string_view type, std::string_view utf8);  // type such as "\xA9nam"
@@ -73,7 +94,7 @@ struct ReadResult {
   std::u16string path() const { return record.path; }
 };
 // The code pages are IconvTestCodec's unless `codec` is given.
-ReadResult ReadFile(const Bytes& data, std::u16string_view path = u"E:\\Music\\song.mp3", int tagLanguage = 3,
-                    platform::TextCodec* codec = nullptr);
+ReadResult ReadFile(const Bytes& data, std::u16string_view path = u"E:\\Music\\song.mp3",
+                    int tagLanguage = 3, platform::TextCodec* codec = nullptr);
 
 }  // namespace deltrix::testing

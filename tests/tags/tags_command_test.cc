@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
 #include <sstream>
 
 #include "tag_test_util.h"
@@ -19,9 +18,11 @@ struct CommandRun {
 CommandRun RunOn(bool json) {
   MemoryFileSystem files;
   IconvTestCodec codec;
-  files.AddFile(u"E:\\Music\\a.mp3", Concat({Id3v2(3, 0, Concat({Frame23("TIT2", Utf16WithMark(u"T\u00EDtulo")),
-                                                                  Frame23("TRCK", Latin("7/9"))})),
-                                             Audio(100)}));
+  files.AddFile(u"E:\\Music\\a.mp3",
+                Concat({Id3v2(3, 0,
+                              Concat({Frame23("TIT2", Utf16WithMark(u"T\u00EDtulo")),
+                                      Frame23("TRCK", Latin("7/9"))})),
+                        Audio(100)}));
   files.AddFile(u"E:\\Music\\b.ogg", Audio(100));
   const std::vector<cli::TagsInput> inputs = {{"/mnt/e/Music/a.mp3", u"E:\\Music\\a.mp3"},
                                               {"/mnt/e/Music/b.ogg", u"E:\\Music\\b.ogg"},
@@ -52,7 +53,8 @@ TEST(TagsCommand, PrintsOneJsonObjectPerFileWithNullsForUnreadableOnes) {
   for (size_t i : {1u, 2u}) {
     const auto unreadable = nlohmann::json::parse(run.lines[i]);
     EXPECT_EQ(9u, unreadable.size());
-    for (const char* key : {"fileSize", "trackNumber", "fileType", "genre", "artist", "album", "title", "path"}) {
+    for (const char* key :
+         {"fileSize", "trackNumber", "fileType", "genre", "artist", "album", "title", "path"}) {
       EXPECT_TRUE(unreadable[key].is_null()) << key;
     }
   }

@@ -15,7 +15,8 @@ namespace deltrix::testing {
 class IconvTestCodec : public platform::TextCodec {
  public:
   explicit IconvTestCodec(uint32_t defaultCodePage = 1252) : defaultCodePage_(defaultCodePage) {}
-  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes, std::span<char16_t> out) override;
+  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes,
+                std::span<char16_t> out) override;
   std::string UserLanguage() override { return "en"; }
   int calls = 0;
 

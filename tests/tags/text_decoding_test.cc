@@ -77,8 +77,10 @@ TEST(TrackNumberFromText, ReadsLikeTheWindowsRuntimeWith32BitLongKeptTo16Bits) {
       {u"-2147483648", INT32_MIN, 0},
       {u"-2147483649", INT32_MIN, 0},
       {u"-99999999999999999999", INT32_MIN, 0},
-      {u"\u00A0" u"5", 0, 0},           // only the ASCII blanks are skipped
-      {u"\uFF15", 0, 0},                // only ASCII digits count
+      {u"\u00A0"
+       u"5",
+       0, 0},             // only the ASCII blanks are skipped
+      {u"\uFF15", 0, 0},  // only ASCII digits count
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
@@ -148,7 +150,7 @@ TEST(CleanUpTextFields, TrimsTrailingSpacesOnlyAndRebuildsNumericGenres) {
       {u"17,", u"", u"", u"", u"Rock", u"", u"", u""},
       {u"(17) ", u"", u"", u"", u"Rock", u"", u"", u""},
       {u"17 ", u"", u"", u"", u"Rock", u"", u"", u""},  // the trimmed space closes the number
-      {u"17", u"", u"", u"", u"", u"", u"", u""},        // never closed
+      {u"17", u"", u"", u"", u"", u"", u"", u""},       // never closed
       {u"(300)", u"", u"", u"", u"", u"", u"", u""},
       {u"(200)", u"", u"", u"", u"", u"", u"", u""},
       {u"(17)(200)", u"", u"", u"", u"Rock,", u"", u"", u""},
@@ -169,7 +171,8 @@ TEST(CleanUpTextFields, TrimsTrailingSpacesOnlyAndRebuildsNumericGenres) {
       {u"\u01317)", u"", u"", u"", u"Rock", u"", u"", u""},
   };
   for (const CleanUpCase& c : cases) {
-    SCOPED_TRACE(std::string(c.genre.begin(), c.genre.end()) + "|" + std::string(c.title.begin(), c.title.end()));
+    SCOPED_TRACE(std::string(c.genre.begin(), c.genre.end()) + "|" +
+                 std::string(c.title.begin(), c.title.end()));
     TrackRecord r;
     StoreFieldText(c.genre.data(), c.genre.size(), r.genre, kGenreUnits);
     StoreFieldText(c.artist.data(), c.artist.size(), r.artist, kArtistUnits);

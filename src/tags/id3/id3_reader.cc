@@ -43,11 +43,15 @@ TextField FieldOf(const uint8_t* id, uint8_t version) {
     const char* id;
     TextField field;
   };
-  static constexpr Entry kV22[] = {{"TT2", TextField::Title}, {"TP1", TextField::Artist},
-                                   {"TAL", TextField::Album}, {"TCO", TextField::Genre},
+  static constexpr Entry kV22[] = {{"TT2", TextField::Title},
+                                   {"TP1", TextField::Artist},
+                                   {"TAL", TextField::Album},
+                                   {"TCO", TextField::Genre},
                                    {"TRK", TextField::Track}};
-  static constexpr Entry kV23[] = {{"TIT2", TextField::Title}, {"TPE1", TextField::Artist},
-                                   {"TALB", TextField::Album}, {"TCON", TextField::Genre},
+  static constexpr Entry kV23[] = {{"TIT2", TextField::Title},
+                                   {"TPE1", TextField::Artist},
+                                   {"TALB", TextField::Album},
+                                   {"TCON", TextField::Genre},
                                    {"TRCK", TextField::Track}};
   const bool v22 = version == kVersion22;
   const size_t idLength = v22 ? 3 : 4;
@@ -59,12 +63,23 @@ TextField FieldOf(const uint8_t* id, uint8_t version) {
 
 void StoreText(TextField field, std::span<const char16_t> text, TrackRecord* record) {
   switch (field) {
-    case TextField::Title: StoreFieldText(text.data(), text.size(), record->title, kTitleUnits); break;
-    case TextField::Artist: StoreFieldText(text.data(), text.size(), record->artist, kArtistUnits); break;
-    case TextField::Album: StoreFieldText(text.data(), text.size(), record->album, kAlbumUnits); break;
-    case TextField::Genre: StoreFieldText(text.data(), text.size(), record->genre, kGenreUnits); break;
-    case TextField::Track: record->trackNumber = TrackNumberFromText(text); break;
-    case TextField::None: break;
+    case TextField::Title:
+      StoreFieldText(text.data(), text.size(), record->title, kTitleUnits);
+      break;
+    case TextField::Artist:
+      StoreFieldText(text.data(), text.size(), record->artist, kArtistUnits);
+      break;
+    case TextField::Album:
+      StoreFieldText(text.data(), text.size(), record->album, kAlbumUnits);
+      break;
+    case TextField::Genre:
+      StoreFieldText(text.data(), text.size(), record->genre, kGenreUnits);
+      break;
+    case TextField::Track:
+      record->trackNumber = TrackNumberFromText(text);
+      break;
+    case TextField::None:
+      break;
   }
 }
 
@@ -91,8 +106,9 @@ void StoreText(TextField field, std::span<const char16_t> text, TrackRecord* rec
 
 // Walks the frames of a body of `bodySize` bytes at file offset 10 and stores the text frames.
 // Returns false when a read fails (the file then fails, as a failed read of the whole body would).
-[[nodiscard]] bool WalkFrames(TagFile& file, uint8_t version, bool extendedHeader, uint32_t bodySize,
-                              TrackRecord* record, platform::TextCodec& codec, uint32_t codePage) {
+[[nodiscard]] bool WalkFrames(TagFile& file, uint8_t version, bool extendedHeader,
+                              uint32_t bodySize, TrackRecord* record, platform::TextCodec& codec,
+                              uint32_t codePage) {
   const int64_t bodyEnd = kId3v2HeaderBytes + int64_t{bodySize};
   uint32_t pos = 0;  // relative to the body
   if (extendedHeader) {
@@ -102,8 +118,8 @@ void StoreText(TextField field, std::span<const char16_t> text, TrackRecord* rec
 
   const bool v22 = version == kVersion22;
   const uint32_t headerLength = v22 ? 6 : 10;
-  // Frame flags, byte 2 of the flags: compression adds a 4-byte field before the data (the
-  // uncompressed size), encryption a 1-byte field (the method).
+  // The second flags byte (byte 9 of a frame header): compression adds a 4-byte field before the
+  // data (the uncompressed size), encryption a 1-byte field (the method). 2.3.1 flags as 2.4 does.
   const uint8_t compressedFlag = version == kVersion23 ? 0x80 : 0x08;
   const uint8_t encryptedFlag = version == kVersion23 ? 0x40 : 0x04;
   char16_t text[kTextFrameBytes];
@@ -174,7 +190,8 @@ int ReadId3v1(TagFile& file, TrackRecord* record, platform::TextCodec& codec, ui
                         {63, record->album, kAlbumUnits}};
   char16_t decoded[30];
   for (const Text& t : texts) {
-    const size_t n = CodePageToUtf16(codec, codePage, std::span<const uint8_t>(tag + t.offset, 30), decoded);
+    const size_t n =
+        CodePageToUtf16(codec, codePage, std::span<const uint8_t>(tag + t.offset, 30), decoded);
     if (n > 0) StoreFieldText(decoded, n, t.field, t.capacity);
   }
   // Byte 125 is zero when byte 126 holds a track number (ID3v1.1).
@@ -183,13 +200,14 @@ int ReadId3v1(TagFile& file, TrackRecord* record, platform::TextCodec& codec, ui
   const std::string_view name = GenreNames[tag[127]];
   char16_t genre[32];
   const size_t n = CodePageToUtf16(
-      codec, codePage, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(name.data()), name.size()),
-      genre);
+      codec, codePage,
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(name.data()), name.size()), genre);
   StoreFieldText(genre, n, record->genre, kGenreUnits);
   return static_cast<int>(kId3v1Bytes);
 }
 
-int64_t ReadId3v2(TagFile& file, TrackRecord* record, platform::TextCodec& codec, uint32_t codePage) {
+int64_t ReadId3v2(TagFile& file, TrackRecord* record, platform::TextCodec& codec,
+                  uint32_t codePage) {
   // A file shorter than the header holds no tag; it is not a failed read.
   if (file.size() < kId3v2HeaderBytes) return 0;
   std::span<const uint8_t> header;
@@ -206,7 +224,8 @@ int64_t ReadId3v2(TagFile& file, TrackRecord* record, platform::TextCodec& codec
   // The whole body must be readable: an empty body or one that runs past the end of the file fails
   // as the read of it would.
   if (bodySize == 0 || int64_t{bodySize} > file.size() - kId3v2HeaderBytes) return -1;
-  if (known && !WalkFrames(file, version, extendedHeader, bodySize, record, codec, codePage)) return -1;
+  if (known && !WalkFrames(file, version, extendedHeader, bodySize, record, codec, codePage))
+    return -1;
   return kId3v2HeaderBytes + int64_t{bodySize};
 }
 

@@ -20,7 +20,8 @@ inline constexpr int64_t kId3v1Bytes = 128;
 inline constexpr int64_t kId3v2HeaderBytes = 10;
 
 // Reads the ID3v1 tag in the file's last 128 bytes (one read). Returns 128 when a tag was read, 0
-// when there is none (the file has 128 bytes or fewer, or no "TAG" marker), -1 when the read failed.
+// when there is none (the file has 128 bytes or fewer, or no "TAG" marker), -1 when the read
+// failed.
 [[nodiscard]] int ReadId3v1(TagFile& file, TrackRecord* record, platform::TextCodec& codec,
                             uint32_t codePage);
 

@@ -93,7 +93,8 @@ int ReadMp4Atoms(TagFile& file, int64_t start, uint32_t budget, TrackRecord* rec
         StoreItem(type, bytes, contentLength, record);
       }
     }
-    pos = content + int64_t{contentLength};  // a seek forward; a later read tells if it passed the end
+    pos = content +
+          int64_t{contentLength};  // a seek forward; a later read tells if it passed the end
     budget -= size;
   }
   return 1;

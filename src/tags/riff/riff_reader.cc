@@ -52,7 +52,8 @@ int64_t ReadInfoItems(TagFile& file, int64_t content, uint32_t size, TrackRecord
     if (std::memcmp(id, "INAM", 4) == 0) {
       field = record->title, capacity = kTitleUnits;
     } else if (std::memcmp(id, "ISBJ", 4) == 0) {
-      if (record->title[0] == 0) field = record->title, capacity = kTitleUnits;  // only an empty title
+      if (record->title[0] == 0)
+        field = record->title, capacity = kTitleUnits;  // only an empty title
     } else if (std::memcmp(id, "IART", 4) == 0) {
       field = record->artist, capacity = kArtistUnits;
     } else if (std::memcmp(id, "IPRD", 4) == 0) {
@@ -70,7 +71,8 @@ int64_t ReadInfoItems(TagFile& file, int64_t content, uint32_t size, TrackRecord
 
 }  // namespace
 
-int64_t ReadRiffInfo(TagFile& file, TrackRecord* record, platform::TextCodec& codec, uint32_t codePage) {
+int64_t ReadRiffInfo(TagFile& file, TrackRecord* record, platform::TextCodec& codec,
+                     uint32_t codePage) {
   std::span<const uint8_t> bytes;
   // The first chunk header is read with the file header.
   if (!file.Fetch(0, kFileHeaderBytes, kFileHeaderBytes + kChunkHeaderBytes, &bytes)) return -1;

@@ -15,6 +15,7 @@ namespace deltrix::tags {
 // Walks the RIFF chunks from the start of the file. Returns the content offset of a "data" chunk
 // that reaches the end of the file (the walk ends there), 0 when the walk ended otherwise (not a
 // RIFF file, a chunk it does not walk past, after the "LIST" chunk), -1 when a read failed.
-int64_t ReadRiffInfo(TagFile& file, TrackRecord* record, platform::TextCodec& codec, uint32_t codePage);
+int64_t ReadRiffInfo(TagFile& file, TrackRecord* record, platform::TextCodec& codec,
+                     uint32_t codePage);
 
 }  // namespace deltrix::tags
