@@ -56,7 +56,7 @@ struct TraceRecord {
   uint32_t step = 0;
 };
 
-// Totals in UTF-16 bytes with terminators, compact bytes, and the count of values (Part of ZRDB.DB).
+// One string kind's statistics in ZRDB.DB: UTF-16 bytes with terminators, compact bytes, values.
 struct StringStats {
   uint32_t total = 0;
   uint32_t compact = 0;

@@ -76,7 +76,7 @@ constexpr uint32_t kNoParent = 0x1FFFFF;
 
 TEST(GoldenLibrary, OneTrackLibraryIsByteExact) {
   MemoryFileSystem fs;
-  TrackSpec t = Track(u"Rock", u"The Who", u"Tommy", u"abc", u"\\Music\\a.mp3", 5);
+  TestTrack t = Track(u"Rock", u"The Who", u"Tommy", u"abc", u"\\Music\\a.mp3", 5);
   t.fileSize = 1234;
   ASSERT_EQ(0, CreateLibrary(fs, {t}));
 
@@ -131,7 +131,7 @@ TEST(GoldenLibrary, OneTrackLibraryIsByteExact) {
 
 TEST(GoldenLibrary, EmptyValuesGetFourBytesOfDataAndTheirOwnGroups) {
   MemoryFileSystem fs;
-  TrackSpec t = Track(u"", u"", u"", u"x.mp3", u"\\x.mp3");
+  TestTrack t = Track(u"", u"", u"", u"x.mp3", u"\\x.mp3");
   t.fileType = tags::FileType::Wav;
   ASSERT_EQ(0, CreateLibrary(fs, {t}));
   const std::u16string_view texts[5] = {u"", u"", u"", u"x.mp3", u"/x.mp3"};

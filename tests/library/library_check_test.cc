@@ -11,7 +11,7 @@ namespace deltrix::library::testing {
 namespace {
 
 // Key 0 order: Pop/Y/B1/three (2), Pop/Z/B2/four (3), Rock/X/A1/one (0), Rock/X/A1/two (1).
-std::vector<TrackSpec> FourTracks() {
+std::vector<TestTrack> FourTracks() {
   return {Track(u"Rock", u"X", u"A1", u"one", u"\\m\\1.mp3", 1), Track(u"Rock", u"X", u"A1", u"two", u"\\m\\2.mp3", 2),
           Track(u"Pop", u"Y", u"B1", u"three", u"\\m\\3.mp3"), Track(u"Pop", u"Z", u"B2", u"four", u"\\m\\4.mp3")};
 }

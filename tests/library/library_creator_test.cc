@@ -41,7 +41,7 @@ std::vector<std::u16string> TitlesInOrder(const LibraryImage& image, int key) {
 
 // A pool that fits exactly one entry of the tracks below per batch (60-byte entries).
 constexpr size_t kOneEntryPool = 930 + 60;
-TrackSpec Same(std::u16string path) { return Track(u"", u"", u"", u"Same", std::move(path)); }
+TestTrack Same(std::u16string path) { return Track(u"", u"", u"", u"Same", std::move(path)); }
 
 TEST(LibraryCreator, EqualKeysKeepTheQuicksortOrderWithinABatch) {
   MemoryFileSystem fs;
@@ -62,7 +62,7 @@ TEST(LibraryCreator, ANewTrackGoesBeforeAnEqualWrittenOne) {
 
 TEST(LibraryCreator, OrdersArtistsTitlesAndEmptyValuesAsThePlayer) {
   MemoryFileSystem fs;
-  std::vector<TrackSpec> tracks = {
+  std::vector<TestTrack> tracks = {
       Track(u"Rock", u"Yes", u"Fragile", u"Roundabout", u"\\1.mp3", 1),
       Track(u"Rock", u"The Who", u"Tommy", u"Overture", u"\\2.mp3", 1),
       Track(u"", u"", u"", u"No Tags", u"\\3.mp3"),
@@ -102,7 +102,7 @@ TEST(LibraryCreator, TwoAlbumsOfOneNameAreTwoGroupsUnderTheirArtistsButOneAlbum)
 
 TEST(LibraryCreator, BatchesWrittenBeforeTheFinalPassGetTheirFinalGroupNumbers) {
   MemoryFileSystem fs;
-  std::vector<TrackSpec> tracks;
+  std::vector<TestTrack> tracks;
   for (int i = 0; i < 23; ++i) {
     tracks.push_back(Track(Name("G", i % 3), Name("A", i % 5), Name("L", i % 7), Name("T", i), Name("\\m\\", i), 1));
   }
@@ -158,7 +158,7 @@ TEST(LibraryCreator, ALastTrackThatFillsTheBatchLeavesAnEmptyFinalPass) {
 
 TEST(LibraryCreator, GenresBeyondTheThousandthShareOneNumberAndNoGenreEntry) {
   MemoryFileSystem fs;
-  std::vector<TrackSpec> tracks;
+  std::vector<TestTrack> tracks;
   for (int i = 0; i < 1001; ++i) tracks.push_back(Track(Name("G", i), u"Artist", u"Album", u"t", Name("\\t", i)));
   tracks.push_back(Track(Name("G", 1000), u"Other", u"Album", u"u", u"\\u1"));
   tracks.push_back(Track(Name("G", 999), u"Artist", u"Album", u"u", u"\\u2"));

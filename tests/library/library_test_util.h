@@ -1,5 +1,5 @@
 // Helpers of the library tests: a byte builder for golden files that shares no code with the
-// writers, track specs turned into records, a track source and a builder owner for the creator,
+// writers, test tracks turned into records, a track source and a builder owner for the creator,
 // and a whole create run over an in-memory drive.
 #pragma once
 
@@ -70,7 +70,7 @@ inline void ExpectSameBytes(const std::vector<uint8_t>& want, const std::vector<
   EXPECT_EQ(want.size(), got.size()) << "equal for " << n << " bytes";
 }
 
-struct TrackSpec {
+struct TestTrack {
   std::u16string genre;
   std::u16string artist;
   std::u16string album;
@@ -81,31 +81,31 @@ struct TrackSpec {
   tags::FileType fileType = tags::FileType::Mp3;
 };
 
-inline void FillRecord(const TrackSpec& spec, tags::TrackRecord* r) {
+inline void FillRecord(const TestTrack& track, tags::TrackRecord* r) {
   *r = tags::TrackRecord{};
-  r->fileSize = spec.fileSize;
-  r->trackNumber = spec.trackNumber;
-  r->fileType = spec.fileType;
-  tags::StoreFieldText(spec.genre.data(), spec.genre.size(), r->genre, tags::kGenreUnits);
-  tags::StoreFieldText(spec.artist.data(), spec.artist.size(), r->artist, tags::kArtistUnits);
-  tags::StoreFieldText(spec.album.data(), spec.album.size(), r->album, tags::kAlbumUnits);
-  tags::StoreFieldText(spec.title.data(), spec.title.size(), r->title, tags::kTitleUnits);
-  tags::StoreFieldText(spec.path.data(), spec.path.size(), r->path, tags::kPathUnits);
+  r->fileSize = track.fileSize;
+  r->trackNumber = track.trackNumber;
+  r->fileType = track.fileType;
+  tags::StoreFieldText(track.genre.data(), track.genre.size(), r->genre, tags::kGenreUnits);
+  tags::StoreFieldText(track.artist.data(), track.artist.size(), r->artist, tags::kArtistUnits);
+  tags::StoreFieldText(track.album.data(), track.album.size(), r->album, tags::kAlbumUnits);
+  tags::StoreFieldText(track.title.data(), track.title.size(), r->title, tags::kTitleUnits);
+  tags::StoreFieldText(track.path.data(), track.path.size(), r->path, tags::kPathUnits);
 }
 
-// Records by full path (E: + spec.path); any other path cannot be read.
+// Records by full path (E: + track.path); any other path cannot be read.
 class MemorySource : public TrackSource {
  public:
-  void Add(const TrackSpec& spec) { specs_[u"E:" + spec.path] = spec; }
+  void Add(const TestTrack& track) { tracks_[u"E:" + track.path] = track; }
   int ReadTrack(std::u16string_view fullPath, int, tags::TrackRecord* record) override {
-    auto it = specs_.find(std::u16string(fullPath));
-    if (it == specs_.end()) return 0;
+    auto it = tracks_.find(std::u16string(fullPath));
+    if (it == tracks_.end()) return 0;
     FillRecord(it->second, record);
     return 1;
   }
 
  private:
-  std::map<std::u16string, TrackSpec> specs_;
+  std::map<std::u16string, TestTrack> tracks_;
 };
 
 class TestOwner : public BuildOwner {
@@ -122,10 +122,10 @@ class TestOwner : public BuildOwner {
 
 // A create run as the driver makes it: open, add every track, final batch, finish, close. Returns
 // the first code that is not 0 (or 0).
-inline int CreateLibrary(MemoryFileSystem& fs, const std::vector<TrackSpec>& tracks, CreatorOptions options = {},
+inline int CreateLibrary(MemoryFileSystem& fs, const std::vector<TestTrack>& tracks, CreatorOptions options = {},
                          TestOwner* owner = nullptr) {
   MemorySource source;
-  for (const TrackSpec& t : tracks) source.Add(t);
+  for (const TestTrack& t : tracks) source.Add(t);
   TestOwner localOwner;
   TestOwner& o = owner != nullptr ? *owner : localOwner;
   CLibraryCreator creator(fs, source, options);
@@ -145,9 +145,9 @@ inline CreatorOptions SmallBatches(size_t poolBytes = 1400) {
   return options;
 }
 
-inline TrackSpec Track(std::u16string genre, std::u16string artist, std::u16string album, std::u16string title,
+inline TestTrack Track(std::u16string genre, std::u16string artist, std::u16string album, std::u16string title,
                        std::u16string path, int16_t number = -1) {
-  TrackSpec t;
+  TestTrack t;
   t.genre = std::move(genre);
   t.artist = std::move(artist);
   t.album = std::move(album);

@@ -18,8 +18,8 @@ struct Engine {
       : pool(poolBytes), fileBuffer(kFileBufferBytes), aux(kAuxBytes / 4), ctx(std::make_unique<LibraryContext>()) {}
   int Open() { return OpenForCreate(*ctx, Memory(), 1); }
   EngineMemory Memory() { return EngineMemory{pool, kRoot, fileBuffer, aux}; }
-  int Add(const TrackSpec& spec) {
-    FillRecord(spec, &record);
+  int Add(const TestTrack& track) {
+    FillRecord(track, &record);
     return AddTrack(*ctx, record);
   }
   std::vector<uint8_t> pool;
@@ -68,7 +68,7 @@ TEST(TrackPool, StoresTextsInEightBitsUpToTheLimitElseInUtf16) {
 TEST(TrackPool, EntryHoldsScalarsAndSlashedPath) {
   Engine e(64 * 1024);
   ASSERT_EQ(kDone, e.Open());
-  TrackSpec t = Track(u"Pop", u"ABBA", u"Gold", u"SOS", u"\\Music\\\u00a5a.mp3", 7);
+  TestTrack t = Track(u"Pop", u"ABBA", u"Gold", u"SOS", u"\\Music\\\u00a5a.mp3", 7);
   t.fileSize = 0x01020304;
   t.fileType = tags::FileType::M4a;
   ASSERT_EQ(0, e.Add(t));
@@ -130,7 +130,7 @@ TEST(TrackPool, SharedPrefixFollowedByWideUnitsCountsInUtf16) {
 
 TEST(TrackPool, ResultsTellWhenTheBatchAndTheLibraryAreFull) {
   // A pool that takes exactly two small entries before fewer than 930 bytes are free.
-  const TrackSpec t = Track(u"", u"", u"", u"t", u"\\a");  // 38 + 2+2+2+2+4 = 50 bytes, then 52 aligned
+  const TestTrack t = Track(u"", u"", u"", u"t", u"\\a");  // 38 + 2+2+2+2+4 = 50 bytes, then 52 aligned
   Engine e(930 + 2 * 52 - 4);
   ASSERT_EQ(kDone, e.Open());
   EXPECT_EQ(0, e.Add(t));
@@ -146,7 +146,7 @@ TEST(TrackPool, ResultsTellWhenTheBatchAndTheLibraryAreFull) {
 TEST(TrackPool, TheLastTrackOfAFullLibraryAnswersTwo) {
   Engine e;
   ASSERT_EQ(kDone, e.Open());
-  const TrackSpec t = Track(u"", u"", u"", u"t", u"\\a");
+  const TestTrack t = Track(u"", u"", u"", u"t", u"\\a");
   for (uint32_t i = 0; i + 1 < kMaxTracks; ++i) ASSERT_EQ(0, e.Add(t)) << i;
   // The batch also reaches 150000 entries here, but the library-full answer wins.
   EXPECT_EQ(2, e.Add(t));

@@ -22,7 +22,7 @@ struct UpdateEngine {
   std::unique_ptr<LibraryContext> ctx;
 };
 
-std::vector<TrackSpec> ThreeTracks() {
+std::vector<TestTrack> ThreeTracks() {
   return {Track(u"B", u"x", u"1", u"c", u"\\c.mp3"), Track(u"A", u"y", u"2", u"a", u"\\a.mp3"),
           Track(u"C", u"z", u"3", u"b", u"\\b.mp3")};
 }
