@@ -14,26 +14,20 @@ namespace deltrix::library {
 
 namespace {
 
-// Quicksort partition exactly as the player's library tool has always done it: i climbs past
-// entries the pivot is greater than, j descends past entries it is less than, then they swap.
+// The partition step: i climbs past entries the pivot is greater than, j descends past entries it
+// is less than, then they swap. Where equal keys end up depends on every detail here, and libraries
+// already on players have them in this order.
 int64_t Partition(LibraryContext& ctx, int key, const SortSlot& pivot, int64_t lo, int64_t hi) {
   auto& perm = ctx.permutation;
-  SortSlot candidate;
+  // The pivot against the entry at position p (slot 1 of the comparison).
+  auto pivotVersus = [&](int64_t p) { return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key); };
   int64_t i = lo;
   int64_t j = hi;
   if (i > j) return i;
   for (;;) {
     if (j == 0) return i;
-    LoadEntrySlot(EntryAt(ctx, perm[i]), key, &candidate);
-    while (i < hi && CompareSlots(pivot, candidate, key) > 0) {
-      ++i;
-      LoadEntrySlot(EntryAt(ctx, perm[i]), key, &candidate);
-    }
-    LoadEntrySlot(EntryAt(ctx, perm[j]), key, &candidate);
-    while (lo < j && CompareSlots(pivot, candidate, key) < 0) {
-      --j;
-      LoadEntrySlot(EntryAt(ctx, perm[j]), key, &candidate);
-    }
+    while (i < hi && pivotVersus(i) > 0) ++i;
+    while (lo < j && pivotVersus(j) < 0) --j;
     if (i >= j) return i;
     std::swap(perm[i], perm[j]);
     ++i;

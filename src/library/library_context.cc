@@ -232,4 +232,17 @@ void LoadEntrySlot(const uint8_t* entry, int key, SortSlot* slot) {
   slot->trackNumber = EntryTrackNumber(entry);
 }
 
+int CompareSlotWithEntry(const SortSlot& a, const uint8_t* entry, int key) {
+  const int last = key < kTitle ? kAlbum : kTitle;
+  for (int s = key; s <= last; ++s) {
+    const StoredText t = EntryText(entry, s);
+    if (const int c = CompareKeyText(a.text[s], MakeKeyText(t.bytes, t.units, t.wide, s)); c != 0) return c;
+  }
+  const uint16_t number = EntryTrackNumber(entry);
+  if (a.trackNumber != number) return a.trackNumber < number ? -1 : 1;
+  if (key == kTitle) return 0;
+  const StoredText title = EntryText(entry, kTitle);
+  return CompareKeyText(a.text[kTitle], MakeKeyText(title.bytes, title.units, title.wide, kTitle));
+}
+
 }  // namespace deltrix::library

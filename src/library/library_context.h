@@ -193,5 +193,7 @@ StoredText EntryText(const uint8_t* entry, int index);
 inline uint16_t EntryTrackNumber(const uint8_t* entry) { return GetLe16(entry + 16); }
 // The sort slot of an entry for key `key`: the strings from the key on (the title always).
 void LoadEntrySlot(const uint8_t* entry, int key, SortSlot* slot);
+// CompareSlots(a, the entry's slot, key), reading only the entry's strings the comparison reaches.
+int CompareSlotWithEntry(const SortSlot& a, const uint8_t* entry, int key);
 
 }  // namespace deltrix::library
