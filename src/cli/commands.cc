@@ -1,0 +1,152 @@
+#include "cli/commands.h"
+
+#include <ostream>
+
+#include "app/drive_checks.h"
+#include "app/error_report.h"
+#include "app/start_flow.h"
+#include "app/tag_languages.h"
+#include "base/error_code.h"
+#include "base/utf16.h"
+#include "cli/console_host.h"
+#include "run/library_builders.h"
+#include "run/run_controller.h"
+
+namespace deltrix::cli {
+
+namespace {
+
+const char* ClassName(int driveClass) {
+  switch (driveClass) {
+    case app::DriveHasLibrary: return "library present";
+    case app::DriveUsable: return "usable";
+    default: return "unsupported";
+  }
+}
+
+SkipPolicy PolicyOf(const std::string& onError) {
+  return onError == "abort" ? SkipPolicy::Abort : SkipPolicy::Skip;
+}
+
+// The drive root a command works on, or an empty string after reporting why there is none.
+std::u16string ResolveDrive(Console& c, ConsoleHost& host, const DriveArg& where) {
+  if (!where.folder.empty()) {
+    std::u16string root = c.addStagingFolder ? c.addStagingFolder(where.folder) : std::u16string();
+    if (root.empty()) c.err << "Cannot use " << where.folder << " as a staging folder.\n";
+    return root;
+  }
+  std::u16string root = c.platform.drives.ToDrivePath(where.drive);
+  if (root.empty() || !app::IsRootPath(root)) {
+    app::ReportError(host, NotRootDirectory, u"");
+    return {};
+  }
+  return root;
+}
+
+int LanguageIndex(Console& c, const std::string& name) {
+  if (name.empty()) return app::DefaultTagLanguage(c.platform.text.UserLanguage());
+  return app::FindTagLanguage(name);
+}
+
+bool Confirm(Console& c, const RunArgs& args, std::u16string_view message, const std::string& shownDrive,
+             std::u16string_view languageName) {
+  c.err << ToUtf8(message) << "\n  Slected Drive : " << shownDrive
+        << "\n  ID Tag Language : " << ToUtf8(languageName) << "\n";
+  if (args.yes) return true;
+  if (!c.terminal.Interactive()) {
+    c.err << "Not confirmed: no terminal to ask. Pass --yes to run without the question.\n";
+    return false;
+  }
+  c.err << "[y/N] " << std::flush;
+  std::string answer;
+  return c.terminal.ReadLine(&answer) && !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
+  run::RunOptions options;
+  options.libraryCheck = run::LibraryCheckFor(c.platform.files);
+  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
+  c.terminal.CatchInterrupts();
+  int code;
+  if (controller.StartRun(root, tagLanguage, runMode)) {
+    code = host.Drive(controller, c.platform.clock);
+  } else {
+    controller.StopAndJoin();
+    code = controller.resultCode();
+  }
+  if (code == run::kDriveBusy) {
+    c.err << "Another run is already writing to " << c.platform.drives.ToUserPath(root) << ".\n";
+  }
+  if (!host.skipped().empty()) {
+    c.out << host.skipped().size() << " file(s) could not be read and are not in the library:\n";
+    for (const std::string& path : host.skipped()) c.out << "  " << path << "\n";
+  }
+  return code;
+}
+
+}  // namespace
+
+int DrivesCommand(Console& c) {
+  for (const app::DriveListEntry& entry : app::EnumerateDrives(c.platform.drives)) {
+    const int driveClass = app::CheckDrive(c.platform, entry.root);
+    c.out << ToUtf8(entry.label) << "  " << c.platform.drives.ToUserPath(entry.root) << "  ("
+          << ClassName(driveClass) << ")\n";
+  }
+  return Success;
+}
+
+int ScanCommand(Console& c, const DriveArg& where) {
+  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, SkipPolicy::Skip);
+  const std::u16string root = ResolveDrive(c, host, where);
+  if (root.empty()) return NotRootDirectory;
+  run::RunController controller(c.platform, host, run::BuilderFactories{});
+  controller.state().driveRoot = root;
+  controller.state().isIpodVolume = c.platform.files.Open(root + u"iPod_Control\\iTunes\\iTunesDB", "rb") != nullptr;
+  (void)controller.ScanFolder(root, 1);
+  const run::FileList& files = controller.state().files;
+  for (int32_t i = 0; i < files.count(); ++i) c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
+  c.out << files.count() << " audio files found.\n";
+  return Success;
+}
+
+int CreateCommand(Console& c, const RunArgs& args) {
+  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
+  const std::u16string root = ResolveDrive(c, host, args.where);
+  if (root.empty()) return NotRootDirectory;
+  const std::string shown = c.platform.drives.ToUserPath(root);
+  const int driveClass = app::CheckDrive(c.platform, root);
+  if (driveClass == app::DriveUnsupported) {
+    app::ReportError(host, UnsupportedDevice, FromUtf8(shown));
+    return UnsupportedDevice;
+  }
+  const int language = LanguageIndex(c, args.language);
+  if (language < 0) {
+    c.err << "Unknown ID Tag Language \"" << args.language << "\". Choose one of:";
+    for (auto name : app::kTagLanguageNames) c.err << " " << ToUtf8(name);
+    c.err << "\n";
+    return kUsageError;
+  }
+  if (driveClass == app::DriveHasLibrary &&
+      !Confirm(c, args, app::kOverwriteMessage, shown, app::kTagLanguageNames[language])) {
+    return RunAborted;
+  }
+  return Run(c, host, root, language + 1, run::RunModeCreate);
+}
+
+int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
+  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
+  std::vector<std::u16string> roots;
+  for (const std::string& item : items) roots.push_back(c.platform.drives.ToDrivePath(item));
+  if (const int code = app::CheckStartItems(host, roots, app::StartSource::CommandLine); code != Success) {
+    return code;
+  }
+  app::StartRequest request;
+  const int language = app::DefaultTagLanguage(c.platform.text.UserLanguage());
+  if (!app::StartWithPath(c.platform, host, roots[0], FromUtf8(items[0]), language, &request)) {
+    return UnsupportedDevice;
+  }
+  if (!Confirm(c, args, request.message, items[0], request.languageName)) return RunAborted;
+  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode);
+}
+
+}  // namespace deltrix::cli

@@ -1,0 +1,48 @@
+// The console front-end's commands. main() parses the options, builds the platform and calls one of
+// these; each returns the exit status (0 on success, else the error code of the failure).
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/terminal.h"
+
+namespace deltrix::cli {
+
+// The exit status of a command line that names something unknown (not a run's error code).
+inline constexpr int kUsageError = 64;
+
+// What every command is handed.
+struct Console {
+  platform::Platform& platform;
+  platform::Terminal& terminal;
+  std::ostream& out;
+  std::ostream& err;
+  // Registers a folder as a staging volume and returns its drive root; empty when it cannot.
+  std::function<std::u16string(const std::string& folder)> addStagingFolder;
+};
+
+// Where a command works: a mount point (or drive root) or a staging folder given with --folder.
+struct DriveArg {
+  std::string drive;   // as the user wrote it
+  std::string folder;  // --folder DIR
+};
+
+struct RunArgs {
+  DriveArg where;
+  std::string language;  // a name as the settings list it; empty: from the user's locale
+  bool yes = false;      // answers the confirmation
+  std::string onError;   // "skip" or "abort": the answer to unreadable files without a terminal
+};
+
+int DrivesCommand(Console& console);
+int ScanCommand(Console& console, const DriveArg& where);
+int CreateCommand(Console& console, const RunArgs& args);
+// The command-line start: one mount point gives the confirmation, then an update of a drive that
+// holds a library or a create of one that does not.
+int StartCommand(Console& console, const std::vector<std::string>& items, const RunArgs& args);
+
+}  // namespace deltrix::cli

@@ -1,0 +1,46 @@
+#include "run/library_builders.h"
+
+#include "library/library_creator.h"
+#include "library/library_reader.h"
+#include "library/tag_file_source.h"
+
+namespace deltrix::run {
+
+namespace {
+
+class LibraryCreateBuilder : public CreateBuilder {
+ public:
+  explicit LibraryCreateBuilder(const BuilderRequest& request)
+      : source_(request.platform.files, request.platform.text),
+        creator_(request.platform.files, source_),
+        root_(request.driveRoot),
+        kind_(request.fileSystemKind),
+        owner_(request.owner) {}
+
+  int Open() override { return creator_.Open(root_, owner_, kind_); }
+  int AddFile(std::u16string_view path, int tagLanguage) override { return creator_.AddFile(path, tagLanguage); }
+  int SortAndWriteBatch(bool final) override { return creator_.SortAndWriteBatch(final); }
+  int Finish() override { return creator_.Finish(); }
+  void Close() override { creator_.Close(); }
+
+ private:
+  library::TagFileSource source_;
+  library::CLibraryCreator creator_;
+  std::u16string root_;
+  int kind_;
+  library::BuildOwner& owner_;
+};
+
+}  // namespace
+
+std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request) {
+  return std::make_unique<LibraryCreateBuilder>(request);
+}
+
+BuilderFactories LibraryBuilders() { return {MakeCreateBuilder, nullptr}; }
+
+LibraryCheck LibraryCheckFor(platform::FileSystem& files) {
+  return [&files](std::u16string_view root) { return library::CheckLibrary(files, root, nullptr, library::CheckOptions{.statistics = false}); };
+}
+
+}  // namespace deltrix::run
