@@ -1,0 +1,37 @@
+#include "gui/creator_app.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <memory>
+
+#include "gui/pictures.h"
+#include "gui/settings_dialog.h"
+#include "gui/single_instance.h"
+
+namespace deltrix::gui {
+
+int RunCreatorApp(int argc, char** argv, platform::Platform& platform,
+                  const CRunDlg::ControllerFactory& makeController) {
+  const std::unique_ptr<platform::Lock> instance =
+      TakeInstanceLock(platform.locks, argc > 0 ? argv[0] : "deltrix-creator-gui");
+  if (!instance) return 0;
+
+  QApplication application(argc, argv);
+  QApplication::setDesktopFileName(QStringLiteral("deltrix-creator-gui"));
+  QApplication::setWindowIcon(ProgramIcon());
+
+  CSettingDlg settings(platform, makeController);
+  QStringList arguments = QApplication::arguments();  // Qt's own options are gone from it
+  if (!arguments.isEmpty()) arguments.removeFirst();
+  bool named = false;
+  for (const QString& argument : arguments) named = named || !argument.trimmed().isEmpty();
+  if (named) {
+    const int code = settings.StartFromCommandLine(arguments);
+    return code < 0 ? 0 : code;
+  }
+  settings.exec();
+  return 0;
+}
+
+}  // namespace deltrix::gui

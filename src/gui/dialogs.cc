@@ -1,0 +1,135 @@
+#include "gui/dialogs.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include "gui/pictures.h"
+
+namespace deltrix::gui {
+
+QString ToQString(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string FromQString(const QString& text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+CDialogBase::CDialogBase(QWidget* parent, const char* className, int width, int height, bool closeBox)
+    : QDialog(parent), font_(DialogFont()), units_(font_) {
+  setObjectName(QString::fromLatin1(className));
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+  if (closeBox) flags |= Qt::WindowCloseButtonHint;
+  setWindowFlags(flags);
+  setWindowTitle(QString::fromLatin1(kDialogTitle));
+  setWindowIcon(ProgramIcon());
+  setFont(font_);
+  setFixedSize(units_.Size(width, height));
+}
+
+QLabel* CDialogBase::AddText(const QString& text, int x, int y, int w, int h, Qt::Alignment align, bool bold) {
+  auto* label = new QLabel(text, this);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(align | Qt::AlignTop);
+  label->setWordWrap(h > 10);
+  if (bold) label->setFont(BoldFont(font_));
+  label->setGeometry(units_.Rect(x, y, w, h));
+  return label;
+}
+
+QFrame* CDialogBase::AddFrame(int shape, int x, int y, int w, int h) {
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(static_cast<QFrame::Shape>(shape));
+  frame->setFrameShadow(QFrame::Sunken);
+  frame->setGeometry(units_.Rect(x, y, w, h));
+  return frame;
+}
+
+QPushButton* CDialogBase::AddButton(const QString& text, int x, int y, int w, int h) {
+  auto* button = new QPushButton(text, this);
+  button->setGeometry(units_.Rect(x, y, w, h));
+  return button;
+}
+
+void CDialogBase::paintEvent(QPaintEvent* event) {
+  QDialog::paintEvent(event);
+  if (picture_.isNull()) return;
+  QPainter painter(this);
+  painter.drawImage(QPoint(kPictureX, kPictureY), picture_);
+}
+
+CErrorDlg::CErrorDlg(QWidget* parent) : CDialogBase(parent, "CErrorDlg", 199, 58, false) {
+  SetPicture(ErrorPicture());
+  message_ = AddText(QString(), 37, 10, 155, 10);
+  message_->setObjectName(QStringLiteral("message"));
+  codeLine_ = AddText(QString(), 37, 23, 155, 10, Qt::AlignHCenter);
+  codeLine_->setObjectName(QStringLiteral("codeLine"));
+  QPushButton* ok = AddButton(QStringLiteral("OK"), 74, 38, 50, 14);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CErrorDlg::SetError(const QString& message, const QString& codeLine) {
+  message_->setText(message);
+  codeLine_->setText(codeLine);
+}
+
+CCannotOpen::CCannotOpen(QWidget* parent) : CDialogBase(parent, "CCannotOpen", 199, 65, true) {
+  SetPicture(ErrorPicture());
+  AddText(QStringLiteral("Canonot open a file.\nSee the processing dialog for the file name.\n"
+                         "Skip the file or abort creating the library?"),
+          37, 7, 155, 27)
+      ->setObjectName(QStringLiteral("message"));
+  AddText(QStringLiteral("Error Code : E-02"), 37, 35, 155, 9, Qt::AlignHCenter)
+      ->setObjectName(QStringLiteral("codeLine"));
+  QPushButton* skip = AddButton(QStringLiteral("Skip"), 46, 47, 50, 13);
+  QPushButton* abort = AddButton(QStringLiteral("Abort"), 101, 47, 50, 13);
+  skip->setDefault(true);
+  connect(skip, &QPushButton::clicked, this, &QDialog::accept);
+  connect(abort, &QPushButton::clicked, this, [this] {
+    abort_ = true;
+    accept();
+  });
+}
+
+CStartCheckDlg::CStartCheckDlg(QWidget* parent) : CDialogBase(parent, "CStartCheckDlg", 239, 82, false) {
+  SetPicture(QuestionPicture());
+  message_ = AddText(QString(), 37, 8, 195, 26);
+  message_->setObjectName(QStringLiteral("message"));
+  AddText(QStringLiteral("Slected Drive :\nID Tag Language :"), 37, 38, 68, 18, Qt::AlignRight)
+      ->setObjectName(QStringLiteral("labels"));
+  values_ = AddText(QString(), 109, 38, 123, 18, Qt::AlignLeft, true);
+  values_->setObjectName(QStringLiteral("values"));
+  QPushButton* ok = AddButton(QStringLiteral("OK"), 66, 62, 50, 14);
+  QPushButton* cancel = AddButton(QStringLiteral("Cancel"), 123, 62, 50, 14);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CStartCheckDlg::SetTexts(const QString& message, const QString& values) {
+  message_->setText(message);
+  values_->setText(values);
+}
+
+CCancelDlg::CCancelDlg(QWidget* parent) : CDialogBase(parent, "CCancelDlg", 199, 58, false) {
+  SetPicture(QuestionPicture());
+  AddText(QString::fromLatin1(kQuestion), 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
+  QPushButton* yes = AddButton(QStringLiteral("Yes"), 46, 38, 50, 13);
+  QPushButton* no = AddButton(QStringLiteral("No"), 101, 38, 50, 13);
+  yes->setDefault(true);
+  connect(yes, &QPushButton::clicked, this, &QDialog::accept);
+  connect(no, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CFinshDialog::CFinshDialog(const QString& message, QWidget* parent)
+    : CDialogBase(parent, "CFinshDialog", 179, 50, false) {
+  AddText(message, 7, 7, 165, 14, Qt::AlignHCenter)->setObjectName(QStringLiteral("message"));
+  QPushButton* finish = AddButton(QStringLiteral("Finish"), 64, 28, 50, 14);
+  finish->setDefault(true);
+  connect(finish, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace deltrix::gui

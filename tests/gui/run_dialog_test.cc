@@ -1,0 +1,232 @@
+// The run dialog driven by scripted runs: what it draws, the stop question (No resumes, Yes stops
+// and restores the library), Cancel doing nothing while a question is open or the run finishes, a
+// run that cannot start, and the dialog reused for a second run.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <thread>
+
+#include "base/error_code.h"
+#include "gui/run_dialog.h"
+#include "gui_test_support.h"
+
+namespace deltrix::gui {
+namespace {
+
+using testing::Click;
+using testing::DialogScript;
+using testing::Gate;
+using testing::GuiDrives;
+using testing::Text;
+
+QPushButton* CancelButton(QWidget* run) { return run->findChild<QPushButton*>(QStringLiteral("cancel")); }
+int Bar(QWidget* run) { return run->findChild<QProgressBar*>(QStringLiteral("bar"))->value(); }
+
+// Four files in E:\Music; the third holds the worker at `gate` before it is taken in.
+void FourFiles(GuiDrives& drives, Gate& gate) {
+  for (const char16_t* name : {u"01.mp3", u"02.mp3", u"03.mp3", u"04.mp3"}) {
+    drives.AddAudio(std::u16string(u"E:\\Music\\") + name);
+  }
+  drives.script.add = [&gate](std::u16string_view path, library::BuildOwner&) {
+    if (path.ends_with(u"03.mp3")) gate.Wait();
+    return 0;
+  };
+}
+
+}  // namespace
+
+class RunDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void drawsTheProgressViewAndFinishes() {
+    GuiDrives drives;
+    Gate gate;
+    FourFiles(drives, gate);
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    int barAtFinish = -1;
+    QString titleAtFinish;
+    script.Then("CRunDlg", [&](QDialog* d) {
+      QTRY_VERIFY(gate.waiting() && run.controller().state().scanDone);
+      QTRY_COMPARE(Text(d, "done"), QStringLiteral("2"));
+      QCOMPARE(Text(d, "total"), QStringLiteral("4"));
+      QCOMPARE(Text(d, "countLabel"), QStringLiteral("Processed"));
+      QCOMPARE(Text(d, "heading"), QStringLiteral("Creating.."));
+      QCOMPARE(Bar(d), 47);  // trunc(0.5 x 95)
+      QCOMPARE(d->windowTitle(), QStringLiteral("47% / E:\\"));
+      QCOMPARE(Text(d, "path").remove(QChar(0x200B)), QStringLiteral("E:\\Music\\03.mp3"));
+      QCOMPARE(Text(d, "elapsed"), QStringLiteral("00:00"));
+      QCOMPARE(Text(d, "remaining"), QStringLiteral("--:--"));
+      drives.mp.clock.now += 65;  // the next tick sees a new second
+      QTRY_COMPARE(Text(d, "elapsed"), QStringLiteral("01:05"));
+      QVERIFY(CancelButton(d)->isEnabled());
+      // Whatever the tick shows is the progress model's view, drawn unchanged.
+      QCOMPARE(Text(d, "remaining"), QString::fromStdU16String(run.view().remaining));
+      gate.Open();
+    });
+    script.Then("CFinshDialog", [&](QDialog* d) {
+      barAtFinish = Bar(&run);
+      titleAtFinish = run.windowTitle();
+      QVERIFY(!CancelButton(&run)->isEnabled());
+      QCOMPARE(Text(d, "message"), QStringLiteral("4 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QVERIFY(script.unexpected.isEmpty());
+    QCOMPARE(barAtFinish, 100);
+    QCOMPARE(titleAtFinish, QStringLiteral("100% / E:\\"));
+    QCOMPARE(run.resultCode(), int(Success));
+    QCOMPARE(drives.script.Calls(), (std::vector<std::string>{"open", "final", "finish", "close"}));
+  }
+
+  void cancelThenNoResumes() {
+    GuiDrives drives;
+    Gate gate;
+    FourFiles(drives, gate);
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    script.Then("CRunDlg", [&](QDialog* d) {
+      QTRY_VERIFY(gate.waiting());
+      Click(d, QStringLiteral("Cancel"));
+    });
+    script.Then("CCancelDlg", [&](QDialog* d) {
+      QVERIFY(run.controller().state().pauseRequested);
+      gate.Open();  // the worker goes on to its pause wait and holds there
+      Click(d, QStringLiteral("No"));
+    });
+    script.Then("CFinshDialog", [&](QDialog* d) {
+      QVERIFY(!run.controller().state().pauseRequested);
+      QCOMPARE(Text(d, "message"), QStringLiteral("4 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QCOMPARE(run.resultCode(), int(Success));
+  }
+
+  void cancelThenYesStopsAndRestoresTheLibrary() {
+    GuiDrives drives;
+    Gate gate;
+    FourFiles(drives, gate);
+    CRunDlg run(drives.mp.platform, drives.factory);
+    drives.script.add = [&](std::u16string_view path, library::BuildOwner&) {
+      if (path.ends_with(u"03.mp3")) {
+        // The library is being overwritten when the user stops (after the scan, which reads the
+        // drive, has ended).
+        while (!run.controller().state().scanDone) std::this_thread::yield();
+        drives.mp.files.AddFile(u"E:\\KORVANE\\LIBRARY\\ZRTL.DB", "half");
+        gate.Wait();
+      }
+      return 0;
+    };
+    DialogScript script;
+    script.Then("CRunDlg", [&](QDialog* d) {
+      QTRY_VERIFY(gate.waiting() && run.controller().state().scanDone);
+      Click(d, QStringLiteral("Cancel"));
+    });
+    script.Then("CCancelDlg", [&](QDialog* d) {
+      gate.Open();
+      Click(d, QStringLiteral("Yes"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 0), int(QDialog::Rejected));
+    QVERIFY(script.finished());
+    QVERIFY(script.unexpected.isEmpty());
+    QVERIFY(!run.controller().running());
+    QCOMPARE(run.resultCode(), int(RunAborted));
+    QCOMPARE(drives.Library(u'E', u"ZRTL.DB"), std::string("old-ZRTL.DB"));
+    QVERIFY(!drives.mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak"));
+    QCOMPARE(drives.script.Calls().back(), std::string("close"));
+  }
+
+  void cancelDoesNothingWhileAQuestionIsOpenOrTheRunFinishes() {
+    GuiDrives drives;
+    Gate finalWrite;
+    for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad.mp3", u"E:\\3.mp3"}) drives.AddAudio(name);
+    drives.script.add = [](std::u16string_view path, library::BuildOwner& owner) {
+      return path.ends_with(u"bad.mp3") ? owner.AskSkipFile() : 0;
+    };
+    drives.script.final = [&] {
+      finalWrite.Wait();
+      return 0;
+    };
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    auto cancelIsInert = [&] {
+      QVERIFY(!CancelButton(&run)->isEnabled());
+      run.OnCancel();  // as if a click got through
+      QVERIFY(!run.controller().state().pauseRequested);
+    };
+    script.Then("CCannotOpen", [&](QDialog* d) {
+      cancelIsInert();
+      QVERIFY(run.handOver().questionOpen());
+      Click(d, QStringLiteral("Skip"));
+    });
+    script.Then("CRunDlg", [&](QDialog*) {
+      QTRY_VERIFY(finalWrite.waiting());
+      QTRY_VERIFY(!CancelButton(&run)->isEnabled());
+      cancelIsInert();
+      finalWrite.Open();
+    });
+    script.Then("CFinshDialog", [&](QDialog* d) {
+      cancelIsInert();
+      QCOMPARE(Text(d, "message"), QStringLiteral("2 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+    QCOMPARE(run.controller().state().skippedCount.load(), 1);
+  }
+
+  void aRunThatCannotStartShowsErrorFourAndCloses() {
+    GuiDrives drives;
+    drives.mp.files.SetFault([](std::string_view op, std::u16string_view) { return op == "copy"; });
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    script.Then("CErrorDlg", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("Error occurred while writing library file."));
+      QCOMPARE(Text(d, "codeLine"), QStringLiteral("Error Code : E-04"));
+      Click(d, QStringLiteral("OK"));
+    });
+    run.RunModal(u"E:\\", 3, 0);
+    QVERIFY(script.finished());
+    QCOMPARE(run.resultCode(), int(WriteFileFailed));
+    QVERIFY(drives.script.Calls().empty());
+    QCOMPARE(drives.Library(u'E', u"ZRDB.DB"), std::string("old-ZRDB.DB"));
+  }
+
+  void theDialogServesOneRunAfterAnother() {
+    GuiDrives drives;
+    drives.AddAudio(u"G:\\a.mp3");
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("0 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 1), int(QDialog::Accepted));  // an update
+    QCOMPARE(run.view().heading, std::u16string(u"Updating.."));
+    script.Then("CFinshDialog", [&](QDialog* d) {
+      QCOMPARE(Text(&run, "heading"), QStringLiteral("Creating.."));
+      QCOMPARE(run.windowTitle(), QStringLiteral("100% / G:\\"));
+      QCOMPARE(Text(d, "message"), QStringLiteral("1 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"G:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QVERIFY(script.unexpected.isEmpty());
+  }
+};
+
+}  // namespace deltrix::gui
+
+int RunRunDialogTests(int argc, char** argv) {
+  deltrix::gui::RunDialogTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "run_dialog_test.moc"

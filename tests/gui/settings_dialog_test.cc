@@ -1,0 +1,280 @@
+// The settings dialog through its widgets: the drive list read afresh, the mode buttons and Start
+// by drive class, the start flows with their confirmation messages, and the drop and command-line
+// starts with errors 1, 5 and 6.
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QUrl>
+
+#include "base/error_code.h"
+#include "gui/settings_dialog.h"
+#include "gui_test_support.h"
+
+namespace deltrix::gui {
+namespace {
+
+using testing::Click;
+using testing::DialogScript;
+using testing::GuiDrives;
+using testing::Text;
+
+struct Widgets {
+  explicit Widgets(CSettingDlg& d)
+      : drives(d.findChild<DriveComboBox*>(QStringLiteral("drives"))),
+        languages(d.findChild<QComboBox*>(QStringLiteral("languages"))),
+        create(d.findChild<QRadioButton*>(QStringLiteral("create"))),
+        update(d.findChild<QRadioButton*>(QStringLiteral("update"))),
+        start(d.findChild<QPushButton*>(QStringLiteral("start"))) {}
+
+  // The state as the user sees it: the list, the modes ("-" disabled, "e" enabled, "E" selected)
+  // and Start.
+  QString Describe() const {
+    QStringList items;
+    for (int i = 0; i < drives->count(); ++i) items << (i == drives->currentIndex() ? "*" : "") + drives->itemText(i);
+    auto mode = [](QRadioButton* b) {
+      return QString::fromLatin1(!b->isEnabled() ? (b->isChecked() ? "d*" : "-") : (b->isChecked() ? "E" : "e"));
+    };
+    return "[" + items.join('|') + "] create " + mode(create) + " update " + mode(update) + " start " +
+           (start->isEnabled() ? "e" : "-");
+  }
+
+  // Opens the list and clicks item `index`, or closes it without a choice when `index` < 0.
+  void Choose(int index) {
+    drives->showPopup();
+    QAbstractItemView* view = drives->view();
+    QTRY_VERIFY(view->isVisible());
+    if (index < 0) {
+      drives->hidePopup();
+    } else {
+      const QRect item = view->visualRect(view->model()->index(index, 0));
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    }
+    QTRY_VERIFY(!view->isVisible());
+    QCoreApplication::processEvents();  // the close-up is looked at after the choice
+  }
+
+  DriveComboBox* drives;
+  QComboBox* languages;
+  QRadioButton* create;
+  QRadioButton* update;
+  QPushButton* start;
+};
+
+const QString kNoDrive = QStringLiteral("[*Please Select Drive.] create - update - start -");
+
+void DropPaths(QWidget* target, const QStringList& paths) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& p : paths) urls << (p.startsWith('/') ? QUrl::fromLocalFile(p) : QUrl(p));
+  mime.setUrls(urls);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+}
+
+}  // namespace
+
+class SettingsDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void statesFollowTheDriveChosen() {
+    struct Case {
+      const char* what;
+      std::vector<int> choices;  // -1 closes the list without a choice
+      bool clickCreate;
+      const char* want;
+    };
+    const Case cases[] = {
+        {"opened and closed without a choice", {-1}, false, "[*Please Select Drive.] create - update - start -"},
+        {"a drive with a library", {0}, false, "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create e update E start e"},
+        {"...switched to Create", {0}, true, "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"},
+        {"an NTFS stick", {1}, false, "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+        {"a new stick", {2}, false, "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\] create E update - start e"},
+        {"library, then NTFS", {0, 1}, false, "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+        {"a drive, then closed without a choice", {2, -1}, false, "[*Please Select Drive.] create - update - start -"},
+    };
+    for (const Case& c : cases) {
+      GuiDrives drives;
+      CSettingDlg dialog(drives.mp.platform, drives.factory);
+      dialog.show();
+      Widgets w(dialog);
+      QCOMPARE(w.Describe(), kNoDrive);
+      for (int choice : c.choices) w.Choose(choice);
+      if (c.clickCreate) QTest::mouseClick(w.create, Qt::LeftButton);
+      QVERIFY2(w.Describe() == QString::fromLatin1(c.want), qPrintable(QString::fromLatin1(c.what) + ": " + w.Describe()));
+    }
+  }
+
+  void theDriveListIsReadAfreshAndTheLanguageFollowsTheLocale() {
+    GuiDrives drives;
+    drives.mp.text.language = "ru";
+    CSettingDlg dialog(drives.mp.platform, drives.factory);
+    dialog.show();
+    Widgets w(dialog);
+    QCOMPARE(w.languages->currentText(), QStringLiteral("Russian"));
+    QCOMPARE(w.languages->count(), 9);
+    w.drives->showPopup();
+    QCOMPARE(w.drives->count(), 3);
+    QCOMPARE(w.drives->currentIndex(), -1);
+    w.drives->hidePopup();
+    QCoreApplication::processEvents();
+    drives.mp.drives.Get(u'G')->volume.name = u"МУЗЫКА";
+    drives.mp.drives.Remove(u'F');
+    w.Choose(1);
+    QCOMPARE(w.drives->currentText(), QStringLiteral("G:\\ [МУЗЫКА]"));
+    QVERIFY(w.create->isChecked());
+  }
+
+  void startConfirmsRunsAndComesBackWithNoDrive() {
+    GuiDrives drives;
+    drives.AddAudio(u"E:\\a.mp3");
+    CSettingDlg dialog(drives.mp.platform, drives.factory);
+    dialog.show();
+    Widgets w(dialog);
+    w.Choose(0);
+    QTest::mouseClick(w.create, Qt::LeftButton);  // over a library: the overwrite question
+
+    DialogScript script;
+    script.Then("CStartCheckDlg", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("A previous Library has been located on the selected drive!\n"
+                                                  "Are you sure you want to overwrite this?"));
+      QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nEnglish"));
+      Click(d, QStringLiteral("Cancel"));
+    });
+    QTest::mouseClick(w.start, Qt::LeftButton);
+    QVERIFY(script.finished());
+    QCOMPARE(w.Describe(), QStringLiteral("[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"));
+    QVERIFY2(drives.script.Calls().empty(), "a cancelled confirmation runs nothing");
+
+    QTest::mouseClick(w.update, Qt::LeftButton);
+    w.languages->setCurrentIndex(1);
+    emit w.languages->activated(1);
+    bool minimised = false;
+    script.Then("CStartCheckDlg", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to update the library using these "
+                                                  "settings?"));
+      QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nChinese"));
+      Click(d, QStringLiteral("OK"));
+    });
+    script.Then("CFinshDialog", [&](QDialog* d) {
+      minimised = dialog.isMinimized();
+      Click(d, QStringLiteral("Finish"));
+    });
+    QTest::mouseClick(w.start, Qt::LeftButton);
+    QVERIFY(script.finished());
+    QVERIFY(script.unexpected.isEmpty());
+    QVERIFY2(minimised, "the settings dialog is minimised while the run dialog is open");
+    QVERIFY(!dialog.isMinimized());
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(drives.script.Calls().front(), std::string("update open"));
+    QCOMPARE(w.Describe(), kNoDrive);
+  }
+
+  void dropsStartOneDriveWithTheLocaleLanguage() {
+    struct Case {
+      const char* what;
+      QStringList paths;
+      const char* error;  // nullptr: the confirmation follows
+    };
+    const Case cases[] = {
+        {"a folder below a root", {QStringLiteral("/mnt/e/Music")}, "Can only create a Library in the Root Directory."},
+        {"a file on no drive", {QStringLiteral("/home/me/a.mp3")}, "Can only create a Library in the Root Directory."},
+        {"not a local file", {QStringLiteral("https://example.org/x")}, "Can only create a Library in the Root Directory."},
+        {"two drives", {QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")}, "Cannot make the library for multiple devices."},
+        {"an NTFS stick", {QStringLiteral("/mnt/f")}, "[/mnt/f] is not supported device."},
+        {"a mount point", {QStringLiteral("/mnt/e/")}, nullptr},
+    };
+    for (const Case& c : cases) {
+      GuiDrives drives;
+      drives.mp.text.language = "de";
+      CSettingDlg dialog(drives.mp.platform, drives.factory);
+      dialog.show();
+      Widgets w(dialog);
+      w.Choose(2);
+      w.languages->setCurrentIndex(2);
+      const QString before = w.Describe();
+      DialogScript script;
+      if (c.error) {
+        script.Then("CErrorDlg", [&](QDialog* d) {
+          QCOMPARE(Text(d, "message"), QString::fromUtf8(c.error));
+          Click(d, QStringLiteral("OK"));
+        });
+      } else {
+        script.Then("CStartCheckDlg", [](QDialog* d) {
+          QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to update the library using "
+                                                      "these settings?"));
+          QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nGerman"));
+          Click(d, QStringLiteral("OK"));
+        });
+        script.Then("CFinshDialog", [](QDialog* d) { Click(d, QStringLiteral("Finish")); });
+      }
+      DropPaths(&dialog, c.paths);
+      QTRY_VERIFY2(script.finished(), c.what);
+      QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+      QCOMPARE(w.Describe(), before);  // a drop leaves the dialog as it was
+      QCOMPARE(drives.script.Calls().empty(), c.error != nullptr);
+    }
+  }
+
+  void theCommandLineNeverLeavesTheDialogOpen() {
+    struct Case {
+      QStringList arguments;
+      const char* error;  // nullptr: confirmed and run
+      int want;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")}, "Cannot make the library for multiple devices.", -1},
+        {{QStringLiteral("foo"), QStringLiteral("/mnt/e")}, "Can only create a Library in the Root Directory.", -1},
+        {{QStringLiteral("\"/mnt/e\"")}, "Can only create a Library in the Root Directory.", -1},
+        {{QStringLiteral("/mnt/f")}, "[/mnt/f] is not supported device.", -1},
+        {{QStringLiteral(" /mnt/g "), QStringLiteral("")}, nullptr, Success},
+    };
+    for (const Case& c : cases) {
+      GuiDrives drives;
+      CSettingDlg dialog(drives.mp.platform, drives.factory);
+      DialogScript script;
+      bool settingsShown = false;
+      if (c.error) {
+        script.Then("CErrorDlg", [&](QDialog* d) {
+          settingsShown = settingsShown || dialog.isVisible();
+          QCOMPARE(Text(d, "message"), QString::fromUtf8(c.error));
+          Click(d, QStringLiteral("OK"));
+        });
+      } else {
+        script.Then("CStartCheckDlg", [&](QDialog* d) {
+          settingsShown = settingsShown || dialog.isVisible();
+          QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to create the library using "
+                                                      "these settings?"));
+          QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/g\nEnglish"));
+          Click(d, QStringLiteral("OK"));
+        });
+        script.Then("CFinshDialog", [&](QDialog* d) {
+          settingsShown = settingsShown || dialog.isVisible();
+          Click(d, QStringLiteral("Finish"));
+        });
+      }
+      QCOMPARE(dialog.StartFromCommandLine(c.arguments), c.want);
+      QVERIFY(script.finished());
+      QVERIFY(!settingsShown);
+      QVERIFY(!dialog.isVisible());
+    }
+  }
+};
+
+}  // namespace deltrix::gui
+
+int RunSettingsDialogTests(int argc, char** argv) {
+  deltrix::gui::SettingsDialogTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "settings_dialog_test.moc"
