@@ -439,8 +439,11 @@ std::u16string PosixDriveTable::ToDrivePath(std::string_view userPath) {
     best = letter;
     bestLength = folder.size();
     bestStaging = staging;
-    tail = std::string(subRoot);
-    if (!below->empty()) tail += "/" + std::string(*below);
+    tail.assign(subRoot);
+    if (!below->empty()) {
+      tail.push_back('/');
+      tail.append(*below);
+    }
   };
   for (int letter = 0; letter <= kLastLetter; ++letter) {
     const Drive& d = drives_[letter];
