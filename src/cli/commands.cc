@@ -133,6 +133,29 @@ int CreateCommand(Console& c, const RunArgs& args) {
   return Run(c, host, root, language + 1, run::RunModeCreate);
 }
 
+int UpdateCommand(Console& c, const RunArgs& args) {
+  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
+  const std::u16string root = ResolveDrive(c, host, args.where);
+  if (root.empty()) return NotRootDirectory;
+  const std::string shown = c.platform.drives.ToUserPath(root);
+  const int driveClass = app::CheckDrive(c.platform, root);
+  if (driveClass == app::DriveUnsupported) {
+    app::ReportError(host, UnsupportedDevice, FromUtf8(shown));
+    return UnsupportedDevice;
+  }
+  if (driveClass != app::DriveHasLibrary) {
+    c.err << "There is no library on " << shown << " to update: create one with\n  deltrix-creator create "
+          << (args.where.folder.empty() ? shown : "--folder " + args.where.folder) << "\n";
+    return CreateDataFailed;
+  }
+  const int language = LanguageIndex(c, args.language);
+  if (language < 0) {
+    c.err << "Unknown ID Tag Language \"" << args.language << "\".\n";
+    return kUsageError;
+  }
+  return Run(c, host, root, language + 1, run::RunModeUpdate);
+}
+
 int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   std::vector<std::u16string> roots;

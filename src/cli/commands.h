@@ -41,6 +41,9 @@ struct RunArgs {
 int DrivesCommand(Console& console);
 int ScanCommand(Console& console, const DriveArg& where);
 int CreateCommand(Console& console, const RunArgs& args);
+// Brings the library up to date: reads only the files it does not hold, drops vanished ones, and
+// writes nothing when nothing changed.
+int UpdateCommand(Console& console, const RunArgs& args);
 // The command-line start: one mount point gives the confirmation, then an update of a drive that
 // holds a library or a create of one that does not.
 int StartCommand(Console& console, const std::vector<std::string>& items, const RunArgs& args);

@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
   cli::RunArgs createArgs;
   auto* create = app.add_subcommand("create", "Create the library, reading the tags of every audio file");
   AddRunOptions(create, &createArgs);
+  cli::RunArgs updateArgs;
+  auto* update = app.add_subcommand("update", "Add new files, drop vanished ones; touch nothing when nothing changed");
+  AddRunOptions(update, &updateArgs);
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
   AddDriveOptions(show, &showWhere);
@@ -90,6 +93,7 @@ int main(int argc, char** argv) {
   if (*drives) return cli::DrivesCommand(console);
   if (*scan) return cli::ScanCommand(console, scanWhere);
   if (*create) return cli::CreateCommand(console, createArgs);
+  if (*update) return cli::UpdateCommand(console, updateArgs);
   if (*show || *check) {
     const std::u16string root = resolve(*show ? showWhere : checkWhere);
     if (root.size() != 3) {

@@ -169,7 +169,8 @@ bool RunController::Fail(int code, std::u16string_view text) {
 bool RunController::RunCreate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<CreateBuilder> creator =
-      factories_.create(BuilderRequest{platform_, state_.driveRoot, kind, *this});
+      factories_.create ? factories_.create(BuilderRequest{platform_, state_.driveRoot, kind, *this}) : nullptr;
+  if (!creator) return Fail(CreateDataFailed, u"");
   if (const int code = creator->Open(); code != Success) {
     Fail(code, u"");
     creator->Close();
@@ -229,7 +230,8 @@ bool RunController::RunCreate() {
 bool RunController::RunUpdate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<UpdateBuilder> updater =
-      factories_.update(BuilderRequest{platform_, state_.driveRoot, kind, *this});
+      factories_.update ? factories_.update(BuilderRequest{platform_, state_.driveRoot, kind, *this}) : nullptr;
+  if (!updater) return Fail(CreateDataFailed, u"");
   if (const int code = updater->Open(); code != Success) {
     Fail(code, u"");
     updater->Close();
