@@ -84,8 +84,9 @@ bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, Lib
                       std::vector<std::string>* problems);
 
 struct CheckOptions {
-  // Recompute the statistics of ZRDB.DB as a create run counts them. An update counts some of
-  // them differently, so a library an update wrote may differ there alone.
+  // Recompute the statistics of ZRDB.DB from the records: every count, every total and the compact
+  // sizes of genre, artist, album and title exactly; the path's compact size, which creates and
+  // updates gather in different ways, within the least and the most those ways can give.
   bool statistics = true;
 };
 

@@ -2,6 +2,7 @@
 
 #include "library/library_creator.h"
 #include "library/library_reader.h"
+#include "library/library_updater.h"
 #include "library/tag_file_source.h"
 
 namespace deltrix::run {
@@ -31,13 +32,38 @@ class LibraryCreateBuilder : public CreateBuilder {
   library::BuildOwner& owner_;
 };
 
+class LibraryUpdateBuilder : public UpdateBuilder {
+ public:
+  explicit LibraryUpdateBuilder(const BuilderRequest& request)
+      : source_(request.platform.files, request.platform.text),
+        updater_(request.platform.files, source_),
+        root_(request.driveRoot),
+        owner_(request.owner) {}
+
+  int Open() override { return updater_.Open(root_, owner_); }
+  int CheckFile(std::u16string_view path) override { return updater_.CheckFile(path); }
+  int Merge(int tagLanguage) override { return updater_.Merge(tagLanguage); }
+  int Finish() override { return updater_.Finish(); }
+  void Close() override { updater_.Close(); }
+
+ private:
+  library::TagFileSource source_;
+  library::CLibraryUpdater updater_;
+  std::u16string root_;
+  library::BuildOwner& owner_;
+};
+
 }  // namespace
 
 std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request) {
   return std::make_unique<LibraryCreateBuilder>(request);
 }
 
-BuilderFactories LibraryBuilders() { return {MakeCreateBuilder, nullptr}; }
+std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request) {
+  return std::make_unique<LibraryUpdateBuilder>(request);
+}
+
+BuilderFactories LibraryBuilders() { return {MakeCreateBuilder, MakeUpdateBuilder}; }
 
 LibraryCheck LibraryCheckFor(platform::FileSystem& files) {
   return [&files](std::u16string_view root) { return library::CheckLibrary(files, root, nullptr, library::CheckOptions{.statistics = false}); };

@@ -11,11 +11,13 @@
 namespace deltrix::run {
 
 std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request);
-// Create and (once the update engine is there) update builders together.
+// An update builder over CLibraryUpdater; the file-system kind of the request is not used (the
+// update's engine always marks its context NTFS).
+std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request);
+// Create and update builders together.
 BuilderFactories LibraryBuilders();
 // The structural check of the library reader, used to recover a library after a killed run. It
-// leaves the statistics out: an update counts some of them differently, and only a broken
-// structure means a half-written library.
+// leaves the statistics out: only a broken structure means a half-written library.
 LibraryCheck LibraryCheckFor(platform::FileSystem& files);
 
 }  // namespace deltrix::run

@@ -1,0 +1,120 @@
+// CLibraryUpdater: how an update run brings the library on a drive in line with the drive without
+// reading the tags of the files it already holds. The run's update driver owns one for the run and
+// calls, on the worker thread, in this order:
+//   Open, CheckFile once per found file, Merge, Finish, Close (on every path).
+// Every result is an ErrorCode (0 success); the updater shows nothing itself.
+//
+// Open indexes ZRTL.DB by path (a hash table in the front of the pool: 180000 bucket heads, then a
+// node of track index, position of the path in the record and next node per track) and reads the
+// four sorted lists of ZRBL.DB and the summary. CheckFile marks a known file's track present, or
+// queues a new file in ZRTA.LST (add_list.h). Merge drops the tracks whose files were not found
+// (rewriting ZRTL.DB through ZRTB.DB, renumbering the tracks and the sorted lists), renumbers the
+// groups, then reads the tags of the queued files and adds them in batches, with its own progress
+// through the owner. Finish patches the group numbers and writes ZRBL.DB and ZRDB.DB.
+//
+// An update that changed nothing opens none of the three library files for writing. A library that
+// is truncated, foreign or corrupt fails Open with 3 before anything is written: the header's
+// count above 150000 or its length not the file's; a record that is short, not tagged, longer than
+// 2048 bytes or running past the file; string chunks that are not the five in their order or run
+// past their record; records that do not end where the header says; a sorted list whose length is
+// not the track count or that is not a permutation of the tracks; a summary without its header or
+// whose next track id is not above every id in ZRTL.DB or leaves no room for 150000 more.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "library/build_owner.h"
+#include "library/library_context.h"
+#include "library/library_format.h"
+#include "library/track_source.h"
+#include "platform/platform.h"
+#include "tags/track_record.h"
+
+namespace deltrix::library {
+
+// The path index: bucket heads, then nodes of three u32 (track, path position, next).
+inline constexpr uint32_t kPathBuckets = 180000;
+inline constexpr size_t kPathIndexBytes = 4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
+// The longest path a file may have without its drive letter and colon, as a create accepts it.
+inline constexpr size_t kMaxRelativePathUnits = 255;
+
+// The bucket of a stored path ("/Music/a.mp3"): h = h * 37 + v over its units (at most 257, up to
+// a zero unit) in signed 32-bit arithmetic that wraps, v being the unit's high byte sign-extended
+// and shifted left by 8, OR its low byte sign-extended; the bucket is |h| mod 180000.
+uint32_t PathBucket(std::u16string_view path);
+
+// The sizes of a run's blocks. A run uses the defaults. Tests cap the part of the pool a batch of
+// new tracks may fill (batchBytes, 0 for all of it), so that batches end after a few tracks; the
+// pool itself must hold the present flags and the path index.
+struct UpdaterOptions {
+  size_t poolBytes = kPoolBytes;
+  size_t fileBufferBytes = kFileBufferBytes;
+  size_t batchBytes = 0;
+};
+
+class CLibraryUpdater {
+ public:
+  // `files` and `source` must outlive the updater.
+  CLibraryUpdater(platform::FileSystem& files, TrackSource& source, UpdaterOptions options = {});
+  ~CLibraryUpdater();
+  CLibraryUpdater(const CLibraryUpdater&) = delete;
+  CLibraryUpdater& operator=(const CLibraryUpdater&) = delete;
+
+  // Allocates the run's memory once, indexes ZRTL.DB, creates ZRTA.LST empty and reads the sorted
+  // lists and the summary of the library on `driveRoot` (E:\). `owner` must stay valid until Close.
+  // 0, or 3 when anything fails (the library is missing, unreadable, foreign or corrupt).
+  [[nodiscard]] int Open(std::u16string_view driveRoot, BuildOwner& owner);
+
+  // Looks up one audio file (E:\Music\a.mp3): a known file marks its track present, a new one is
+  // queued in ZRTA.LST. 0 handled; 2 the file cannot be used (its path without drive letter and
+  // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB or ZRTA.LST
+  // cannot be accessed. ZRTL.DB stays open for reading from the first check to the merge.
+  [[nodiscard]] int CheckFile(std::u16string_view fullPath);
+
+  // Drops the tracks not found and renumbers, then (the merge phase) reads the tags of the queued
+  // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
+  // 3 a library file or ZRTA.LST could not be read or renamed; 4 ZRTL.DB could not be written;
+  // 8 the owner's AskSkipFile answered stop at an unreadable file; -1 the owner reported a stop.
+  [[nodiscard]] int Merge(int tagLanguage);
+
+  // After Merge: nothing changed, 0 and no file touched. Otherwise patches the group numbers (3),
+  // builds the group tables (3), writes ZRBL.DB then ZRDB.DB (4).
+  [[nodiscard]] int Finish();
+
+  // Deletes ZRTA.LST, closes the engine, releases the memory. Safe to call more than once.
+  void Close();
+
+  // The engine's state, for diagnostics and tests (the trace, the change flags); null before Open.
+  const LibraryContext* context() const { return ctx_.get(); }
+
+ private:
+  class PathIndex;
+
+  [[nodiscard]] int IndexTrackList();
+  [[nodiscard]] int ReadListsAndSummary();
+  [[nodiscard]] int RewriteTrackList();
+  [[nodiscard]] int Rebuild();
+  [[nodiscard]] int NumberGroups();
+  [[nodiscard]] int AddQueuedFiles(int tagLanguage);
+  bool Ready() const;
+
+  platform::FileSystem& files_;
+  TrackSource& source_;
+  UpdaterOptions options_;
+  BuildOwner* owner_ = nullptr;
+  bool addListCreated_ = false;
+  bool merged_ = false;
+  uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB at open
+  std::unique_ptr<LibraryContext> ctx_;
+  std::unique_ptr<uint8_t[]> pool_;
+  std::unique_ptr<uint8_t[]> fileBuffer_;
+  std::unique_ptr<uint32_t[]> aux_;
+  std::unique_ptr<PathIndex> index_;
+  std::unique_ptr<platform::File> trackList_;  // ZRTL.DB, read-only, during the check pass
+  tags::TrackRecord record_;                   // reused for every new file
+};
+
+}  // namespace deltrix::library
