@@ -189,14 +189,14 @@ int CSettingDlg::ConfirmAndRun(const app::StartConfirmation& confirmation, bool 
   }
   if (manual) presenter_.OnManualRunEnded();
   Render();
-  ShowRunNotices();
+  ShowRunNotices(confirmation.shownDrive);
   return runDialog_->resultCode();
 }
 
-void CSettingDlg::ShowRunNotices() {
+void CSettingDlg::ShowRunNotices(const std::u16string& shownDrive) {
   std::vector<std::u16string> notices = runDialog_->TakeNotices();
   if (runDialog_->resultCode() == run::kDriveBusy) {
-    notices.push_back(u"Another run is already writing to this drive.");
+    notices.push_back(u"Another run is already writing to " + shownDrive + u".");
   }
   for (const std::u16string& text : notices) {
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kDialogTitle), ToQString(text),

@@ -75,7 +75,8 @@ class CSettingDlg : public CDialogBase {
   // The confirmation, then the run with this dialog minimised. Returns the run's code, or -1 when
   // the confirmation was cancelled.
   int ConfirmAndRun(const app::StartConfirmation& confirmation, bool manual);
-  void ShowRunNotices();
+  // What the run left to say (a recovered library, kept backup copies, a drive in use), one box each.
+  void ShowRunNotices(const std::u16string& shownDrive);
 
   platform::Platform& platform_;
   app::SettingsPresenter presenter_;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -223,6 +224,26 @@ class SettingsDialogTest : public QObject {
       QCOMPARE(w.Describe(), before);  // a drop leaves the dialog as it was
       QCOMPARE(drives.script.Calls().empty(), c.error != nullptr);
     }
+  }
+
+  void aDriveThatAnotherRunIsWritingIsNamedAfterTheRunDialogCloses() {
+    GuiDrives drives;
+    const auto held = drives.mp.locks.TryLock(u"drive /mnt/e");  // the run's lock on that drive
+    QVERIFY(held != nullptr);
+    CSettingDlg dialog(drives.mp.platform, drives.factory);
+    dialog.show();
+    DialogScript script;
+    script.Then("CStartCheckDlg", [](QDialog* d) { Click(d, QStringLiteral("OK")); });
+    script.Then("notice", [&](QDialog* d) {
+      QVERIFY(dialog.isVisible() && !dialog.isMinimized());
+      QCOMPARE(static_cast<QMessageBox*>(d)->text(), QStringLiteral("Another run is already writing to /mnt/e."));
+      d->accept();
+    });
+    dialog.OnDropFiles({"/mnt/e"});
+    QVERIFY(script.finished());
+    QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+    QCOMPARE(dialog.runDialog().resultCode(), run::kDriveBusy);
+    QVERIFY(drives.script.Calls().empty());
   }
 
   void theCommandLineNeverLeavesTheDialogOpen() {
