@@ -66,14 +66,24 @@ CErrorDlg::CErrorDlg(QWidget* parent) : CDialogBase(parent, "CErrorDlg", 199, 58
   message_->setObjectName(QStringLiteral("message"));
   codeLine_ = AddText(QString(), 37, 23, 155, 10, Qt::AlignHCenter);
   codeLine_->setObjectName(QStringLiteral("codeLine"));
-  QPushButton* ok = AddButton(QStringLiteral("OK"), 74, 38, 50, 14);
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  ok_ = AddButton(QStringLiteral("OK"), 74, 38, 50, 14);
+  ok_->setDefault(true);
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void CErrorDlg::SetError(const QString& message, const QString& codeLine) {
   message_->setText(message);
   codeLine_->setText(codeLine);
+  // The message has one line; a longer one (error 6 names a mount point of any length) wraps, and
+  // the dialog grows by the lines it needs instead of cutting the name off.
+  message_->setWordWrap(true);
+  const int grow = message_->heightForWidth(message_->width()) - message_->height();
+  if (grow <= 0) return;
+  message_->resize(message_->width(), message_->height() + grow);
+  for (QWidget* below : {static_cast<QWidget*>(codeLine_), static_cast<QWidget*>(ok_)}) {
+    below->move(below->x(), below->y() + grow);
+  }
+  setFixedSize(width(), height() + grow);
 }
 
 CCannotOpen::CCannotOpen(QWidget* parent) : CDialogBase(parent, "CCannotOpen", 199, 65, true) {

@@ -54,11 +54,13 @@ class CDialogBase : public QDialog {
 class CErrorDlg : public CDialogBase {
  public:
   explicit CErrorDlg(QWidget* parent = nullptr);
+  // Called once before the dialog is shown.
   void SetError(const QString& message, const QString& codeLine);
 
  private:
   QLabel* message_;
   QLabel* codeLine_;
+  QPushButton* ok_;
 };
 
 // "Canonot open a file." with Skip and Abort. Abort sets the abort flag; Skip, Enter, Escape and the

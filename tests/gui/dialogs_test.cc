@@ -80,6 +80,19 @@ class DialogsTest : public QObject {
     }
   }
 
+  void aLongMessageWrapsAndTheErrorDialogGrows() {
+    CErrorDlg shortOne, longOne;
+    shortOne.SetError(QStringLiteral("Selected device is removed."), QStringLiteral("Error Code : E-07"));
+    const QString path = QStringLiteral("/media/a-rather-long-user-name/A CARD WITH A VERY LONG VOLUME LABEL");
+    longOne.SetError(QLatin1Char('[') + path + QStringLiteral("] is not supported device."),
+                     QStringLiteral("Error Code : E-06"));
+    auto* message = longOne.findChild<QLabel*>(QStringLiteral("message"));
+    QVERIFY(longOne.height() > shortOne.height());
+    QVERIFY(message->height() >= message->heightForWidth(message->width()));
+    QVERIFY(message->geometry().bottom() < longOne.findChild<QLabel*>(QStringLiteral("codeLine"))->y());
+    QCOMPARE(longOne.width(), shortOne.width());
+  }
+
   void silentCodesShowNothing() {
     DialogErrorHost host(nullptr);
     DialogScript script;
