@@ -8,9 +8,16 @@
 
 #include <thread>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include "base/error_code.h"
 #include "gui/run_dialog.h"
 #include "gui_test_support.h"
+#include "platform/posix/posix_platform.h"
+#include "run/library_builders.h"
 
 namespace deltrix::gui {
 namespace {
@@ -219,6 +226,47 @@ class RunDialogTest : public QObject {
     QCOMPARE(run.RunModal(u"G:\\", 3, 0), int(QDialog::Accepted));
     QVERIFY(script.finished());
     QVERIFY(script.unexpected.isEmpty());
+  }
+
+  // The whole way down: the real platform over a folder, the real library engine and tag readers.
+  void aRealRunOverAFolderWritesTheLibrary() {
+    QTemporaryDir card;
+    QVERIFY(card.isValid());
+    QVERIFY(QDir(card.path()).mkpath(QStringLiteral("Music/Album")));
+    for (const char* name : {"eyed3_v24_utf16be.mp3", "ffmpeg_v23_ascii.mp3"}) {
+      QVERIFY(QFile::copy(QStringLiteral(DELTRIX_TEST_DATA "/") + QLatin1String(name),
+                          card.path() + QStringLiteral("/Music/Album/") + QLatin1String(name)));
+    }
+    platform::posix::PosixPlatform posix;
+    const std::u16string root = posix.drives.AddStagingFolder(card.path().toStdString());
+    QCOMPARE(root.size(), size_t{3});
+    const CRunDlg::ControllerFactory real = [&posix](run::RunHost& host) {
+      run::RunOptions options;
+      options.libraryCheck = run::LibraryCheckFor(posix.platform.files);
+      return std::make_unique<run::RunController>(posix.platform, host, run::LibraryBuilders(), options);
+    };
+    CRunDlg run(posix.platform, real);
+    DialogScript script;
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("2 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(root, 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+    QCOMPARE(run.resultCode(), int(Success));
+    for (const char* name : {"ZRTL.DB", "ZRBL.DB", "ZRDB.DB"}) {
+      QVERIFY2(QFileInfo(card.path() + QStringLiteral("/KORVANE/LIBRARY/") + QLatin1String(name)).size() > 0, name);
+    }
+
+    // An update of the same card finds nothing new.
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("0 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(root, 3, 1), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QCOMPARE(run.resultCode(), int(Success));
   }
 };
 
