@@ -28,21 +28,24 @@ void StoreItem(const uint8_t* type, std::span<const uint8_t> content, uint32_t c
                TrackRecord* record) {
   if (type[0] == 0xA9) {
     if (contentLength < kItemValueOffset) return;
-    char16_t* field = nullptr;
-    size_t capacity = 0;
-    if (std::memcmp(type + 1, "nam", 3) == 0) {
-      field = record->title, capacity = kTitleUnits;
-    } else if (std::memcmp(type + 1, "ART", 3) == 0) {
-      field = record->artist, capacity = kArtistUnits;
-    } else if (std::memcmp(type + 1, "alb", 3) == 0) {
-      field = record->album, capacity = kAlbumUnits;
-    } else if (std::memcmp(type + 1, "gen", 3) == 0) {
-      field = record->genre, capacity = kGenreUnits;
+    struct Item {
+      const char* name;
+      char16_t* field;
+      size_t capacity;
+    };
+    const Item items[] = {{"nam", record->title, kTitleUnits},
+                          {"ART", record->artist, kArtistUnits},
+                          {"alb", record->album, kAlbumUnits},
+                          {"gen", record->genre, kGenreUnits}};
+    const Item* item = nullptr;
+    for (const Item& i : items) {
+      if (std::memcmp(type + 1, i.name, 3) == 0) item = &i;
     }
-    if (!field) return;
+    if (!item) return;  // other items of this kind are dropped
     char16_t text[kItemBytes];
     const size_t n = Utf8ToUtf16(content.subspan(kItemValueOffset), text);
-    StoreFieldText(text, UnitsBeforeZero(std::span<const char16_t>(text, n)), field, capacity);
+    StoreFieldText(text, UnitsBeforeZero(std::span<const char16_t>(text, n)), item->field,
+                   item->capacity);
   } else if (std::memcmp(type, "trkn", 4) == 0) {
     if (contentLength < kTrackNumberOffset + 2) return;
     record->trackNumber = static_cast<int16_t>(GetBe16(content.data() + kTrackNumberOffset));

@@ -20,6 +20,21 @@ constexpr size_t kItemTextBytes = 1024;
 
 bool Is(const uint8_t* p, const char (&tag)[5]) { return std::memcmp(p, tag, 4) == 0; }
 
+struct Field {
+  char16_t* text;
+  size_t capacity;
+};
+
+// The field an INFO item fills; none for the items not used. "ISBJ" fills only an empty title.
+Field FieldOf(const char* id, TrackRecord* record) {
+  if (std::memcmp(id, "INAM", 4) == 0) return {record->title, kTitleUnits};
+  if (std::memcmp(id, "ISBJ", 4) == 0 && record->title[0] == 0) return {record->title, kTitleUnits};
+  if (std::memcmp(id, "IART", 4) == 0) return {record->artist, kArtistUnits};
+  if (std::memcmp(id, "IPRD", 4) == 0) return {record->album, kAlbumUnits};
+  if (std::memcmp(id, "IGNR", 4) == 0) return {record->genre, kGenreUnits};
+  return {nullptr, 0};
+}
+
 // Reads the INFO items of a LIST chunk whose content (`size` bytes) starts at `content`. Items are
 // read while the bytes consumed stay below the list size, also when the last item runs past it.
 int64_t ReadInfoItems(TagFile& file, int64_t content, uint32_t size, TrackRecord* record,
@@ -47,23 +62,10 @@ int64_t ReadInfoItems(TagFile& file, int64_t content, uint32_t size, TrackRecord
     consumed += 8 + padded;
     pos = data + static_cast<int64_t>(padded);
 
-    char16_t* field = nullptr;
-    size_t capacity = 0;
-    if (std::memcmp(id, "INAM", 4) == 0) {
-      field = record->title, capacity = kTitleUnits;
-    } else if (std::memcmp(id, "ISBJ", 4) == 0) {
-      if (record->title[0] == 0)
-        field = record->title, capacity = kTitleUnits;  // only an empty title
-    } else if (std::memcmp(id, "IART", 4) == 0) {
-      field = record->artist, capacity = kArtistUnits;
-    } else if (std::memcmp(id, "IPRD", 4) == 0) {
-      field = record->album, capacity = kAlbumUnits;
-    } else if (std::memcmp(id, "IGNR", 4) == 0) {
-      field = record->genre, capacity = kGenreUnits;
-    }
-    if (field) {
+    const Field field = FieldOf(id, record);
+    if (field.text) {
       const size_t units = CodePageToUtf16(codec, codePage, bytes, text);
-      StoreFieldText(text, units, field, capacity);
+      StoreFieldText(text, units, field.text, field.capacity);
     }
   }
   return 0;
