@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON >/dev/null
 cmake --build build/release -j"$(nproc)" --target deltrix-creator
 bin=build/release/src/cli/deltrix-creator
 

@@ -7,10 +7,7 @@ cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/screenshots}
 out=docs/screenshots
 
-if ! fc-list :lang=ja family | grep -q . || ! fc-list :lang=zh-cn family | grep -q .; then
-  echo "No Japanese or Chinese font is installed: apt-get install fonts-noto-cjk" >&2
-  exit 1
-fi
+scripts/setup.sh fonts-noto-cjk fontconfig
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target deltrix_gui_screenshots

@@ -2,10 +2,8 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev libfmt-dev)
-if [[ "${DELTRIX_GUI:-0}" == 1 ]]; then
-  packages+=(qt6-base-dev)
-fi
+packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev libfmt-dev qt6-base-dev)
+packages+=("$@")  # extra packages a caller needs (the screenshot and benchmark scripts)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,9 +17,10 @@ constexpr int kTickMilliseconds = 25;
 
 // The path wraps at its separators: a zero-width space after each backslash gives the label a
 // place to break a long path that has no blanks. Nothing visible changes.
-QString WrappablePath(std::u16string_view path) {
-  QString text = ToQString(path);
+QString WrappablePath(const QString& path) {
+  QString text = path;
   text.replace(QLatin1Char('\\'), QStringLiteral("\\\u200B"));
+  text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
   return text;
 }
 
@@ -150,9 +151,14 @@ void CRunDlg::Render() {
   set(total_, ToQString(v.total));
   set(remaining_, ToQString(v.remaining));
   set(elapsed_, ToQString(v.elapsed));
-  set(path_, WrappablePath(v.path));
+  // Users read their own paths: a mount point and the paths below it, not drive letters.
+  const std::string userPath = v.path.empty() ? std::string() : platform_.drives.ToUserPath(v.path);
+  set(path_, WrappablePath(userPath.empty() ? ToQString(v.path) : QString::fromStdString(userPath)));
   if (bar_->value() != v.barPosition) bar_->setValue(v.barPosition);
-  const QString title = ToQString(v.title);
+  const std::u16string& root = controller_->state().driveRoot;
+  const std::string userRoot = root.empty() ? std::string() : platform_.drives.ToUserPath(root);
+  const QString title = userRoot.empty() ? ToQString(v.title)
+                                         : QStringLiteral("%1% / %2").arg(v.barPosition).arg(QString::fromStdString(userRoot));
   if (windowTitle() != title) setWindowTitle(title);
 }
 
