@@ -284,7 +284,13 @@ int CLibraryUpdater::ReadListsAndSummary() {
       return 0;
     }
   }
+  // A summary that announces sections it does not hold is cut short or damaged: left as it is, an
+  // update would write the library again without its statistics and its list directory.
+  const uint32_t traced = ctx.traceCount;
   if (ReadSummary(ctx, files_) != 1) return 0;
+  for (uint32_t r = traced; r < ctx.traceCount; ++r) {
+    if (ctx.trace[r].site == kSiteReadStats) return 0;
+  }
   // New tracks take ids from here on: each must be new, and 150000 of them must fit.
   if (ctx.nextTrackId < 0 || ctx.nextTrackId > std::numeric_limits<int32_t>::max() - int32_t{kMaxTracks} ||
       (count > 0 && static_cast<uint32_t>(ctx.nextTrackId) <= maxTrackId_)) {

@@ -17,8 +17,9 @@
 // count above 150000 or its length not the file's; a record that is short, not tagged, longer than
 // 2048 bytes or running past the file; string chunks that are not the five in their order or run
 // past their record; records that do not end where the header says; a sorted list whose length is
-// not the track count or that is not a permutation of the tracks; a summary without its header or
-// whose next track id is not above every id in ZRTL.DB or leaves no room for 150000 more.
+// not the track count or that is not a permutation of the tracks; a summary without its header,
+// with sections that cannot be read to their end (a summary announcing none is fine), or whose next
+// track id is not above every id in ZRTL.DB or leaves no room for 150000 more.
 #pragma once
 
 #include <cstddef>

@@ -133,5 +133,168 @@ TEST(LibraryUpdate, NewFilesAcrossBatchesWriteWhatACreateOfAllWrites) {
   EXPECT_EQ(created.stats[kPath].total, updated.stats[kPath].total);
 }
 
+TEST(LibraryUpdate, ARenamedFolderDropsItsTracksAndAddsThemAgainWithNewIds) {
+  UpdateDrive d;
+  d.Add(Song(u"\\Old\\1.mp3", u"one"));
+  d.Add(Song(u"\\Old\\2.mp3", u"two"));
+  d.Add(Song(u"\\Keep\\3.mp3", u"three"));
+  ASSERT_EQ(0, d.Create());
+  d.Remove(u"\\Old\\1.mp3");
+  d.Remove(u"\\Old\\2.mp3");
+  d.Add(Song(u"\\New\\1.mp3", u"one"));
+  d.Add(Song(u"\\New\\2.mp3", u"two"));
+  MergeOwner owner;
+  ASSERT_EQ(0, UpdateLibrary(d, {}, &owner));
+  ASSERT_TRUE(LibraryIsSound(d.fs));
+  LibraryImage image;
+  ASSERT_TRUE(ReadLibraryImage(d.fs, kRoot, &image, nullptr));
+  ASSERT_EQ(3u, image.tracks.size());
+  EXPECT_EQ(u"/Keep/3.mp3", image.tracks[0].text[kPath]);
+  EXPECT_EQ(2u, image.tracks[0].id);
+  EXPECT_EQ(u"/New/1.mp3", image.tracks[1].text[kPath]);
+  EXPECT_EQ(3u, image.tracks[1].id) << "a new id, after the old next id";
+  EXPECT_EQ(u"/New/2.mp3", image.tracks[2].text[kPath]);
+  EXPECT_EQ(4u, image.tracks[2].id);
+  EXPECT_EQ(5u, image.nextTrackId);
+  EXPECT_EQ(2, owner.processed);
+}
+
+TEST(LibraryUpdate, AKnownFileWhoseTagsCannotBeReadStays) {
+  UpdateDrive d;
+  d.Add(Song(u"\\a.mp3", u"kept"));
+  d.Add(Song(u"\\b.mp3", u"gone"));
+  ASSERT_EQ(0, d.Create());
+  d.MakeUnreadable(u"\\a.mp3");
+  d.Retag(Song(u"\\b.mp3", u"retagged"));
+  d.Add(Song(u"\\c.m4a", u"never read"), false);  // new and unreadable: the user skips it
+  MergeOwner owner;
+  ASSERT_EQ(0, UpdateLibrary(d, {}, &owner));
+  EXPECT_EQ(1, owner.asked);
+  EXPECT_EQ(1, owner.skipped);
+  EXPECT_EQ(0, owner.processed);
+  EXPECT_EQ(1, d.reads) << "only the new file is read";
+  LibraryImage image;
+  ASSERT_TRUE(ReadLibraryImage(d.fs, kRoot, &image, nullptr));
+  ASSERT_EQ(2u, image.tracks.size());
+  EXPECT_EQ(u"kept", image.tracks[0].text[kTitle]);
+  EXPECT_EQ(u"gone", image.tracks[1].text[kTitle]) << "tags of a known file are not read again";
+  EXPECT_FALSE(d.fs.Exists(kAddListPath));
+}
+
+TEST(LibraryUpdate, PathsOf255UnitsAreKeptAnd256AreRefused) {
+  // Without the drive letter and colon: "\" + 250 units + ".mp3" is 255 units.
+  const std::u16string longest = u"\\" + std::u16string(250, u'x') + u".mp3";
+  const std::u16string tooLong = u"\\" + std::u16string(251, u'x') + u".mp3";
+  UpdateDrive d;
+  d.Add(Song(longest, u"long"));
+  ASSERT_EQ(0, d.Create());
+  ASSERT_EQ(1u, StoredPaths(d.fs).size()) << "a create takes 255 units";
+  const LibraryFiles before = FilesOf(d.fs);
+  d.Add(Song(tooLong, u"too long"));
+  std::vector<int> checks;
+  ASSERT_EQ(0, UpdateLibrary(d, {}, nullptr, &checks));
+  EXPECT_EQ((std::vector<int>{Success, CannotOpenFile}), checks);
+  EXPECT_TRUE(before == FilesOf(d.fs)) << "the 255-unit track is found again; nothing changes";
+}
+
+TEST(LibraryUpdate, TheSummaryCountsEveryTrackAfterEveryKindOfUpdate) {
+  struct Case {
+    const char* what;
+    int remove;         // files of the library removed from the drive
+    int add;            // new readable files
+    int addUnreadable;  // new files whose tags cannot be read
+    uint32_t tracks;
+  };
+  const Case cases[] = {
+      {"add", 0, 5, 0, 11},           {"remove", 2, 0, 0, 4},        {"add and remove", 3, 4, 0, 7},
+      {"nothing readable to add", 1, 0, 2, 5}, {"remove everything", 6, 0, 0, 0}, {"replace everything", 6, 2, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UpdateDrive d;
+    for (int i = 0; i < 6; ++i) d.Add(Song(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"t", u"A" + std::u16string(1, char16_t(u'a' + i % 2))));
+    ASSERT_EQ(0, d.Create());
+    for (int i = 0; i < c.remove; ++i) d.Remove(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3");
+    for (int i = 0; i < c.add; ++i) d.Add(Song(u"\\N\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"n", u"B"));
+    for (int i = 0; i < c.addUnreadable; ++i) d.Add(Song(u"\\U\\" + std::u16string(1, char16_t(u'a' + i)) + u".m4a", u"u"), false);
+    ASSERT_EQ(0, UpdateLibrary(d));
+    ASSERT_TRUE(LibraryIsSound(d.fs));
+    LibraryImage image;
+    ASSERT_TRUE(ReadLibraryImage(d.fs, kRoot, &image, nullptr));
+    EXPECT_EQ(c.tracks, image.tracks.size());
+    EXPECT_EQ(c.tracks, image.stats[kTitle].count);
+    EXPECT_EQ(c.tracks, image.stats[kPath].count);
+    EXPECT_EQ(c.tracks, image.directory.back().entries) << "the title track list";
+  }
+}
+
+// One step of a changing drive; after each, an update must leave a sound library that holds
+// exactly one track per file on the drive whose tags could be read when it was added.
+struct Step {
+  const char* what;
+  std::vector<std::u16string> add;          // new files (readable)
+  std::vector<std::u16string> addUnreadable;
+  std::vector<std::u16string> remove;
+  std::vector<std::u16string> retag;        // new tags (not read again by an update)
+  std::vector<std::u16string> makeUnreadable;
+  std::vector<std::u16string> makeReadable;
+};
+
+TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
+  const std::vector<Step> steps = {
+      {"add", {u"\\C\\1.mp3", u"\\C\\2.mp3", u"\\C\\3.mp3"}, {u"\\C\\bad.m4a"}, {}, {}, {}, {}},
+      {"remove", {}, {}, {u"\\A\\2.mp3", u"\\C\\1.mp3"}, {}, {}, {}},
+      {"rename a folder", {u"\\B2\\1.mp3", u"\\B2\\2.mp3"}, {}, {u"\\B\\1.mp3", u"\\B\\2.mp3"}, {}, {}, {}},
+      {"retag", {}, {}, {}, {u"\\A\\1.mp3"}, {u"\\A\\3.mp3"}, {u"\\C\\bad.m4a"}},
+      {"many new files", {u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3", u"\\D\\05.mp3", u"\\D\\06.mp3",
+                          u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3", u"\\D\\10.mp3", u"\\D\\11.mp3"},
+       {}, {u"\\A\\1.mp3"}, {}, {}, {}},
+      {"nothing", {}, {}, {}, {}, {}, {}},
+      {"remove everything", {}, {}, {u"\\A\\3.mp3", u"\\B2\\1.mp3", u"\\B2\\2.mp3", u"\\C\\2.mp3", u"\\C\\3.mp3", u"\\C\\bad.m4a",
+                                     u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3", u"\\D\\05.mp3", u"\\D\\06.mp3",
+                                     u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3", u"\\D\\10.mp3", u"\\D\\11.mp3"}, {}, {}, {}},
+      {"start again", {u"\\E\\1.mp3", u"\\E\\2.mp3"}, {}, {}, {}, {}, {}},
+  };
+  // Tags from the path, so that titles, artists and genres repeat and differ across folders.
+  int retags = 0;
+  auto tagsOf = [&](const std::u16string& path, int version) {
+    const std::u16string folder = path.substr(1, path.find(u'\\', 1) - 1);
+    const std::u16string name = path.substr(path.rfind(u'\\') + 1);
+    return Track(u"G" + folder.substr(0, 1), u"Art " + name.substr(0, 1), u"Alb " + folder, u"T" + name + std::u16string(version, u'+'),
+                 path, static_cast<int16_t>(name[0] - u'0'));
+  };
+  UpdateDrive d;
+  for (const char16_t* p : {u"\\A\\1.mp3", u"\\A\\2.mp3", u"\\A\\3.mp3", u"\\B\\1.mp3", u"\\B\\2.mp3"}) d.Add(tagsOf(p, 0));
+  ASSERT_EQ(0, d.Create());
+  std::set<std::u16string> held;  // stored paths the library must hold
+  for (const std::u16string& p : d.paths) held.insert(p.substr(2));
+  UpdaterOptions smallBatches;
+  smallBatches.batchBytes = 1400;
+  smallBatches.fileBufferBytes = 8192;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    for (const auto& p : step.remove) {
+      d.Remove(p);
+      held.erase(p);
+    }
+    for (const auto& p : step.add) d.Add(tagsOf(p, 0));
+    for (const auto& p : step.addUnreadable) d.Add(tagsOf(p, 0), false);
+    for (const auto& p : step.retag) d.Retag(tagsOf(p, ++retags));
+    for (const auto& p : step.makeUnreadable) d.MakeUnreadable(p);
+    for (const auto& p : step.makeReadable) d.Retag(tagsOf(p, 0));
+    // A new file comes in when its tags can be read now; a held one stays whatever its tags.
+    for (const std::u16string& full : d.paths) {
+      if (d.Readable(full)) held.insert(full.substr(2));
+    }
+    ASSERT_EQ(0, UpdateLibrary(d, smallBatches));
+    ASSERT_TRUE(LibraryIsSound(d.fs));
+    std::vector<std::u16string> stored = StoredPaths(d.fs);
+    for (std::u16string& s : stored) std::replace(s.begin(), s.end(), u'/', u'\\');
+    EXPECT_TRUE(held == std::set<std::u16string>(stored.begin(), stored.end()));
+    EXPECT_EQ(held.size(), stored.size()) << "one track per file";
+    EXPECT_FALSE(d.fs.Exists(kAddListPath));
+  }
+}
+
 }  // namespace
 }  // namespace deltrix::library::testing

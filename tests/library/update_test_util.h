@@ -60,6 +60,16 @@ class UpdateDrive : public TrackSource {
     return CreateLibrary(fs, tracks, options);
   }
 
+  // Makes this drive a copy of `other`: its audio files, their tags and its library files.
+  void CopyFrom(const UpdateDrive& other) {
+    paths = other.paths;
+    tags_ = other.tags_;
+    for (const std::u16string& p : paths) fs.AddFile(p, other.fs.Contents(p));
+    for (std::u16string_view file : {kTrackListPath, kBrowsePath, kSummaryPath}) {
+      if (other.fs.Exists(file)) fs.AddFile(file, other.fs.Contents(file));
+    }
+  }
+
   MemoryFileSystem fs;
   std::vector<std::u16string> paths;
   int reads = 0;
