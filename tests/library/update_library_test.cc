@@ -296,5 +296,89 @@ TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
   }
 }
 
+TEST(LibraryUpdate, TheMergePhaseStopsWhereTheRunSaysSo) {
+  struct Case {
+    const char* what;
+    int stopAtWait;  // pause waits: 1-2 while listing the two new files, 3-4 before reading each, 5 at the end
+    int answer;      // to the skip question for the unreadable new file
+    int code;
+    int32_t processed;
+  };
+  const Case cases[] = {
+      {"stop while listing", 1, 2, -1, 0},       {"stop before a file", 4, 2, -1, 1},
+      {"stop before the final write", 5, 2, -1, 1}, {"abort at the unreadable file", 0, 8, RunAborted, 1},
+      {"skip the unreadable file", 0, 2, Success, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UpdateDrive d;
+    d.Add(Song(u"\\a.mp3", u"a"));
+    ASSERT_EQ(0, d.Create());
+    d.Add(Song(u"\\b.mp3", u"b"));
+    d.Add(Song(u"\\c.m4a", u"c"), false);
+    MergeOwner owner;
+    owner.stopAtWait = c.stopAtWait;
+    owner.answer = c.answer;
+    EXPECT_EQ(c.code, UpdateLibrary(d, {}, &owner));
+    EXPECT_TRUE(owner.begun);
+    EXPECT_EQ(c.processed, owner.processed);
+    EXPECT_EQ(c.stopAtWait == 1 ? 0 : 2, owner.total) << "the total is set once the list is complete";
+    EXPECT_TRUE(owner.stops.front()) << "the run can be stopped again in the phase";
+    EXPECT_FALSE(d.fs.Exists(kAddListPath));
+  }
+}
+
+TEST(LibraryUpdate, KindCodesOfTheAddList) {
+  struct Case {
+    std::u16string_view path;
+    uint32_t kind;
+  };
+  const Case cases[] = {{u"E:\\a.mp3", 1},  {u"E:\\a.M4A", 2},   {u"E:\\a.aac", 3}, {u"E:\\a.Mp4", 4},
+                        {u"E:\\a.WAV", 12}, {u"E:\\a.aif", 13},  {u"E:\\a.AIFF", 13}, {u"E:\\a.ogg", 0},
+                        {u"E:\\mp3", 0}};
+  for (const Case& c : cases) EXPECT_EQ(c.kind, AddListKind(c.path)) << std::string(c.path.begin(), c.path.end());
+}
+
+TEST(LibraryUpdate, TheAddListRecordsEachNewFileAsLaidOut) {
+  UpdateDrive d;
+  d.Add(Song(u"\\old.mp3", u"old"));
+  ASSERT_EQ(0, d.Create());
+  d.fs.AddFile(u"E:\\Neu\\x\u00a5y.WAV", std::string(70000, 'w'));  // a yen sign in its name
+  d.paths.push_back(u"E:\\Neu\\x\u00a5y.WAV");
+  d.fs.AddFile(u"E:\\ab.aac", "a");
+  d.paths.push_back(u"E:\\ab.aac");
+  CLibraryUpdater updater(d.fs, d);
+  MergeOwner owner;
+  ASSERT_EQ(0, updater.Open(kRoot, owner));
+  for (const std::u16string& p : d.paths) ASSERT_EQ(0, updater.CheckFile(p));
+  ASSERT_EQ(0, updater.Merge(3));  // both unreadable: skipped
+  EXPECT_EQ((std::vector<std::u16string>{u"E:\\Neu\\x\u00a5y.WAV", u"E:\\ab.aac"}), owner.list)
+      << "the merge reads each file where it lies";
+  // The path data holds no terminator: only the padding to 4 bytes.
+  auto units = [](BytesBuilder& b, std::u16string_view text) -> BytesBuilder& {
+    for (char16_t c : text) b.Le16(c);
+    return b;
+  };
+  BytesBuilder want;
+  want.Le32(56).Le32(70000).Le32(12).Le32(12).Le32(1).Le32(0).Le32(8 + 24).Le32(24);
+  units(want, u"/Neu/x\u00a5y.WAV");
+  want.Le32(48).Le32(1).Le32(3).Le32(12).Le32(1).Le32(0).Le32(8 + 16).Le32(14);
+  units(want, u"/ab.aac").Le16(0);
+  ExpectSameBytes(want.bytes(), d.fs.Contents(kAddListPath));
+  EXPECT_EQ(0, updater.Finish());
+  updater.Close();
+  EXPECT_FALSE(d.fs.Exists(kAddListPath));
+}
+
+TEST(LibraryUpdate, PathBucketsFollowTheHash) {
+  // h = h * 37 + v, v from the unit's bytes each sign-extended; |h| mod 180000.
+  EXPECT_EQ(0u, PathBucket(u""));
+  EXPECT_EQ(47u, PathBucket(u"/"));
+  EXPECT_EQ((47u * 37 + 97) % 180000, PathBucket(u"/a"));
+  EXPECT_EQ(23u, PathBucket(u"\u00e9")) << "0xE9 sign-extends to -23";
+  EXPECT_EQ(0x7EDDu, PathBucket(u"\u8123")) << "0x81 sign-extends: v = 0xFFFF8123";
+  EXPECT_EQ(PathBucket(u"/a"), PathBucket(std::u16string(u"/a\0/b", 5))) << "the hash stops at a zero unit";
+}
+
 }  // namespace
 }  // namespace deltrix::library::testing

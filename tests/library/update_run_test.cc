@@ -1,0 +1,178 @@
+// Whole update runs through the run controller, the real updater and the real tag readers over an
+// in-memory drive: what the run shows, and that a stop or a failing file operation anywhere leaves
+// the library of before the run on the drive, byte for byte.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "base/error_code.h"
+#include "library/library_format.h"
+#include "library/library_reader.h"
+#include "run/library_builders.h"
+#include "run/run_controller.h"
+#include "support/memory_drive.h"
+#include "support/test_host.h"
+
+namespace deltrix::library::testing {
+namespace {
+
+using deltrix::testing::MemoryFileSystem;
+using deltrix::testing::MemoryPlatform;
+using deltrix::testing::TestHost;
+
+constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
+
+// An MP3 file with an ID3v1 tag (title, artist, album; genre 13 "Pop").
+std::string Mp3(std::string_view title, std::string_view artist, std::string_view album) {
+  std::string tag = "TAG";
+  for (std::string_view field : {title, artist, album}) {
+    std::string f(field);
+    f.resize(30, '\0');
+    tag += f;
+  }
+  tag += "2001";
+  tag += std::string(30, '\0');
+  tag.push_back(13);
+  return std::string(200, '\x55') + tag;
+}
+
+// The library folder: each file's name and bytes.
+std::map<std::u16string, std::vector<uint8_t>> FolderOf(const MemoryFileSystem& fs) {
+  std::map<std::u16string, std::vector<uint8_t>> files;
+  for (const std::u16string& name : fs.Names(kFolder)) files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  return files;
+}
+
+// A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the run.
+int RunToEnd(MemoryPlatform& mp, TestHost& host, int mode,
+             const std::function<void(run::RunController&)>& onStart = nullptr) {
+  run::RunOptions options;
+  options.libraryCheck = run::LibraryCheckFor(mp.files);
+  run::RunController run(mp.platform, host, run::LibraryBuilders(), options);
+  if (onStart) onStart(run);
+  if (run.StartRun(u"E:\\", 3, mode)) host.WaitForClose();
+  run.StopAndJoin();
+  mp.files.SetFault(nullptr);
+  return run.resultCode();
+}
+
+// A drive with a library of three tracks, then changed: one file gone, two new (one of them with
+// tags that cannot be read, which the user skips).
+void MakeChangedDrive(MemoryPlatform& mp) {
+  mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\A\\2.mp3", Mp3("Two", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\B\\3.mp3", Mp3("Three", "Beta", "Second"));
+  TestHost host;
+  ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeCreate));
+  ASSERT_TRUE(mp.files.RemoveFile(u"E:\\A\\2.mp3"));
+  mp.files.AddFile(u"E:\\C\\4.mp3", Mp3("Four", "Gamma", "Third"));
+  mp.files.AddFile(u"E:\\C\\5.m4a", "not an MP4 file");
+}
+
+TEST(UpdateRun, AddsAndDropsWithTheMergePhaseOnDisplay) {
+  MemoryPlatform mp;
+  MakeChangedDrive(mp);
+  TestHost host;
+  std::atomic<bool> phaseSeen{false};
+  ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate, [&](run::RunController& run) {
+              host.onQuestion = [&] { phaseSeen = run.state().phaseActive.load() && run.state().phaseTotal == 2; };
+            }));
+  EXPECT_TRUE(phaseSeen) << "the unreadable new file is asked about in the merge phase";
+  EXPECT_EQ(1u, host.asked());
+  EXPECT_EQ(u"1 files are processed.", host.finish()) << "an update counts the files it added";
+  std::vector<std::string> problems;
+  EXPECT_TRUE(CheckLibrary(mp.files, u"E:\\", &problems)) << (problems.empty() ? "" : problems[0]);
+  LibraryImage image;
+  ASSERT_TRUE(ReadLibraryImage(mp.files, u"E:\\", &image, nullptr));
+  ASSERT_EQ(3u, image.tracks.size());
+  EXPECT_EQ(u"/A/1.mp3", image.tracks[0].text[kPath]);
+  EXPECT_EQ(u"/B/3.mp3", image.tracks[1].text[kPath]);
+  EXPECT_EQ(u"/C/4.mp3", image.tracks[2].text[kPath]);
+  EXPECT_EQ(u"Four", image.tracks[2].text[kTitle]);
+  EXPECT_EQ(3u, image.tracks[2].id);
+  const std::vector<std::u16string> names = mp.files.Names(kFolder);
+  EXPECT_EQ(3u, names.size()) << "no ZRTA.LST or ZRTB.DB is left";
+  EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak"));
+}
+
+TEST(UpdateRun, AStopInTheCheckPassOrTheMergePhaseRestoresTheLibrary) {
+  struct Case {
+    const char* what;
+    std::u16string_view file;  // its open number `open` sets pause and stop, as a confirmed stop does
+    int open;
+  };
+  const Case cases[] = {
+      {"check pass", u"E:\\B\\3.mp3", 1},
+      {"merge phase, after the rewrite", u"E:\\C\\4.mp3", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    const auto before = FolderOf(mp.files);
+    TestHost host;
+    std::atomic<int> opens{0};
+    const int code = RunToEnd(mp, host, run::RunModeUpdate, [&](run::RunController& run) {
+      mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+        if (op == "open" && path == c.file && ++opens == c.open) {
+          run.state().pauseRequested = true;
+          run.state().stopRequested = true;
+        }
+        return false;
+      });
+    });
+    EXPECT_EQ(RunAborted, code);
+    EXPECT_TRUE(host.errors().empty()) << "a stop shows nothing";
+    EXPECT_TRUE(before == FolderOf(mp.files));
+    EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak"));
+  }
+}
+
+TEST(UpdateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
+  MemoryPlatform good;
+  MakeChangedDrive(good);
+  const auto before = FolderOf(good.files);
+  // Every operation of a fault-free update, counted.
+  std::atomic<int> counted{0};
+  {
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    TestHost host;
+    mp.files.SetFault([&](std::string_view, std::u16string_view) { return ++counted < 0; });
+    ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+  }
+  const int operations = counted;
+  ASSERT_GT(operations, 50);
+  int failedRuns = 0;
+  for (int failAt = 1; failAt <= operations; ++failAt) {
+    SCOPED_TRACE("operation " + std::to_string(failAt));
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    TestHost host;
+    std::atomic<int> seen{0};
+    std::string failed;
+    mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+      if (++seen != failAt) return false;
+      failed = std::string(op) + " " + std::string(path.begin(), path.end());
+      return true;
+    });
+    const int code = RunToEnd(mp, host, run::RunModeUpdate);
+    if (code != Success) {
+      ++failedRuns;
+      EXPECT_TRUE(before == FolderOf(mp.files)) << "after a failed " << failed;
+    } else {
+      // A fault the run can go on from (a folder that could not be listed, a file the user
+      // skipped, a copy that could not be deleted) still leaves a sound library.
+      EXPECT_TRUE(CheckLibrary(mp.files, u"E:\\", nullptr)) << "after a failed " << failed;
+    }
+  }
+  EXPECT_GT(failedRuns, operations / 3);
+  std::printf("update fault injection: %d points, %d runs failed and restored the library\n", operations, failedRuns);
+}
+
+}  // namespace
+}  // namespace deltrix::library::testing
