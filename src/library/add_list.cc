@@ -29,7 +29,7 @@ uint32_t AddListKind(std::u16string_view path) {
     std::u16string_view ext;
     uint32_t code;
   };
-  static constexpr Kind kKinds[] = {{u".mp3", 1}, {u".m4a", 2}, {u".aac", 3}, {u".mp4", 4},
+  static constexpr Kind kKinds[] = {{u".mp3", 1},  {u".m4a", 2},  {u".aac", 3},  {u".mp4", 4},
                                     {u".wav", 12}, {u".aif", 13}, {u".aiff", 13}};
   for (const Kind& k : kKinds) {
     if (EndsWith(path, k.ext)) return k.code;
@@ -39,7 +39,8 @@ uint32_t AddListKind(std::u16string_view path) {
 
 int CreateAddList(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "w+b");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "w+b");
   if (!file || !file->Close()) {
     Trace(ctx, kSiteAddListCreate, 1);
     return 0;
@@ -49,8 +50,8 @@ int CreateAddList(LibraryContext& ctx, platform::FileSystem& files) {
   return kDone;
 }
 
-int QueueAddListRecord(LibraryContext& ctx, platform::FileSystem& files, uint32_t fileSize, uint32_t kind,
-                       std::u16string_view relativePath) {
+int QueueAddListRecord(LibraryContext& ctx, platform::FileSystem& files, uint32_t fileSize,
+                       uint32_t kind, std::u16string_view relativePath) {
   if (!IsOpen(ctx)) return 0;
   if (relativePath.size() > kAddListMaxPathUnits ||
       ctx.fileBuffer.size() - ctx.addListFilled < kAddListRecordMax) {
@@ -72,14 +73,16 @@ int QueueAddListRecord(LibraryContext& ctx, platform::FileSystem& files, uint32_
   for (size_t i = 0; i < relativePath.size(); ++i) PutLe16(data + 2 * i, relativePath[i]);
   std::fill(data + d, data + pathData, uint8_t{0});
   ctx.addListFilled += kAddListHeadBytes + pathData;
-  if (ctx.addListFilled > ctx.fileBuffer.size() - kAddListFlushReserve) return FlushAddList(ctx, files);
+  if (ctx.addListFilled > ctx.fileBuffer.size() - kAddListFlushReserve)
+    return FlushAddList(ctx, files);
   return kDone;
 }
 
 int FlushAddList(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
   if (ctx.addListFilled == 0) return kDone;
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "a+b");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "a+b");
   if (!file) {
     Trace(ctx, kSiteAppendAddList, 1);
     return 0;
@@ -112,15 +115,17 @@ int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   if (got == 0) return 0;
   ByteReader in(std::span<const uint8_t>(bytes, got));
   uint32_t recordLength = 0, fileSize = 0, kind = 0, nameBlock = 0, pathBlock = 0, d = 0;
-  if (!in.ReadLe32(&recordLength) || !in.ReadLe32(&fileSize) || !in.ReadLe32(&kind) || !in.ReadLe32(&nameBlock)) {
+  if (!in.ReadLe32(&recordLength) || !in.ReadLe32(&fileSize) || !in.ReadLe32(&kind) ||
+      !in.ReadLe32(&nameBlock)) {
     return fail();
   }
   // The name block (its length counted from its own first field) and the path block fill the rest.
-  if (nameBlock < 4 || recordLength < 12 || nameBlock > recordLength - 12 || !in.Skip(nameBlock - 4) ||
-      !in.ReadLe32(&pathBlock) || !in.ReadLe32(&d)) {
+  if (nameBlock < 4 || recordLength < 12 || nameBlock > recordLength - 12 ||
+      !in.Skip(nameBlock - 4) || !in.ReadLe32(&pathBlock) || !in.ReadLe32(&d)) {
     return fail();
   }
-  if (pathBlock < 8 || recordLength > kAddListReadBytes || recordLength != uint64_t{12} + nameBlock + pathBlock || d % 2 != 0 || d > pathBlock - 8 ||
+  if (pathBlock < 8 || recordLength > kAddListReadBytes ||
+      recordLength != uint64_t{12} + nameBlock + pathBlock || d % 2 != 0 || d > pathBlock - 8 ||
       d > 2 * kAddListMaxPathUnits || d > in.remaining()) {
     return fail();
   }

@@ -10,9 +10,9 @@
 //  32 the path without drive letter and colon, "/" as separator, UTF-16LE, zero-padded to a
 //     multiple of 4 (the path data: d rounded up to a multiple of 4)
 //
-// A file name may hold the yen sign U+00A5, which the player's paths turn into "/" like a backslash.
-// The list keeps it as it is, so that the merge reads the file where it lies; the stored track path
-// converts it when the track is added.
+// A file name may hold the yen sign U+00A5, which the player's paths turn into "/" like a
+// backslash. The list keeps it as it is, so that the merge reads the file where it lies; the stored
+// track path converts it when the track is added.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +26,11 @@
 
 namespace deltrix::library {
 
-inline constexpr uint32_t kAddListHeadBytes = 32;       // a record up to its path data
-inline constexpr uint32_t kAddListMaxPathUnits = 255;   // without drive letter and colon
+inline constexpr uint32_t kAddListHeadBytes = 32;      // a record up to its path data
+inline constexpr uint32_t kAddListMaxPathUnits = 255;  // without drive letter and colon
 inline constexpr uint32_t kAddListRecordMax = kAddListHeadBytes + 2 * 256;
-inline constexpr size_t kAddListReadBytes = 1052;       // read back one record at a time
-inline constexpr size_t kAddListFlushReserve = 2048;    // appended when fewer bytes are left
+inline constexpr size_t kAddListReadBytes = 1052;     // read back one record at a time
+inline constexpr size_t kAddListFlushReserve = 2048;  // appended when fewer bytes are left
 
 // The kind code of a path's extension, from its lower-cased last 4 units (5 for ".aiff"):
 // ".mp3" 1, ".m4a" 2, ".aac" 3, ".mp4" 4, ".wav" 12, ".aif" and ".aiff" 13, anything else 0.
@@ -44,8 +44,9 @@ uint32_t AddListKind(std::u16string_view path);
 // letter and colon with "/" separators, at most kAddListMaxPathUnits units. When the filled part
 // exceeds the buffer size minus 2048 the buffer is appended to ZRTA.LST and emptied. kDone, or 0
 // after a trace record of site kSiteAppendAddList (1 open, 2 write or close; 3 a path too long).
-[[nodiscard]] int QueueAddListRecord(LibraryContext& ctx, platform::FileSystem& files, uint32_t fileSize,
-                                     uint32_t kind, std::u16string_view relativePath);
+[[nodiscard]] int QueueAddListRecord(LibraryContext& ctx, platform::FileSystem& files,
+                                     uint32_t fileSize, uint32_t kind,
+                                     std::u16string_view relativePath);
 
 // Appends what the buffer holds to ZRTA.LST ("a+b") and empties it; nothing to do is kDone too.
 // kDone, or 0 after a trace record of site kSiteAppendAddList (1 open, 2 write or close).

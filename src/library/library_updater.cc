@@ -36,8 +36,10 @@ uint32_t RoundUpEven(uint32_t n) { return (n + 1) & ~1u; }
 class PathHash {
  public:
   void Add(char16_t unit) {
-    const uint32_t high = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit >> 8)));
-    const uint32_t low = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit & 0xFF)));
+    const uint32_t high =
+        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit >> 8)));
+    const uint32_t low =
+        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit & 0xFF)));
     h_ = h_ * 37u + ((high << 8) | low);
   }
   uint32_t Bucket() const {
@@ -76,8 +78,8 @@ uint32_t ParseRecord(std::span<const uint8_t> bytes, RecordStrings* out) {
     const uint32_t chunkLength = GetLe32(p + at + 8);
     const uint32_t index = GetLe32(p + at + 12);
     const uint32_t dataLength = GetLe32(p + at + 20);
-    if (index != static_cast<uint32_t>(s) || chunkLength < kStringChunkHeadLength || chunkLength > length - at ||
-        dataLength > chunkLength - kStringChunkHeadLength) {
+    if (index != static_cast<uint32_t>(s) || chunkLength < kStringChunkHeadLength ||
+        chunkLength > length - at || dataLength > chunkLength - kStringChunkHeadLength) {
       return 7;
     }
     const uint8_t* data = p + at + kStringChunkHeadLength;
@@ -112,7 +114,9 @@ class SequentialReader {
       filled_ = 0;
       start_ = offset;
       if (!file_.Seek(static_cast<int64_t>(offset), platform::SeekFrom::Start)) return {};
-      filled_ = file_.Read(buffer_.data(), static_cast<size_t>(std::min<uint64_t>(buffer_.size(), fileLength_ - offset)));
+      filled_ =
+          file_.Read(buffer_.data(),
+                     static_cast<size_t>(std::min<uint64_t>(buffer_.size(), fileLength_ - offset)));
     }
     const size_t have = static_cast<size_t>(std::min<uint64_t>(want, start_ + filled_ - offset));
     return {buffer_.data() + (offset - start_), have};
@@ -176,7 +180,9 @@ class CLibraryUpdater::PathIndex {
   }
   static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
   uint8_t* Head(uint32_t bucket) { return area_.data() + 4 * size_t{bucket}; }
-  uint8_t* Node(uint32_t node) { return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node}; }
+  uint8_t* Node(uint32_t node) {
+    return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
+  }
   const uint8_t* NodeAt(uint32_t node) const {
     return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
   }
@@ -185,7 +191,8 @@ class CLibraryUpdater::PathIndex {
   uint32_t nodes_ = 0;
 };
 
-CLibraryUpdater::CLibraryUpdater(platform::FileSystem& files, TrackSource& source, UpdaterOptions options)
+CLibraryUpdater::CLibraryUpdater(platform::FileSystem& files, TrackSource& source,
+                                 UpdaterOptions options)
     : files_(files), source_(source), options_(options) {}
 
 CLibraryUpdater::~CLibraryUpdater() { Close(); }
@@ -227,7 +234,8 @@ int CLibraryUpdater::IndexTrackList() {
     return 0;
   };
   // Read only: an update that changes nothing must not open a library file for writing.
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
   if (!file) return fail(1);
   uint8_t head[kTrackListHeadLength];
   if (file->Read(head, sizeof head) != sizeof head || !HasTag(head, kTrackListTag)) return fail(3);
@@ -254,7 +262,8 @@ int CLibraryUpdater::IndexTrackList() {
     maxTrackId_ = std::max(maxTrackId_, GetLe32(bytes.data() + 24));
     PathHash hash;
     const uint8_t* path = bytes.data() + strings.dataAt[kPath];
-    for (uint32_t u = 0; u < strings.units[kPath]; ++u) hash.Add(static_cast<char16_t>(GetLe16(path + 2 * u)));
+    for (uint32_t u = 0; u < strings.units[kPath]; ++u)
+      hash.Add(static_cast<char16_t>(GetLe16(path + 2 * u)));
     if (!index_->Add(hash.Bucket(), i, strings.dataAt[kPath])) return fail(3);
     offset += strings.length;  // within the file: the record lies inside what was read
   }
@@ -292,7 +301,8 @@ int CLibraryUpdater::ReadListsAndSummary() {
     if (ctx.trace[r].site == kSiteReadStats) return 0;
   }
   // New tracks take ids from here on: each must be new, and 150000 of them must fit.
-  if (ctx.nextTrackId < 0 || ctx.nextTrackId > std::numeric_limits<int32_t>::max() - int32_t{kMaxTracks} ||
+  if (ctx.nextTrackId < 0 ||
+      ctx.nextTrackId > std::numeric_limits<int32_t>::max() - int32_t{kMaxTracks} ||
       (count > 0 && static_cast<uint32_t>(ctx.nextTrackId) <= maxTrackId_)) {
     Trace(ctx, kSiteReadSummary, 3);
     return 0;
@@ -338,7 +348,8 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     const uint32_t offset = ctx.recordOffsets[t];
     const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, t, count) - offset, kRecordReadBytes);
     size_t got = 0;
-    if (trackList_->Seek(offset, platform::SeekFrom::Start)) got = trackList_->Read(ctx.recordBuffer.data(), want);
+    if (trackList_->Seek(offset, platform::SeekFrom::Start))
+      got = trackList_->Read(ctx.recordBuffer.data(), want);
     const uint32_t at = index_->Position(node);
     if (got < kRecordHeadLength || at < kStringChunkHeadLength || at > got) {
       Trace(ctx, kSiteCheckOpen, 2);
@@ -346,7 +357,8 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     }
     // The stored path, to its terminator within its data and what was read.
     const uint8_t* data = ctx.recordBuffer.data() + at;
-    const uint32_t dataLength = std::min<uint32_t>(GetLe32(data - 4), static_cast<uint32_t>(got) - at);
+    const uint32_t dataLength =
+        std::min<uint32_t>(GetLe32(data - 4), static_cast<uint32_t>(got) - at);
     uint32_t units = 0;
     while (2 * units + 1 < dataLength && GetLe16(data + 2 * units) != 0) ++units;
     if (units != n) continue;
@@ -430,10 +442,12 @@ int CLibraryUpdater::RewriteTrackList() {
     const uint32_t offset = ctx.recordOffsets[i];
     const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, i, count) - offset, kRecordReadBytes);
     size_t got = 0;
-    if (source->Seek(offset, platform::SeekFrom::Start)) got = source->Read(buffer + gathered, want);
+    if (source->Seek(offset, platform::SeekFrom::Start))
+      got = source->Read(buffer + gathered, want);
     if (got < kRecordHeadLength) return fail(6);
     RecordStrings strings;
-    if (ParseRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) != 0) return fail(30);
+    if (ParseRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) != 0)
+      return fail(30);
     uint8_t* record = buffer + gathered;
     PutLe32(record + 20, u);
     // Recount the title and the path of the kept record: bytes with the terminator, and the
@@ -443,7 +457,8 @@ int CLibraryUpdater::RewriteTrackList() {
       const uint8_t* title = record + strings.dataAt[kTitle];
       const uint32_t w = 2 * strings.units[kTitle] + 2;
       ctx.stats[kTitle].total += w;
-      ctx.stats[kTitle].compact += NarrowFrom(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
+      ctx.stats[kTitle].compact +=
+          NarrowFrom(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
       const uint8_t* path = record + strings.dataAt[kPath];
       const uint32_t units = strings.units[kPath];
       uint32_t shared = 0;
@@ -454,7 +469,8 @@ int CLibraryUpdater::RewriteTrackList() {
       const uint32_t rest = 2 * units + 2 - 2 * shared;
       ctx.stats[kPath].total += 2 * units + 2;
       ctx.stats[kPath].compact += NarrowFrom(path, shared, units) ? RoundUpEven(rest / 2) : rest;
-      for (uint32_t k = 0; k < units; ++k) ctx.previousPath[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
+      for (uint32_t k = 0; k < units; ++k)
+        ctx.previousPath[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
       ctx.previousPath[units] = 0;
       ctx.previousPathUnits = units;
     }
@@ -474,12 +490,14 @@ int CLibraryUpdater::RewriteTrackList() {
   PutLe32(head + 4, kTrackListHeadLength);
   PutLe32(head + 8, written);
   PutLe32(head + 12, u);
-  if (!target->Seek(0, platform::SeekFrom::Start) || target->Write(head, sizeof head) != sizeof head) {
+  if (!target->Seek(0, platform::SeekFrom::Start) ||
+      target->Write(head, sizeof head) != sizeof head) {
     return fail(10);
   }
   source.reset();
   if (DeleteLibraryFile(files_, ctx.rootPath(), kTrackListFile) != 0) return fail(11);
-  if (RenameLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0) return fail(12);
+  if (RenameLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0)
+    return fail(12);
 
   // Every list names each old track once: renumbering in place is replacing its first occurrence.
   for (auto& list : ctx.sortedLists) {
@@ -519,7 +537,8 @@ int CLibraryUpdater::NumberGroups() {
     ctx.currentKey = static_cast<uint16_t>(key);
     const uint32_t traced = ctx.traceCount;
     if (MergeBatch(ctx, files_, true) != kDone) {
-      const bool openFailed = ctx.traceCount > traced && ctx.trace[traced].site == kSiteReadRecord &&
+      const bool openFailed = ctx.traceCount > traced &&
+                              ctx.trace[traced].site == kSiteReadRecord &&
                               ctx.trace[traced].step == 1;
       Trace(ctx, kSiteRebuild, openFailed ? 1 : 2);
       return 0;

@@ -38,7 +38,8 @@ namespace deltrix::library {
 
 // The path index: bucket heads, then nodes of three u32 (track, path position, next).
 inline constexpr uint32_t kPathBuckets = 180000;
-inline constexpr size_t kPathIndexBytes = 4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
+inline constexpr size_t kPathIndexBytes =
+    4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
 // The longest path a file may have without its drive letter and colon, as a create accepts it.
 inline constexpr size_t kMaxRelativePathUnits = 255;
 

@@ -73,25 +73,36 @@ TEST(UpdateDamage, ADamagedLibraryFailsWithThreeAndIsLeftAsItWas) {
   // ZRTL.DB: header 16, record 0 at 16 (its chunks from 64). ZRBL.DB: block 0 at 16, its track
   // list head at 36 with the indexes from 56.
   const Case cases[] = {
-      {"count above 150000", kTrackListPath, [](auto& b) { Put32(b, 12, 150001); }, kSiteUpdateIndex, 3},
-      {"count above the records", kTrackListPath, [](auto& b) { Put32(b, 12, 4); }, kSiteUpdateIndex, 7},
-      {"count below the records", kTrackListPath, [](auto& b) { Put32(b, 12, 2); }, kSiteUpdateIndex, 3},
-      {"length not the file's", kTrackListPath, [](auto& b) { Put32(b, 8, Le32At(b, 8) + 4); }, kSiteUpdateIndex, 3},
+      {"count above 150000", kTrackListPath, [](auto& b) { Put32(b, 12, 150001); },
+       kSiteUpdateIndex, 3},
+      {"count above the records", kTrackListPath, [](auto& b) { Put32(b, 12, 4); },
+       kSiteUpdateIndex, 7},
+      {"count below the records", kTrackListPath, [](auto& b) { Put32(b, 12, 2); },
+       kSiteUpdateIndex, 3},
+      {"length not the file's", kTrackListPath, [](auto& b) { Put32(b, 8, Le32At(b, 8) + 4); },
+       kSiteUpdateIndex, 3},
       {"bytes after the records", kTrackListPath,
        [](auto& b) {
          b.insert(b.end(), 8, 0);
          Put32(b, 8, static_cast<uint32_t>(b.size()));
        },
        kSiteUpdateIndex, 3},
-      {"head length past the file", kTrackListPath, [](auto& b) { Put32(b, 4, 0xFFFFFFF0); }, kSiteUpdateIndex, 3},
+      {"head length past the file", kTrackListPath, [](auto& b) { Put32(b, 4, 0xFFFFFFF0); },
+       kSiteUpdateIndex, 3},
       {"not a track list", kTrackListPath, [](auto& b) { b[0] = 'x'; }, kSiteUpdateIndex, 3},
       {"record tag", kTrackListPath, [](auto& b) { b[16] = 'x'; }, kSiteUpdateIndex, 7},
-      {"record length inside its head", kTrackListPath, [](auto& b) { Put32(b, 16 + 8, 20); }, kSiteUpdateIndex, 7},
-      {"record length past the file", kTrackListPath, [](auto& b) { Put32(b, 16 + 8, 0x10000); }, kSiteUpdateIndex, 7},
-      {"chunk length past its record", kTrackListPath, [](auto& b) { Put32(b, 64 + 8, 0xFFFF); }, kSiteUpdateIndex, 7},
-      {"data length past its chunk", kTrackListPath, [](auto& b) { Put32(b, 64 + 20, 400); }, kSiteUpdateIndex, 7},
-      {"chunks out of order", kTrackListPath, [](auto& b) { Put32(b, 64 + 12, 1); }, kSiteUpdateIndex, 7},
-      {"path chunk missing", kTrackListPath, [](auto& b) { b[ChunkOfRecord0(b, kPath)] = 'x'; }, kSiteUpdateIndex, 8},
+      {"record length inside its head", kTrackListPath, [](auto& b) { Put32(b, 16 + 8, 20); },
+       kSiteUpdateIndex, 7},
+      {"record length past the file", kTrackListPath, [](auto& b) { Put32(b, 16 + 8, 0x10000); },
+       kSiteUpdateIndex, 7},
+      {"chunk length past its record", kTrackListPath, [](auto& b) { Put32(b, 64 + 8, 0xFFFF); },
+       kSiteUpdateIndex, 7},
+      {"data length past its chunk", kTrackListPath, [](auto& b) { Put32(b, 64 + 20, 400); },
+       kSiteUpdateIndex, 7},
+      {"chunks out of order", kTrackListPath, [](auto& b) { Put32(b, 64 + 12, 1); },
+       kSiteUpdateIndex, 7},
+      {"path chunk missing", kTrackListPath, [](auto& b) { b[ChunkOfRecord0(b, kPath)] = 'x'; },
+       kSiteUpdateIndex, 8},
       {"a track list of other bytes", kTrackListPath,
        [](auto& b) {
          for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -107,15 +118,23 @@ TEST(UpdateDamage, ADamagedLibraryFailsWithThreeAndIsLeftAsItWas) {
          Put32(b, 8, Le32At(b, 8) + 4);
        },
        kSiteReadBrowseList, 5},
-      {"a list naming a track twice", kBrowsePath, [](auto& b) { Put32(b, 60, Le32At(b, 56)); }, kSiteReadBrowseList, 5},
-      {"a list naming no such track", kBrowsePath, [](auto& b) { Put32(b, 56, 7); }, kSiteReadBrowseList, 5},
-      {"a list past its block", kBrowsePath, [](auto& b) { Put32(b, 36 + 8, 0xFFFFFFF0); }, kSiteReadBrowseList, 4},
+      {"a list naming a track twice", kBrowsePath, [](auto& b) { Put32(b, 60, Le32At(b, 56)); },
+       kSiteReadBrowseList, 5},
+      {"a list naming no such track", kBrowsePath, [](auto& b) { Put32(b, 56, 7); },
+       kSiteReadBrowseList, 5},
+      {"a list past its block", kBrowsePath, [](auto& b) { Put32(b, 36 + 8, 0xFFFFFFF0); },
+       kSiteReadBrowseList, 4},
       {"not a browse list", kBrowsePath, [](auto& b) { b[3] = 'x'; }, kSiteReadBrowseList, 2},
-      {"summary cut in its header", kSummaryPath, [](auto& b) { b.resize(20); }, kSiteReadSummary, 2},
-      {"summary cut in its statistics", kSummaryPath, [](auto& b) { b.resize(200); }, kSiteReadStats, 1},
-      {"next id not above every id", kSummaryPath, [](auto& b) { Put32(b, 24, 2); }, kSiteReadSummary, 3},
-      {"next id without room", kSummaryPath, [](auto& b) { Put32(b, 24, 0x7FFFFFF0); }, kSiteReadSummary, 3},
-      {"negative next id", kSummaryPath, [](auto& b) { Put32(b, 24, 0x80000000); }, kSiteReadSummary, 3},
+      {"summary cut in its header", kSummaryPath, [](auto& b) { b.resize(20); }, kSiteReadSummary,
+       2},
+      {"summary cut in its statistics", kSummaryPath, [](auto& b) { b.resize(200); },
+       kSiteReadStats, 1},
+      {"next id not above every id", kSummaryPath, [](auto& b) { Put32(b, 24, 2); },
+       kSiteReadSummary, 3},
+      {"next id without room", kSummaryPath, [](auto& b) { Put32(b, 24, 0x7FFFFFF0); },
+       kSiteReadSummary, 3},
+      {"negative next id", kSummaryPath, [](auto& b) { Put32(b, 24, 0x80000000); },
+       kSiteReadSummary, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -147,7 +166,8 @@ TEST(UpdateDamage, EveryTruncationAndMissingFileFailsCleanly) {
       SCOPED_TRACE(std::to_string(keep) + " bytes of " + std::string(file.end() - 7, file.end()));
       UpdateDrive d;
       d.CopyFrom(good);
-      d.fs.AddFile(file, std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(keep)));
+      d.fs.AddFile(
+          file, std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(keep)));
       const LibraryFiles before = FilesOf(d.fs);
       ASSERT_EQ(CreateDataFailed, RunSteps(d).code);
       ASSERT_TRUE(before == FilesOf(d.fs));
@@ -163,7 +183,7 @@ TEST(UpdateDamage, EachFailingStepEndsWithItsCodeAndTrace) {
   struct Case {
     const char* op;
     const char16_t* file;
-    int nth;  // the nth such call on the file fails
+    int nth;          // the nth such call on the file fails
     bool addNothing;  // the drive only lost a file
     int code;
     uint32_t site;
@@ -200,8 +220,8 @@ TEST(UpdateDamage, EachFailingStepEndsWithItsCodeAndTrace) {
       {"open", u"ZRTL.DB", 11, false, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.op) + " " + std::to_string(c.nth) + " " + std::string(c.file, c.file + 7) +
-                 (c.addNothing ? " (nothing added)" : ""));
+    SCOPED_TRACE(std::string(c.op) + " " + std::to_string(c.nth) + " " +
+                 std::string(c.file, c.file + 7) + (c.addNothing ? " (nothing added)" : ""));
     UpdateDrive d;
     MakeChangedDrive(d);
     if (c.addNothing) {

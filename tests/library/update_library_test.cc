@@ -16,7 +16,8 @@ constexpr std::u16string_view kAddListPath = u"E:\\KORVANE\\LIBRARY\\ZRTA.LST";
 
 TestTrack Song(std::u16string path, std::u16string title, std::u16string artist = u"Artist",
                std::u16string genre = u"Pop") {
-  return Track(std::move(genre), std::move(artist), u"Album " + artist, std::move(title), std::move(path));
+  return Track(std::move(genre), std::move(artist), u"Album " + artist, std::move(title),
+               std::move(path));
 }
 
 // Two track lists that hold the same bytes but for the track ids (field 24 of each record).
@@ -41,8 +42,11 @@ TEST(LibraryUpdate, NothingChangedOpensNoLibraryFileForWriting) {
   ASSERT_EQ(0, UpdateLibrary(d, {}, &owner, &checks));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), checks);
   EXPECT_TRUE(before == FilesOf(d.fs));
-  const std::vector<std::string> made(d.fs.mutations().begin() + static_cast<ptrdiff_t>(mutations), d.fs.mutations().end());
-  EXPECT_EQ((std::vector<std::string>{"open w+b E:\\KORVANE\\LIBRARY\\ZRTA.LST", "remove E:\\KORVANE\\LIBRARY\\ZRTA.LST"}), made)
+  const std::vector<std::string> made(d.fs.mutations().begin() + static_cast<ptrdiff_t>(mutations),
+                                      d.fs.mutations().end());
+  EXPECT_EQ((std::vector<std::string>{"open w+b E:\\KORVANE\\LIBRARY\\ZRTA.LST",
+                                      "remove E:\\KORVANE\\LIBRARY\\ZRTA.LST"}),
+            made)
       << "only the add list is made and deleted";
   EXPECT_EQ(0, d.reads) << "no tags are read again";
   EXPECT_FALSE(owner.begun) << "no merge phase";
@@ -89,12 +93,13 @@ TEST(LibraryUpdate, RemovingTrackZeroRenumbersTheRestAsACreateOfThemWould) {
 
 TEST(LibraryUpdate, NewFilesAcrossBatchesWriteWhatACreateOfAllWrites) {
   // Distinct keys everywhere, so that batch boundaries cannot change the order of equal values.
-  const char16_t* names[] = {u"kilo", u"alpha", u"echo", u"golf", u"bravo", u"juliet", u"delta",
-                             u"india", u"charlie", u"hotel", u"foxtrot", u"lima"};
+  const char16_t* names[] = {u"kilo",  u"alpha", u"echo",    u"golf",  u"bravo",   u"juliet",
+                             u"delta", u"india", u"charlie", u"hotel", u"foxtrot", u"lima"};
   std::vector<TestTrack> tracks;
   for (int i = 0; i < 12; ++i) {
     const std::u16string n = names[i];
-    tracks.push_back(Track(u"G" + n.substr(0, 2), u"Ar " + n, u"Al " + n, n, u"\\d" + std::u16string(1, char16_t(u'a' + i % 3)) + u"\\" + n + u".mp3",
+    tracks.push_back(Track(u"G" + n.substr(0, 2), u"Ar " + n, u"Al " + n, n,
+                           u"\\d" + std::u16string(1, char16_t(u'a' + i % 3)) + u"\\" + n + u".mp3",
                            static_cast<int16_t>(i)));
   }
   UpdateDrive d;
@@ -111,9 +116,11 @@ TEST(LibraryUpdate, NewFilesAcrossBatchesWriteWhatACreateOfAllWrites) {
   EXPECT_EQ(8, owner.total);
   EXPECT_EQ(8, owner.processed);
   EXPECT_EQ(0, owner.skipped);
-  EXPECT_EQ(u"E:\\db\\bravo.mp3", owner.list[0]) << "the drive letter and colon, then the stored path with \\";
+  EXPECT_EQ(u"E:\\db\\bravo.mp3", owner.list[0])
+      << "the drive letter and colon, then the stored path with \\";
   ASSERT_GE(owner.marks.size(), 2u) << "at least one full batch was written during the phase";
-  EXPECT_EQ((std::vector<bool>{true, false}), owner.stops) << "stop on for the phase, off for the final write";
+  EXPECT_EQ((std::vector<bool>{true, false}), owner.stops)
+      << "stop on for the phase, off for the final write";
   EXPECT_EQ(8, d.reads) << "only the new files' tags are read";
 
   MemoryFileSystem fresh;
@@ -206,17 +213,26 @@ TEST(LibraryUpdate, TheSummaryCountsEveryTrackAfterEveryKindOfUpdate) {
     uint32_t tracks;
   };
   const Case cases[] = {
-      {"add", 0, 5, 0, 11},           {"remove", 2, 0, 0, 4},        {"add and remove", 3, 4, 0, 7},
-      {"nothing readable to add", 1, 0, 2, 5}, {"remove everything", 6, 0, 0, 0}, {"replace everything", 6, 2, 0, 2},
+      {"add", 0, 5, 0, 11},
+      {"remove", 2, 0, 0, 4},
+      {"add and remove", 3, 4, 0, 7},
+      {"nothing readable to add", 1, 0, 2, 5},
+      {"remove everything", 6, 0, 0, 0},
+      {"replace everything", 6, 2, 0, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     UpdateDrive d;
-    for (int i = 0; i < 6; ++i) d.Add(Song(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"t", u"A" + std::u16string(1, char16_t(u'a' + i % 2))));
+    for (int i = 0; i < 6; ++i)
+      d.Add(Song(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"t",
+                 u"A" + std::u16string(1, char16_t(u'a' + i % 2))));
     ASSERT_EQ(0, d.Create());
-    for (int i = 0; i < c.remove; ++i) d.Remove(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3");
-    for (int i = 0; i < c.add; ++i) d.Add(Song(u"\\N\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"n", u"B"));
-    for (int i = 0; i < c.addUnreadable; ++i) d.Add(Song(u"\\U\\" + std::u16string(1, char16_t(u'a' + i)) + u".m4a", u"u"), false);
+    for (int i = 0; i < c.remove; ++i)
+      d.Remove(u"\\L\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3");
+    for (int i = 0; i < c.add; ++i)
+      d.Add(Song(u"\\N\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", u"n", u"B"));
+    for (int i = 0; i < c.addUnreadable; ++i)
+      d.Add(Song(u"\\U\\" + std::u16string(1, char16_t(u'a' + i)) + u".m4a", u"u"), false);
     ASSERT_EQ(0, UpdateLibrary(d));
     ASSERT_TRUE(LibraryIsSound(d.fs));
     LibraryImage image;
@@ -232,10 +248,10 @@ TEST(LibraryUpdate, TheSummaryCountsEveryTrackAfterEveryKindOfUpdate) {
 // exactly one track per file on the drive whose tags could be read when it was added.
 struct Step {
   const char* what;
-  std::vector<std::u16string> add;          // new files (readable)
+  std::vector<std::u16string> add;  // new files (readable)
   std::vector<std::u16string> addUnreadable;
   std::vector<std::u16string> remove;
-  std::vector<std::u16string> retag;        // new tags (not read again by an update)
+  std::vector<std::u16string> retag;  // new tags (not read again by an update)
   std::vector<std::u16string> makeUnreadable;
   std::vector<std::u16string> makeReadable;
 };
@@ -244,15 +260,34 @@ TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
   const std::vector<Step> steps = {
       {"add", {u"\\C\\1.mp3", u"\\C\\2.mp3", u"\\C\\3.mp3"}, {u"\\C\\bad.m4a"}, {}, {}, {}, {}},
       {"remove", {}, {}, {u"\\A\\2.mp3", u"\\C\\1.mp3"}, {}, {}, {}},
-      {"rename a folder", {u"\\B2\\1.mp3", u"\\B2\\2.mp3"}, {}, {u"\\B\\1.mp3", u"\\B\\2.mp3"}, {}, {}, {}},
+      {"rename a folder",
+       {u"\\B2\\1.mp3", u"\\B2\\2.mp3"},
+       {},
+       {u"\\B\\1.mp3", u"\\B\\2.mp3"},
+       {},
+       {},
+       {}},
       {"retag", {}, {}, {}, {u"\\A\\1.mp3"}, {u"\\A\\3.mp3"}, {u"\\C\\bad.m4a"}},
-      {"many new files", {u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3", u"\\D\\05.mp3", u"\\D\\06.mp3",
-                          u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3", u"\\D\\10.mp3", u"\\D\\11.mp3"},
-       {}, {u"\\A\\1.mp3"}, {}, {}, {}},
+      {"many new files",
+       {u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3", u"\\D\\05.mp3",
+        u"\\D\\06.mp3", u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3", u"\\D\\10.mp3",
+        u"\\D\\11.mp3"},
+       {},
+       {u"\\A\\1.mp3"},
+       {},
+       {},
+       {}},
       {"nothing", {}, {}, {}, {}, {}, {}},
-      {"remove everything", {}, {}, {u"\\A\\3.mp3", u"\\B2\\1.mp3", u"\\B2\\2.mp3", u"\\C\\2.mp3", u"\\C\\3.mp3", u"\\C\\bad.m4a",
-                                     u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3", u"\\D\\05.mp3", u"\\D\\06.mp3",
-                                     u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3", u"\\D\\10.mp3", u"\\D\\11.mp3"}, {}, {}, {}},
+      {"remove everything",
+       {},
+       {},
+       {u"\\A\\3.mp3", u"\\B2\\1.mp3", u"\\B2\\2.mp3", u"\\C\\2.mp3", u"\\C\\3.mp3",
+        u"\\C\\bad.m4a", u"\\D\\01.mp3", u"\\D\\02.mp3", u"\\D\\03.mp3", u"\\D\\04.mp3",
+        u"\\D\\05.mp3", u"\\D\\06.mp3", u"\\D\\07.mp3", u"\\D\\08.mp3", u"\\D\\09.mp3",
+        u"\\D\\10.mp3", u"\\D\\11.mp3"},
+       {},
+       {},
+       {}},
       {"start again", {u"\\E\\1.mp3", u"\\E\\2.mp3"}, {}, {}, {}, {}, {}},
   };
   // Tags from the path, so that titles, artists and genres repeat and differ across folders.
@@ -260,11 +295,14 @@ TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
   auto tagsOf = [&](const std::u16string& path, int version) {
     const std::u16string folder = path.substr(1, path.find(u'\\', 1) - 1);
     const std::u16string name = path.substr(path.rfind(u'\\') + 1);
-    return Track(u"G" + folder.substr(0, 1), u"Art " + name.substr(0, 1), u"Alb " + folder, u"T" + name + std::u16string(version, u'+'),
-                 path, static_cast<int16_t>(name[0] - u'0'));
+    return Track(u"G" + folder.substr(0, 1), u"Art " + name.substr(0, 1), u"Alb " + folder,
+                 u"T" + name + std::u16string(version, u'+'), path,
+                 static_cast<int16_t>(name[0] - u'0'));
   };
   UpdateDrive d;
-  for (const char16_t* p : {u"\\A\\1.mp3", u"\\A\\2.mp3", u"\\A\\3.mp3", u"\\B\\1.mp3", u"\\B\\2.mp3"}) d.Add(tagsOf(p, 0));
+  for (const char16_t* p :
+       {u"\\A\\1.mp3", u"\\A\\2.mp3", u"\\A\\3.mp3", u"\\B\\1.mp3", u"\\B\\2.mp3"})
+    d.Add(tagsOf(p, 0));
   ASSERT_EQ(0, d.Create());
   std::set<std::u16string> held;  // stored paths the library must hold
   for (const std::u16string& p : d.paths) held.insert(p.substr(2));
@@ -299,14 +337,17 @@ TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
 TEST(LibraryUpdate, TheMergePhaseStopsWhereTheRunSaysSo) {
   struct Case {
     const char* what;
-    int stopAtWait;  // pause waits: 1-2 while listing the two new files, 3-4 before reading each, 5 at the end
+    int stopAtWait;  // pause waits: 1-2 while listing the two new files, 3-4 before reading each, 5
+                     // at the end
     int answer;      // to the skip question for the unreadable new file
     int code;
     int32_t processed;
   };
   const Case cases[] = {
-      {"stop while listing", 1, 2, -1, 0},       {"stop before a file", 4, 2, -1, 1},
-      {"stop before the final write", 5, 2, -1, 1}, {"abort at the unreadable file", 0, 8, RunAborted, 1},
+      {"stop while listing", 1, 2, -1, 0},
+      {"stop before a file", 4, 2, -1, 1},
+      {"stop before the final write", 5, 2, -1, 1},
+      {"abort at the unreadable file", 0, 8, RunAborted, 1},
       {"skip the unreadable file", 0, 2, Success, 1},
   };
   for (const Case& c : cases) {
@@ -322,7 +363,8 @@ TEST(LibraryUpdate, TheMergePhaseStopsWhereTheRunSaysSo) {
     EXPECT_EQ(c.code, UpdateLibrary(d, {}, &owner));
     EXPECT_TRUE(owner.begun);
     EXPECT_EQ(c.processed, owner.processed);
-    EXPECT_EQ(c.stopAtWait == 1 ? 0 : 2, owner.total) << "the total is set once the list is complete";
+    EXPECT_EQ(c.stopAtWait == 1 ? 0 : 2, owner.total)
+        << "the total is set once the list is complete";
     EXPECT_TRUE(owner.stops.front()) << "the run can be stopped again in the phase";
     EXPECT_FALSE(d.fs.Exists(kAddListPath));
   }
@@ -333,10 +375,11 @@ TEST(LibraryUpdate, KindCodesOfTheAddList) {
     std::u16string_view path;
     uint32_t kind;
   };
-  const Case cases[] = {{u"E:\\a.mp3", 1},  {u"E:\\a.M4A", 2},   {u"E:\\a.aac", 3}, {u"E:\\a.Mp4", 4},
-                        {u"E:\\a.WAV", 12}, {u"E:\\a.aif", 13},  {u"E:\\a.AIFF", 13}, {u"E:\\a.ogg", 0},
-                        {u"E:\\mp3", 0}};
-  for (const Case& c : cases) EXPECT_EQ(c.kind, AddListKind(c.path)) << std::string(c.path.begin(), c.path.end());
+  const Case cases[] = {{u"E:\\a.mp3", 1},   {u"E:\\a.M4A", 2},  {u"E:\\a.aac", 3},
+                        {u"E:\\a.Mp4", 4},   {u"E:\\a.WAV", 12}, {u"E:\\a.aif", 13},
+                        {u"E:\\a.AIFF", 13}, {u"E:\\a.ogg", 0},  {u"E:\\mp3", 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(c.kind, AddListKind(c.path)) << std::string(c.path.begin(), c.path.end());
 }
 
 TEST(LibraryUpdate, TheAddListRecordsEachNewFileAsLaidOut) {
@@ -377,7 +420,8 @@ TEST(LibraryUpdate, PathBucketsFollowTheHash) {
   EXPECT_EQ((47u * 37 + 97) % 180000, PathBucket(u"/a"));
   EXPECT_EQ(23u, PathBucket(u"\u00e9")) << "0xE9 sign-extends to -23";
   EXPECT_EQ(0x7EDDu, PathBucket(u"\u8123")) << "0x81 sign-extends: v = 0xFFFF8123";
-  EXPECT_EQ(PathBucket(u"/a"), PathBucket(std::u16string(u"/a\0/b", 5))) << "the hash stops at a zero unit";
+  EXPECT_EQ(PathBucket(u"/a"), PathBucket(std::u16string(u"/a\0/b", 5)))
+      << "the hash stops at a zero unit";
 }
 
 }  // namespace

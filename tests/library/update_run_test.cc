@@ -43,11 +43,13 @@ std::string Mp3(std::string_view title, std::string_view artist, std::string_vie
 // The library folder: each file's name and bytes.
 std::map<std::u16string, std::vector<uint8_t>> FolderOf(const MemoryFileSystem& fs) {
   std::map<std::u16string, std::vector<uint8_t>> files;
-  for (const std::u16string& name : fs.Names(kFolder)) files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  for (const std::u16string& name : fs.Names(kFolder))
+    files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
   return files;
 }
 
-// A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the run.
+// A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the
+// run.
 int RunToEnd(MemoryPlatform& mp, TestHost& host, int mode,
              const std::function<void(run::RunController&)>& onStart = nullptr) {
   run::RunOptions options;
@@ -79,7 +81,9 @@ TEST(UpdateRun, AddsAndDropsWithTheMergePhaseOnDisplay) {
   TestHost host;
   std::atomic<bool> phaseSeen{false};
   ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate, [&](run::RunController& run) {
-              host.onQuestion = [&] { phaseSeen = run.state().phaseActive.load() && run.state().phaseTotal == 2; };
+              host.onQuestion = [&] {
+                phaseSeen = run.state().phaseActive.load() && run.state().phaseTotal == 2;
+              };
             }));
   EXPECT_TRUE(phaseSeen) << "the unreadable new file is asked about in the merge phase";
   EXPECT_EQ(1u, host.asked());
@@ -102,7 +106,8 @@ TEST(UpdateRun, AddsAndDropsWithTheMergePhaseOnDisplay) {
 TEST(UpdateRun, AStopInTheCheckPassOrTheMergePhaseRestoresTheLibrary) {
   struct Case {
     const char* what;
-    std::u16string_view file;  // its open number `open` sets pause and stop, as a confirmed stop does
+    std::u16string_view
+        file;  // its open number `open` sets pause and stop, as a confirmed stop does
     int open;
   };
   const Case cases[] = {
@@ -171,7 +176,8 @@ TEST(UpdateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
     }
   }
   EXPECT_GT(failedRuns, operations / 3);
-  std::printf("update fault injection: %d points, %d runs failed and restored the library\n", operations, failedRuns);
+  std::printf("update fault injection: %d points, %d runs failed and restored the library\n",
+              operations, failedRuns);
 }
 
 }  // namespace

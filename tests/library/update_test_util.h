@@ -99,7 +99,8 @@ class MergeOwner : public BuildOwner {
   }
   void SetPhaseTotal(int32_t n) override { total = n; }
   std::u16string_view MergePath(int32_t i) override {
-    return i >= 0 && static_cast<size_t>(i) < list.size() ? std::u16string_view(list[i]) : std::u16string_view();
+    return i >= 0 && static_cast<size_t>(i) < list.size() ? std::u16string_view(list[i])
+                                                          : std::u16string_view();
   }
   void CountMergeFile(bool added) override { ++(added ? processed : skipped); }
 
@@ -116,8 +117,8 @@ class MergeOwner : public BuildOwner {
 
 // An update as the driver makes it: open, check every file on the drive (a file that cannot be
 // used is skipped), merge, finish, close. The first code that is not 0, or 0.
-inline int UpdateLibrary(UpdateDrive& drive, UpdaterOptions options = {}, MergeOwner* owner = nullptr,
-                         std::vector<int>* checkCodes = nullptr) {
+inline int UpdateLibrary(UpdateDrive& drive, UpdaterOptions options = {},
+                         MergeOwner* owner = nullptr, std::vector<int>* checkCodes = nullptr) {
   MergeOwner localOwner;
   MergeOwner& o = owner != nullptr ? *owner : localOwner;
   CLibraryUpdater updater(drive.fs, drive, options);
