@@ -334,6 +334,22 @@ TEST(LibraryUpdate, AnySequenceOfChangesLeavesASoundLibraryOfTheReadableFiles) {
   }
 }
 
+TEST(LibraryUpdate, ASummaryWithoutStatisticsIsWrittenAgainWithoutThem) {
+  UpdateDrive d;
+  d.Add(Song(u"\\a.mp3", u"a"));
+  ASSERT_EQ(0, d.Create());
+  std::vector<uint8_t> summary = d.fs.Contents(kSummaryPath);
+  summary.resize(32);
+  summary[30] = 0;  // no sections
+  d.fs.AddFile(kSummaryPath, summary);
+  d.Add(Song(u"\\b.mp3", u"b"));
+  ASSERT_EQ(0, UpdateLibrary(d));
+  const BytesBuilder want =
+      BytesBuilder().Tag("zrdb").Le32(32).Le32(32).Le32(2).Le32(0).Le32(1).Le32(2).Le16(2).Le16(0);
+  ExpectSameBytes(want.bytes(), d.fs.Contents(kSummaryPath));
+  EXPECT_EQ(2u, StoredPaths(d.fs).size());
+}
+
 TEST(LibraryUpdate, TheMergePhaseStopsWhereTheRunSaysSo) {
   struct Case {
     const char* what;
