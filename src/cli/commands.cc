@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
+#include <utility>
 
 #include "app/drive_checks.h"
 #include "app/error_report.h"
@@ -9,6 +12,7 @@
 #include "base/error_code.h"
 #include "base/utf16.h"
 #include "cli/console_host.h"
+#include "cli/tag_reading_builder.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
 
@@ -65,7 +69,12 @@ bool Confirm(Console& c, const RunArgs& args, std::u16string_view message, const
 int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
-  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
+  // The benchmarks time tag reading alone through a create that keeps nothing.
+  const char* tagsOnly = std::getenv(kTagsOnlyVariable);
+  run::BuilderFactories builders = tagsOnly && std::strcmp(tagsOnly, "1") == 0 && runMode == run::RunModeCreate
+                                       ? TagReadingBuilders()
+                                       : run::LibraryBuilders();
+  run::RunController controller(c.platform, host, std::move(builders), options);
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
