@@ -1,6 +1,7 @@
 #include "cli/console_host.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "base/utf16.h"
 
@@ -63,6 +64,12 @@ void ConsoleHost::Render(int64_t now, bool force) {
     lastLine_ = line;
     lastPlainSecond_ = now;
   }
+}
+
+void ConsoleHost::RequestClose() {
+  std::lock_guard lock(closeMu_);
+  closeRequested_ = true;
+  closeWake_.notify_all();
 }
 
 void ConsoleHost::ShowError(const std::u16string& message, const std::u16string& codeLine) {
@@ -162,7 +169,10 @@ int ConsoleHost::Drive(run::RunController& run, platform::Clock& clock) {
       }
       interrupts = terminal_.Interrupts();
     }
-    clock.Sleep(25);
+    // The 25 ms tick, cut short by the worker's close request so that a finished run does not
+    // wait out the rest of a tick.
+    std::unique_lock lock(closeMu_);
+    closeWake_.wait_for(lock, std::chrono::milliseconds(25), [&] { return closeRequested_.load(); });
   }
   run.StopAndJoin();
   {

@@ -42,7 +42,7 @@ class ConsoleHost : public run::RunHost {
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
   bool AskSkipOrAbort() override;
   void ShowFinishMessage(const std::u16string& text) override;
-  void RequestClose() override { closeRequested_ = true; }
+  void RequestClose() override;
   void ShowCompletion() override { completed_ = true; }
   void StopTick() override {}
   void Notice(const std::u16string& text) override;
@@ -65,6 +65,8 @@ class ConsoleHost : public run::RunHost {
   run::ProgressModel model_;
   std::atomic<bool> stopEnabled_{false};
   std::atomic<bool> closeRequested_{false};
+  std::mutex closeMu_;  // with closeWake_: ends the tick's wait when the worker asks to close
+  std::condition_variable closeWake_;
   std::atomic<bool> completed_{false};
 
   std::mutex mu_;  // guards the terminal, the question flag and what follows

@@ -37,6 +37,11 @@ std::u16string JoinPath(const std::u16string& folder, std::u16string_view name) 
   return path;
 }
 
+// How long a worker that has caught up with a running scan sleeps before it looks again. A
+// zero-length yield here would spin: on a busy machine every sched_yield hands the core to another
+// process, and the scan that the worker waits for is slowed by it.
+constexpr int kIdlePollMilliseconds = 1;
+
 }  // namespace
 
 RunController::RunController(platform::Platform& platform, RunHost& host, BuilderFactories factories,
@@ -112,8 +117,11 @@ bool RunController::ScanFolder(const std::u16string& folder, int depth) {
   if (!listing) return true;
   const size_t limit = state_.files.capacity();
   platform::DirEntry entry;
+  // No yield per entry: the scan has a thread of its own, which the system preempts as it must,
+  // and a yield per entry (a system call, and on a busy machine the core given away each time)
+  // cost a large drive several times the walk itself. The pause and the stop are still seen at
+  // every entry.
   while (true) {
-    platform_.clock.Sleep(0);
     if (!WaitWhilePaused()) return false;
     if (!listing->Next(&entry)) break;
     if (entry.name == u"." || entry.name == u"..") continue;
@@ -196,8 +204,9 @@ bool RunController::RunCreate() {
         return false;
       }
       index = state_.processedCount + state_.skippedCount;
+    } else {
+      platform_.clock.Sleep(kIdlePollMilliseconds);  // caught up with the scan: poll, do not spin
     }
-    platform_.clock.Sleep(0);
   }
 
   // Finishing: from here on the run can no longer be stopped.
@@ -263,8 +272,9 @@ bool RunController::RunUpdate() {
         return false;
       }
       index = state_.processedCount + state_.skippedCount;
+    } else {
+      platform_.clock.Sleep(kIdlePollMilliseconds);  // caught up with the scan: poll, do not spin
     }
-    platform_.clock.Sleep(0);
   }
 
   host_.EnableStop(false);

@@ -29,6 +29,13 @@ std::string FormatDosAttrib(uint32_t attributes);
 // or they cannot be read. One getxattr on most file systems; open, ioctl, close on vfat.
 uint32_t ReadStoredAttributes(const std::string& path, bool fat);
 
+// The same for the entry `name` of the open folder `folderFd`, whose path `folder` ends in '/'.
+// One getxattrat (Linux 6.13 on), which spares the kernel the walk of the whole path again for
+// every entry of a listing; where the kernel lacks it (ENOSYS, or EPERM from a seccomp filter),
+// `*atUnsupported` is set and this and every later call with it ask by path.
+uint32_t ReadStoredAttributesAt(int folderFd, const char* name, const std::string& folder, bool fat,
+                                bool* atUnsupported);
+
 // Stores the hidden, system and archive bits (and on vfat the read-only bit) of `attributes`.
 // True when stored, and also when the file system has no place for them (nothing to keep).
 [[nodiscard]] bool WriteStoredAttributes(const std::string& path, bool fat, bool isFolder,

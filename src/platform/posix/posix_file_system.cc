@@ -240,7 +240,7 @@ class PosixListing : public DirListing {
       struct stat st {};
       folder = fstatat(dirfd(dir_), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
-    entry->attributes = ReadStoredAttributes(folder_ + e->d_name, fat_);
+    entry->attributes = ReadStoredAttributesAt(dirfd(dir_), e->d_name, folder_, fat_, &atUnsupported_);
     if (!fat_) entry->attributes &= ~kAttrReadOnly;
     if (folder) entry->attributes |= kAttrDirectory;
     return true;
@@ -250,6 +250,7 @@ class PosixListing : public DirListing {
   DIR* dir_;
   std::string folder_;
   bool fat_;
+  bool atUnsupported_ = false;  // the kernel has no getxattrat: attributes are asked by path
 };
 
 std::u16string_view StripPattern(std::u16string_view folder) {
