@@ -140,6 +140,7 @@ MemoryFileSystem::Node& MemoryFileSystem::Insert(const std::u16string& key, std:
 }
 
 void MemoryFileSystem::AddFolder(std::u16string_view path, uint32_t attributes) {
+  std::lock_guard lock(mu_);
   const std::u16string key = Key(path);
   if (key.find(u'\\') == std::u16string::npos) return;  // the root always exists
   const std::u16string parent = ParentKey(key);
@@ -152,6 +153,7 @@ void MemoryFileSystem::AddFolder(std::u16string_view path, uint32_t attributes) 
 }
 
 void MemoryFileSystem::AddFile(std::u16string_view path, const Bytes& data, uint32_t attributes) {
+  std::lock_guard lock(mu_);
   const std::u16string key = Key(path);
   const size_t slash = path.find_last_of(u"\\/");
   if (slash != std::u16string_view::npos && ParentKey(key).find(u'\\') != std::u16string::npos) {
@@ -166,14 +168,19 @@ void MemoryFileSystem::AddFile(std::u16string_view path, std::string_view data, 
   AddFile(path, Bytes(data.begin(), data.end()), attributes);
 }
 
-bool MemoryFileSystem::Exists(std::u16string_view path) const { return Find(path) != nullptr; }
+bool MemoryFileSystem::Exists(std::u16string_view path) const {
+  std::lock_guard lock(mu_);
+  return Find(path) != nullptr;
+}
 
 Bytes MemoryFileSystem::Contents(std::u16string_view path) const {
+  std::lock_guard lock(mu_);
   const Node* node = Find(path);
   return node && node->data ? *node->data : Bytes();
 }
 
 std::vector<std::u16string> MemoryFileSystem::Names(std::u16string_view folder) const {
+  std::lock_guard lock(mu_);
   const std::u16string parent = Key(StripPattern(folder));
   std::vector<const Node*> found;
   for (const auto& [key, node] : nodes_) {
@@ -187,6 +194,7 @@ std::vector<std::u16string> MemoryFileSystem::Names(std::u16string_view folder) 
 
 std::unique_ptr<platform::File> MemoryFileSystem::Open(std::u16string_view path, const char* mode) {
   if (Fails("open", path)) return nullptr;
+  std::lock_guard lock(mu_);
   const std::string_view m(mode);
   const bool read = m[0] == 'r' || m.find('+') != std::string_view::npos;
   const bool write = m[0] != 'r' || m.find('+') != std::string_view::npos;
@@ -210,6 +218,7 @@ std::unique_ptr<platform::File> MemoryFileSystem::Open(std::u16string_view path,
 std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view folder) {
   folder = StripPattern(folder);
   if (Fails("list", folder)) return nullptr;
+  std::lock_guard lock(mu_);
   const std::u16string key = Key(folder);
   if (ejected_) return nullptr;
   if (key.find(u'\\') != std::u16string::npos) {
@@ -229,7 +238,9 @@ std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view
 }
 
 uint32_t MemoryFileSystem::Attributes(std::u16string_view path) {
-  if (Fails("attr", path) || ejected_) return platform::kNoAttributes;
+  if (Fails("attr", path)) return platform::kNoAttributes;
+  std::lock_guard lock(mu_);
+  if (ejected_) return platform::kNoAttributes;
   const std::u16string key = Key(path);
   if (key.find(u'\\') == std::u16string::npos) return platform::kAttrDirectory;
   const Node* node = Find(path);
@@ -238,6 +249,7 @@ uint32_t MemoryFileSystem::Attributes(std::u16string_view path) {
 
 bool MemoryFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {
   if (Fails("setattr", path)) return false;
+  std::lock_guard lock(mu_);
   Node* node = Find(path);
   if (!node) return false;
   Note("setattr", path);
@@ -248,6 +260,7 @@ bool MemoryFileSystem::SetAttributes(std::u16string_view path, uint32_t attribut
 
 bool MemoryFileSystem::MakeFolder(std::u16string_view path) {
   if (Fails("mkdir", path)) return false;
+  std::lock_guard lock(mu_);
   const std::u16string key = Key(path);
   if (nodes_.count(key) || !ParentIsFolder(key)) return false;
   Note("mkdir", path);
@@ -257,6 +270,7 @@ bool MemoryFileSystem::MakeFolder(std::u16string_view path) {
 
 bool MemoryFileSystem::RemoveFile(std::u16string_view path) {
   if (Fails("remove", path)) return false;
+  std::lock_guard lock(mu_);
   Node* node = Find(path);
   if (!node || node->folder) return false;
   Note("remove", path);
@@ -266,6 +280,7 @@ bool MemoryFileSystem::RemoveFile(std::u16string_view path) {
 
 bool MemoryFileSystem::Move(std::u16string_view from, std::u16string_view to) {
   if (Fails("move", from)) return false;
+  std::lock_guard lock(mu_);
   Node* src = Find(from);
   const std::u16string toKey = Key(to);
   if (!src || src->folder || nodes_.count(toKey) || !ParentIsFolder(toKey)) return false;
@@ -280,6 +295,7 @@ bool MemoryFileSystem::Move(std::u16string_view from, std::u16string_view to) {
 
 bool MemoryFileSystem::Copy(std::u16string_view from, std::u16string_view to) {
   if (Fails("copy", from)) return false;
+  std::lock_guard lock(mu_);
   Node* src = Find(from);
   const std::u16string toKey = Key(to);
   if (!src || src->folder || !ParentIsFolder(toKey)) return false;

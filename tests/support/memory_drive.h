@@ -1,4 +1,4 @@
-// An in-memory drive for tests: a FileSystem over drive paths (E:\a\b) with FAT-like behaviour
+// An in-memory drive for tests, safe to use from several threads: a FileSystem over drive paths (E:\a\b) with FAT-like behaviour
 // (names compared without regard to ASCII case, entries listed in creation order, "." and ".."
 // listed first), a fake DriveTable, a codec that widens bytes (tests of real code pages use the
 // POSIX codec), and a clock that never sleeps. It records what was opened for writing and can be
@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +47,11 @@ class MemoryFileSystem : public platform::FileSystem {
   void SetFault(FaultRule rule) { fault_ = std::move(rule); }
 
   // Removes everything below the root, as a pulled card would look.
-  void Eject() { nodes_.clear(); ejected_ = true; }
+  void Eject() {
+    std::lock_guard lock(mu_);
+    nodes_.clear();
+    ejected_ = true;
+  }
   bool ejected() const { return ejected_; }
 
   // --- FileSystem -------------------------------------------------------------------------------
@@ -77,6 +82,9 @@ class MemoryFileSystem : public platform::FileSystem {
   Node& Insert(const std::u16string& key, std::u16string_view path, bool folder);
   void Note(std::string what, std::u16string_view path);
 
+  // The scan and the worker use the drive at the same time. Recursive: AddFolder calls itself, and
+  // fault rules may add files. Fault rules run outside the lock, so a rule may block.
+  mutable std::recursive_mutex mu_;
   std::map<std::u16string, Node> nodes_;
   uint64_t nextOrder_ = 1;
   std::vector<std::string> mutations_;
