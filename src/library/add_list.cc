@@ -37,16 +37,11 @@ uint32_t AddListKind(std::u16string_view path) {
   return 0;
 }
 
-int CreateAddList(LibraryContext& ctx, platform::FileSystem& files) {
+int CreateAddList(LibraryContext& ctx, platform::FileSystem& /*files*/) {
   if (!IsOpen(ctx)) return 0;
-  std::unique_ptr<platform::File> file =
-      OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "w+b");
-  if (!file || !file->Close()) {
-    Trace(ctx, kSiteAddListCreate, 1);
-    return 0;
-  }
   ctx.addListFilled = 0;
   ctx.addListReadPosition = 0;
+  ctx.addListCreated = false;
   return kDone;
 }
 
@@ -82,11 +77,16 @@ int FlushAddList(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
   if (ctx.addListFilled == 0) return kDone;
   std::unique_ptr<platform::File> file =
-      OpenLibraryFile(files, ctx.rootPath(), kAddListFile, "a+b");
+      OpenLibraryFile(files, ctx.rootPath(), kAddListFile, ctx.addListCreated ? "a+b" : "w+b");
   if (!file) {
-    Trace(ctx, kSiteAppendAddList, 1);
+    if (ctx.addListCreated) {
+      Trace(ctx, kSiteAppendAddList, 1);
+    } else {
+      Trace(ctx, kSiteAddListCreate, 1);
+    }
     return 0;
   }
+  ctx.addListCreated = true;
   const size_t n = ctx.addListFilled;
   const bool written = file->Write(ctx.fileBuffer.data(), n) == n;
   if (!file->Close() || !written) {

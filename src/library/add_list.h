@@ -37,7 +37,9 @@ inline constexpr size_t kAddListFlushReserve = 2048;  // appended when fewer byt
 // These are not the file types of the track records.
 uint32_t AddListKind(std::u16string_view path);
 
-// Creates ZRTA.LST empty. kDone, or 0 after a trace record of site kSiteAddListCreate (1).
+// Starts an empty add list. ZRTA.LST itself is created ("w+b") only when the first records are
+// written to it, so an update that finds no new file writes nothing to the card. kDone, or 0 when
+// the context is not open.
 [[nodiscard]] int CreateAddList(LibraryContext& ctx, platform::FileSystem& files);
 
 // Queues the record of one new file in the file buffer. `relativePath` is the path without drive
@@ -48,8 +50,10 @@ uint32_t AddListKind(std::u16string_view path);
                                      uint32_t fileSize, uint32_t kind,
                                      std::u16string_view relativePath);
 
-// Appends what the buffer holds to ZRTA.LST ("a+b") and empties it; nothing to do is kDone too.
-// kDone, or 0 after a trace record of site kSiteAppendAddList (1 open, 2 write or close).
+// Appends what the buffer holds to ZRTA.LST and empties it; nothing to do is kDone too. The first
+// append creates the file ("w+b", replacing any left by an interrupted run), later ones use "a+b".
+// kDone, or 0 after a trace record: kSiteAddListCreate (1) when the file cannot be created,
+// kSiteAppendAddList (1 open, 2 write or close).
 [[nodiscard]] int FlushAddList(LibraryContext& ctx, platform::FileSystem& files);
 
 // Reads ZRTA.LST back from the start, one record at a time from ctx.addListReadPosition.

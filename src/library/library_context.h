@@ -141,6 +141,7 @@ struct LibraryContext {
   uint32_t changeFlags = 0;
   uint32_t addListReadPosition = 0;
   uint32_t addListFilled = 0;
+  bool addListCreated = false;  // ZRTA.LST exists on the drive (made at its first append)
   uint32_t libraryTrackCount = 0;
   uint32_t filesToAdd = 0;
   uint32_t removedTracks = 0;

@@ -44,10 +44,7 @@ TEST(LibraryUpdate, NothingChangedOpensNoLibraryFileForWriting) {
   EXPECT_TRUE(before == FilesOf(d.fs));
   const std::vector<std::string> made(d.fs.mutations().begin() + static_cast<ptrdiff_t>(mutations),
                                       d.fs.mutations().end());
-  EXPECT_EQ((std::vector<std::string>{"open w+b E:\\KORVANE\\LIBRARY\\ZRTA.LST",
-                                      "remove E:\\KORVANE\\LIBRARY\\ZRTA.LST"}),
-            made)
-      << "only the add list is made and deleted";
+  EXPECT_TRUE(made.empty()) << "nothing is written to the card, not even the add list";
   EXPECT_EQ(0, d.reads) << "no tags are read again";
   EXPECT_FALSE(owner.begun) << "no merge phase";
 }
