@@ -177,7 +177,15 @@ class Series:
 
 # ---- system calls and bytes read per audio file, from strace on a small tree --------------------
 
-SYSCALL_LINE = re.compile(r"^(?:\[pid\s+\d+\]\s+|\d+\s+)?(\w+)\((.*)\)\s+=\s+(-?\d+|\?)")
+SYSCALL_LINE = re.compile(r"^(\w+)\((.*)\)\s+=\s+(-?\d+|\?|0x[0-9a-f]+)")
+
+
+def trace_lines(folder):
+    """The lines of every per-thread trace (strace -ff) in `folder`: one thread per file, so no
+    call is split into "unfinished" and "resumed" halves."""
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), errors="replace") as f:
+            yield from f
 
 
 def strace_counts(argv, audio_files, env=None):
@@ -188,27 +196,17 @@ def strace_counts(argv, audio_files, env=None):
         full_env.update(env)
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "trace")
-        subprocess.run(["strace", "-f", "-qq", "-o", out] + argv, env=full_env, check=True,
+        subprocess.run(["strace", "-ff", "-qq", "-o", out] + argv, env=full_env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         calls = 0
         read = 0
-        with open(out, errors="replace") as f:
-            for line in f:
-                m = SYSCALL_LINE.match(line)
-                if not m:
-                    if "resumed>" in line:
-                        calls += 0  # counted at its start
-                        m2 = re.search(r"<\.\.\. (\w+) resumed>.*=\s+(-?\d+)", line)
-                        if m2 and m2.group(1) in ("read", "pread64", "readv", "preadv") and int(m2.group(2)) > 0:
-                            read += int(m2.group(2))
-                    if "unfinished" in line:
-                        calls += 1
-                    continue
-                calls += 1
-                if m.group(1) in ("read", "pread64", "readv", "preadv") and m.group(3) != "?":
-                    n = int(m.group(3))
-                    if n > 0:
-                        read += n
+        for line in trace_lines(tmp):
+            m = SYSCALL_LINE.match(line)
+            if not m:
+                continue  # signals, exits, and a call interrupted by the end of the process
+            calls += 1
+            if m.group(1) in ("read", "pread64", "readv", "preadv") and m.group(3) != "?":
+                read += max(0, int(m.group(3)))
     return calls / audio_files, read / audio_files
 
 
@@ -223,24 +221,23 @@ def per_file_trace(argv, env=None):
     at_queries = 0
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "trace")
-        subprocess.run(["strace", "-f", "-qq", "-y", "-o", out] + argv, env=full_env, check=True,
+        subprocess.run(["strace", "-ff", "-qq", "-y", "-o", out] + argv, env=full_env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         audio = re.compile(r'"(/[^"]+\.(?:mp3|m4a|aac|mp4|wav|aif|aiff))"|<(/[^>]+\.(?:mp3|m4a|aac|mp4|wav|aif|aiff))>',
                            re.IGNORECASE)
-        with open(out, errors="replace") as f:
-            for line in f:
-                if "getxattrat(" in line or "syscall_0x1d0(" in line:
-                    at_queries += 1
-                m = audio.search(line)
-                if not m:
-                    continue
-                path = m.group(1) or m.group(2)
-                calls, nread = per.get(path, (0, 0))
-                calls += 1
-                name = SYSCALL_LINE.match(line)
-                if name and name.group(1) in ("read", "pread64") and name.group(3) not in ("?",):
-                    nread += max(0, int(name.group(3)))
-                per[path] = (calls, nread)
+        for line in trace_lines(tmp):
+            if "getxattrat(" in line or "syscall_0x1d0(" in line:
+                at_queries += 1
+            m = audio.search(line)
+            if not m:
+                continue
+            path = m.group(1) or m.group(2)
+            calls, nread = per.get(path, (0, 0))
+            calls += 1
+            name = SYSCALL_LINE.match(line)
+            if name and name.group(1) in ("read", "pread64") and name.group(3) != "?":
+                nread += max(0, int(name.group(3)))
+            per[path] = (calls, nread)
     return per, at_queries > 0
 
 
