@@ -347,7 +347,7 @@ def main():
         out.append(series.table(per_file))
         print(out[-1] + "\n", flush=True)
     if per_file:
-        print(f"System calls and bytes read per audio file: strace -f over the whole process on a "
+        print(f"System calls and bytes read per audio file: strace -ff over the whole process (all threads) on a "
               f"{args.strace_files}-file tree (make_drive --files {args.strace_files}), divided by the audio files.")
         if covers_create:
             print(f"The same create on the tree with --cover-share 20 (same paths and tags): "
