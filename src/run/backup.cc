@@ -1,5 +1,6 @@
 #include "run/backup.h"
 
+#include "base/utf16.h"
 #include "library/library_files.h"
 
 namespace deltrix::run {
@@ -20,8 +21,12 @@ bool Backup::StaleCopiesPresent(std::u16string_view deviceFolder) {
   return true;
 }
 
-bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check, bool* recovered) {
+bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check, bool* recovered,
+                           bool deferCopies) {
   const std::u16string root(driveRoot);
+  root_ = root;
+  deferred_ = false;
+  written_ = true;
   const std::u16string deviceFolder = root + u"KORVANE\\";
   record_.libraryFolder = deviceFolder + u"LIBRARY\\";
   record_.backupFolder.clear();
@@ -39,16 +44,37 @@ bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& ch
     if (recovered) *recovered = true;
   }
 
-  if (!library::IsLibraryPresent(files_, driveRoot, 0)) return true;
+  if (deferCopies) {
+    deferred_ = true;
+    written_ = false;
+    return true;
+  }
+  return CopyAll();
+}
+
+bool Backup::CopyAll() {
+  if (!library::IsLibraryPresent(files_, root_, 0)) return true;
+  const std::u16string deviceFolder = root_ + u"KORVANE\\";
   record_.backupFolder = deviceFolder;
   bool ok = true;
   for (std::u16string_view name : kBackedUpFiles) {
     if (!files_.Copy(record_.libraryFolder + std::u16string(name), Bak(deviceFolder, name))) ok = false;
   }
   if (!ok) {
+    // Forget the copies but keep the library folder: a later restore must still find it.
+    const std::u16string libraryFolder = record_.libraryFolder;
     DiscardBackup();
+    record_.libraryFolder = libraryFolder;
     return false;
   }
+  return true;
+}
+
+bool Backup::TakeDeferredCopies() {
+  if (!deferred_) return true;
+  if (!CopyAll()) return false;
+  deferred_ = false;
+  written_ = true;
   return true;
 }
 
@@ -63,6 +89,12 @@ void Backup::DiscardBackup() {
 }
 
 bool Backup::RestoreBackup() {
+  if (!written_) {
+    // Nothing was written to the library folder: the library of before is still there as it was.
+    deferred_ = false;
+    DiscardBackup();
+    return true;
+  }
   DeleteFolderFiles(record_.libraryFolder);
   if (record_.backupFolder.empty()) return true;
   bool ok = true;
@@ -90,6 +122,41 @@ void Backup::DeleteFolderFiles(std::u16string_view folder) {
   }
   listing.reset();
   for (const std::u16string& name : names) (void)files_.RemoveFile(base + name);
+}
+
+bool BackupOnWrite::BeforeWrite(std::u16string_view path) {
+  // Only the device folder and what lies in it belong to the library.
+  const std::u16string& folder = backup_.record().libraryFolder;
+  const size_t deviceLength = folder.size() >= 8 ? folder.size() - 8 : 0;  // without "LIBRARY\\"
+  if (path.size() < deviceLength) return true;
+  for (size_t i = 0; i < deviceLength; ++i) {
+    if (AsciiUpper(path[i]) != AsciiUpper(folder[i])) return true;
+  }
+  return backup_.TakeDeferredCopies();
+}
+
+std::unique_ptr<platform::File> BackupOnWrite::Open(std::u16string_view path, const char* mode) {
+  const bool reading = mode[0] == 'r' && std::string_view(mode).find('+') == std::string_view::npos;
+  if (!reading && !BeforeWrite(path)) return nullptr;
+  return files_.Open(path, mode);
+}
+
+bool BackupOnWrite::SetAttributes(std::u16string_view path, uint32_t attributes) {
+  return BeforeWrite(path) && files_.SetAttributes(path, attributes);
+}
+bool BackupOnWrite::MakeFolder(std::u16string_view path) {
+  return BeforeWrite(path) && files_.MakeFolder(path);
+}
+bool BackupOnWrite::RemoveFile(std::u16string_view path) {
+  // Removing what is not there (the add list of an update that queued nothing) writes nothing.
+  if (files_.Attributes(path) == platform::kNoAttributes) return files_.RemoveFile(path);
+  return BeforeWrite(path) && files_.RemoveFile(path);
+}
+bool BackupOnWrite::Move(std::u16string_view from, std::u16string_view to) {
+  return BeforeWrite(to) && BeforeWrite(from) && files_.Move(from, to);
+}
+bool BackupOnWrite::Copy(std::u16string_view from, std::u16string_view to) {
+  return BeforeWrite(to) && files_.Copy(from, to);
 }
 
 }  // namespace deltrix::run

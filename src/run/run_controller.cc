@@ -47,7 +47,9 @@ constexpr int kIdlePollMilliseconds = 1;
 RunController::RunController(platform::Platform& platform, RunHost& host, BuilderFactories factories,
                              RunOptions options)
     : platform_(platform), host_(host), factories_(std::move(factories)),
-      options_(std::move(options)), state_(options_.fileListCapacity), backup_(platform.files) {}
+      options_(std::move(options)), state_(options_.fileListCapacity), backup_(platform.files),
+      guardedFiles_(platform.files, backup_),
+      builderPlatform_{guardedFiles_, platform.drives, platform.text, platform.clock, platform.locks} {}
 
 RunController::~RunController() {
   if (running()) {
@@ -73,7 +75,9 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   }
 
   bool recovered = false;
-  if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered)) {
+  // An update takes its copies only when it is about to write: one that changes nothing leaves the
+  // card untouched.
+  if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered, runMode != RunModeCreate)) {
     resultCode_ = WriteFileFailed;
     app::ReportError(host_, WriteFileFailed, u"");
     host_.RequestClose();
@@ -177,7 +181,7 @@ bool RunController::Fail(int code, std::u16string_view text) {
 bool RunController::RunCreate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<CreateBuilder> creator =
-      factories_.create ? factories_.create(BuilderRequest{platform_, state_.driveRoot, kind, *this}) : nullptr;
+      factories_.create ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
   if (!creator) return Fail(CreateDataFailed, u"");
   if (const int code = creator->Open(); code != Success) {
     Fail(code, u"");
@@ -239,7 +243,7 @@ bool RunController::RunCreate() {
 bool RunController::RunUpdate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<UpdateBuilder> updater =
-      factories_.update ? factories_.update(BuilderRequest{platform_, state_.driveRoot, kind, *this}) : nullptr;
+      factories_.update ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
   if (!updater) return Fail(CreateDataFailed, u"");
   if (const int code = updater->Open(); code != Success) {
     Fail(code, u"");

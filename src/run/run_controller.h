@@ -84,6 +84,10 @@ class RunController : public library::BuildOwner {
   RunOptions options_;
   RunState state_;
   Backup backup_;
+  // What the builders are handed: the same platform, with writes to the library folder guarded so
+  // that a deferred backup is taken before the first one.
+  BackupOnWrite guardedFiles_;
+  platform::Platform builderPlatform_;
   std::unique_ptr<platform::Lock> driveLock_;
   std::thread scan_;
   std::thread worker_;

@@ -182,3 +182,63 @@ TEST(UpdateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
 
 }  // namespace
 }  // namespace deltrix::library::testing
+
+namespace deltrix::library::testing {
+namespace {
+
+TEST(UpdateRun, NothingChangedWritesNothingToTheCardNotEvenBackupCopies) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\B\\2.mp3", Mp3("Two", "Beta", "Second"));
+  TestHost created;
+  ASSERT_EQ(Success, RunToEnd(mp, created, run::RunModeCreate));
+  const auto before = FolderOf(mp.files);
+  const size_t mutations = mp.files.mutations().size();
+  TestHost host;
+  EXPECT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+  EXPECT_EQ(u"0 files are processed.", host.finish());
+  EXPECT_TRUE(before == FolderOf(mp.files));
+  EXPECT_EQ(mutations, mp.files.mutations().size()) << mp.files.mutations().back();
+}
+
+TEST(UpdateRun, AChangeTakesTheBackupBeforeItsFirstWriteAndAStopBeforeThatDeletesNothing) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
+  TestHost created;
+  ASSERT_EQ(Success, RunToEnd(mp, created, run::RunModeCreate));
+  const auto before = FolderOf(mp.files);
+  mp.files.AddFile(u"E:\\A\\2.mp3", Mp3("Two", "Alpha", "First"));
+
+  // The user aborts at an unreadable file during the check pass: nothing was written, so nothing
+  // may be deleted either.
+  mp.files.AddFile(u"E:\\A\\3.mp3", "");
+  const size_t mutations = mp.files.mutations().size();
+  TestHost aborting;
+  aborting.abortAnswers = {true};
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "open" && path.ends_with(u"3.mp3");
+  });
+  EXPECT_EQ(RunAborted, RunToEnd(mp, aborting, run::RunModeUpdate));
+  EXPECT_TRUE(before == FolderOf(mp.files));
+  EXPECT_EQ(mutations, mp.files.mutations().size());
+
+  // A write of a changing update fails: the copies were taken before the first write, and the
+  // library of before comes back.
+  mp.files.SetFault(nullptr);
+  ASSERT_TRUE(mp.files.RemoveFile(u"E:\\A\\3.mp3"));
+  bool copiesBeforeWrite = false;
+  TestHost failing;
+  EXPECT_EQ(WriteFileFailed, RunToEnd(mp, failing, run::RunModeUpdate, [&](run::RunController&) {
+              mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+                if (op != "open" || !path.ends_with(u"ZRBL.DB")) return false;
+                copiesBeforeWrite = mp.files.Exists(u"E:\\KORVANE\\ZRBL.DB.bak");
+                return copiesBeforeWrite;  // the write after the copies fails
+              });
+            }));
+  EXPECT_TRUE(copiesBeforeWrite);
+  EXPECT_TRUE(before == FolderOf(mp.files));
+  EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRBL.DB.bak"));
+}
+
+}  // namespace
+}  // namespace deltrix::library::testing
