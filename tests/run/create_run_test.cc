@@ -1,0 +1,159 @@
+// Whole create runs through the run controller, the real engine and the real tag readers over an
+// in-memory drive: a failing file operation anywhere, and a run killed half-way, never lose or mix
+// the library that was on the drive before.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "base/error_code.h"
+#include "library/library_reader.h"
+#include "run/library_builders.h"
+#include "run/run_controller.h"
+#include "support/memory_drive.h"
+#include "support/test_host.h"
+
+namespace deltrix::run {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::MemoryPlatform;
+using testing::TestHost;
+
+constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
+
+// An MP3 file holding only an ID3v1 tag (title, artist, album; genre 17 "Rock").
+std::string Mp3(std::string_view title, std::string_view artist, std::string_view album) {
+  std::string tag = "TAG";
+  for (std::string_view field : {title, artist, album}) {
+    std::string f(field);
+    f.resize(30, '\0');
+    tag += f;
+  }
+  tag += "1999" + std::string(30, '\0');
+  tag.push_back(17);
+  return std::string(100, '\x55') + tag;
+}
+
+using Folder = std::map<std::u16string, testing::Bytes>;
+Folder FolderOf(const MemoryFileSystem& fs) {
+  Folder files;
+  for (const std::u16string& name : fs.Names(kFolder)) files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  return files;
+}
+
+int CreateToEnd(MemoryPlatform& mp, TestHost& host) {
+  RunOptions options;
+  options.libraryCheck = LibraryCheckFor(mp.files);
+  RunController run(mp.platform, host, LibraryBuilders(), options);
+  if (run.StartRun(u"E:\\", 3, RunModeCreate)) host.WaitForClose();
+  run.StopAndJoin();
+  mp.files.SetFault(nullptr);
+  return run.resultCode();
+}
+
+// A drive with music and, when asked, the library of an earlier create of other music.
+void MakeDrive(MemoryPlatform& mp, bool withLibrary) {
+  if (withLibrary) {
+    mp.files.AddFile(u"E:\\Old\\x.mp3", Mp3("Old", "Before", "Then"));
+    TestHost host;
+    ASSERT_EQ(Success, CreateToEnd(mp, host));
+    ASSERT_TRUE(mp.files.RemoveFile(u"E:\\Old\\x.mp3"));
+  }
+  mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\A\\2.mp3", Mp3("Two", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\B\\3.mp3", Mp3("Three", "Beta", "Second"));
+}
+
+TEST(CreateRun, WritesALibraryThatPassesTheCheck) {
+  MemoryPlatform mp;
+  MakeDrive(mp, false);
+  TestHost host;
+  ASSERT_EQ(Success, CreateToEnd(mp, host));
+  EXPECT_EQ(u"3 files are processed.", host.finish());
+  std::vector<std::string> problems;
+  EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", &problems)) << (problems.empty() ? "" : problems[0]);
+  EXPECT_EQ((std::vector<std::u16string>{u"ZRTL.DB", u"ZRBL.DB", u"ZRDB.DB"}), mp.files.Names(kFolder));
+  EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(u"E:\\KORVANE")) << "no copy left";
+}
+
+TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
+  for (bool withLibrary : {true, false}) {
+    SCOPED_TRACE(withLibrary ? "over a library" : "on a drive without one");
+    MemoryPlatform reference;
+    MakeDrive(reference, withLibrary);
+    const Folder before = FolderOf(reference.files);
+    std::atomic<int> counted{0};
+    {
+      MemoryPlatform mp;
+      MakeDrive(mp, withLibrary);
+      TestHost host;
+      mp.files.SetFault([&](std::string_view, std::u16string_view) { return ++counted < 0; });
+      ASSERT_EQ(Success, CreateToEnd(mp, host));
+    }
+    const int operations = counted;
+    int failedRuns = 0;
+    for (int failAt = 1; failAt <= operations; ++failAt) {
+      SCOPED_TRACE("operation " + std::to_string(failAt));
+      MemoryPlatform mp;
+      MakeDrive(mp, withLibrary);
+      TestHost host;
+      std::atomic<int> seen{0};
+      std::string failed;
+      mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+        if (++seen != failAt) return false;
+        failed = std::string(op) + " " + std::string(path.begin(), path.end());
+        return true;
+      });
+      const int code = CreateToEnd(mp, host);
+      if (code != Success) {
+        ++failedRuns;
+        EXPECT_TRUE(before == FolderOf(mp.files)) << "after a failed " << failed;
+        EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak")) << "after a failed " << failed;
+      } else {
+        // A fault the run goes on from (a folder not listed, a file skipped, a copy not deleted)
+        // leaves a sound library, or none written at all when nothing could be found.
+        EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", nullptr) || before == FolderOf(mp.files))
+            << "after a failed " << failed;
+      }
+    }
+    EXPECT_GT(failedRuns, operations / 3);
+    std::printf("create fault injection %s: %d points, %d runs failed and restored the library\n",
+                withLibrary ? "over a library" : "without one", operations, failedRuns);
+  }
+}
+
+TEST(CreateRun, ARunKilledWhileWritingIsRecoveredByTheNextRun) {
+  MemoryPlatform mp;
+  MakeDrive(mp, true);
+  const Folder good = FolderOf(mp.files);
+  // The killed run had made its copies and was half-way through writing the track list.
+  for (const char16_t* name : {u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"}) {
+    ASSERT_TRUE(mp.files.Copy(std::u16string(kFolder) + u"\\" + name, std::u16string(u"E:\\KORVANE\\") + name + u".bak"));
+  }
+  testing::Bytes half = mp.files.Contents(std::u16string(kFolder) + u"\\ZRTL.DB");
+  half.resize(half.size() / 2);
+  mp.files.AddFile(std::u16string(kFolder) + u"\\ZRTL.DB", half);
+
+  // The next run fails: what stays is the library of before the killed run, not the broken one.
+  TestHost host;
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "write" && path.ends_with(u"ZRBL.DB");
+  });
+  RunOptions options;
+  options.libraryCheck = LibraryCheckFor(mp.files);
+  RunController run(mp.platform, host, LibraryBuilders(), options);
+  ASSERT_TRUE(run.StartRun(u"E:\\", 3, RunModeCreate));
+  host.WaitForClose();
+  run.StopAndJoin();
+  mp.files.SetFault(nullptr);
+  EXPECT_EQ(WriteFileFailed, run.resultCode());
+  EXPECT_TRUE(good == FolderOf(mp.files));
+  ASSERT_FALSE(host.notices().empty());
+  EXPECT_NE(std::u16string::npos, host.notices()[0].find(u"interrupted run"));
+}
+
+}  // namespace
+}  // namespace deltrix::run
