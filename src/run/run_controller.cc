@@ -178,66 +178,63 @@ bool RunController::Fail(int code, std::u16string_view text) {
   return false;
 }
 
-bool RunController::RunCreate() {
-  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
-  std::unique_ptr<CreateBuilder> creator =
-      factories_.create ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
-  if (!creator) return Fail(CreateDataFailed, u"");
-  if (const int code = creator->Open(); code != Success) {
-    Fail(code, u"");
-    creator->Close();
-    return false;
-  }
+bool RunController::HandFoundFiles(const std::function<int(std::u16string_view path)>& step) {
+  // Files go to the builder in the order the scan found them, while the scan goes on. A step
+  // answers 0 (taken), 2 (skipped by the user) or the code that ends the run.
   int32_t index = 0;
   while (true) {
-    if (index >= state_.foundCount() && state_.scanDone) break;
-    if (!WaitWhilePaused()) {
-      creator->Close();
-      return false;
-    }
+    if (index >= state_.foundCount() && state_.scanDone) return true;
+    if (!WaitWhilePaused()) return false;
     if (index < state_.foundCount()) {
       const std::u16string_view path = state_.files.Get(index);
-      const int r = creator->AddFile(path, state_.tagLanguage);
+      const int r = step(path);
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
       } else if (r == Success) {
         ++state_.processedCount;
       } else {
-        Fail(r, path);
-        creator->Close();
-        return false;
+        return Fail(r, path);  // 8 (Abort, or a drive already reported gone) shows nothing
       }
       index = state_.processedCount + state_.skippedCount;
     } else {
       platform_.clock.Sleep(kIdlePollMilliseconds);  // caught up with the scan: poll, do not spin
     }
   }
+}
 
-  // Finishing: from here on the run can no longer be stopped.
+bool RunController::FinishingAllowed() {
+  // From here on the run can no longer be stopped (an update's merge phase enables it again).
   host_.EnableStop(false);
-  if (!WaitWhilePaused()) {
-    creator->Close();
-    return false;
-  }
-  if (state_.processedCount > 0) {
-    if (const int code = creator->SortAndWriteBatch(true); code != Success) {
-      Fail(code, u"");
-      creator->Close();
-      return false;
-    }
-    if (const int code = creator->Finish(); code != Success) {
-      Fail(code, u"");
-      creator->Close();
-      return false;
-    }
-  }
+  return WaitWhilePaused();
+}
+
+bool RunController::DriveStillThere() {
   if (state_.foundCount() == 0 && !app::IsDrivePresent(platform_.drives, state_.driveRoot)) {
-    Fail(DeviceRemoved, state_.driveRoot);
-    creator->Close();
+    return Fail(DeviceRemoved, state_.driveRoot);
+  }
+  return true;
+}
+
+bool RunController::RunCreate() {
+  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
+  std::unique_ptr<CreateBuilder> creator =
+      factories_.create ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
+  if (!creator) return Fail(CreateDataFailed, u"");
+  struct CloseAtEnd {
+    CreateBuilder& builder;
+    ~CloseAtEnd() { builder.Close(); }
+  } closeAtEnd{*creator};
+
+  if (const int code = creator->Open(); code != Success) return Fail(code, u"");
+  if (!HandFoundFiles([&](std::u16string_view path) { return creator->AddFile(path, state_.tagLanguage); })) {
     return false;
   }
-  creator->Close();
-  return true;
+  if (!FinishingAllowed()) return false;
+  if (state_.processedCount > 0) {
+    if (const int code = creator->SortAndWriteBatch(true); code != Success) return Fail(code, u"");
+    if (const int code = creator->Finish(); code != Success) return Fail(code, u"");
+  }
+  return DriveStillThere();
 }
 
 bool RunController::RunUpdate() {
@@ -245,62 +242,23 @@ bool RunController::RunUpdate() {
   std::unique_ptr<UpdateBuilder> updater =
       factories_.update ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
   if (!updater) return Fail(CreateDataFailed, u"");
-  if (const int code = updater->Open(); code != Success) {
-    Fail(code, u"");
-    updater->Close();
-    return false;
-  }
-  int32_t index = 0;
-  while (true) {
-    if (index >= state_.foundCount() && state_.scanDone) break;
-    if (!WaitWhilePaused()) {
-      updater->Close();
-      return false;
-    }
-    if (index < state_.foundCount()) {
-      const std::u16string_view path = state_.files.Get(index);
-      const int r = updater->CheckFile(path);
-      if (r == CannotOpenFile) {
-        if (AskSkipFile() != CannotOpenFile) {
-          // Abort shows nothing; a removed drive has already been reported.
-          resultCode_ = RunAborted;
-          updater->Close();
-          return false;
-        }
-        ++state_.skippedCount;
-      } else if (r == Success) {
-        ++state_.processedCount;
-      } else {
-        Fail(r, path);
-        updater->Close();
-        return false;
-      }
-      index = state_.processedCount + state_.skippedCount;
-    } else {
-      platform_.clock.Sleep(kIdlePollMilliseconds);  // caught up with the scan: poll, do not spin
-    }
-  }
+  struct CloseAtEnd {
+    UpdateBuilder& builder;
+    ~CloseAtEnd() { builder.Close(); }
+  } closeAtEnd{*updater};
 
-  host_.EnableStop(false);
-  if (!WaitWhilePaused()) {
-    updater->Close();
-    return false;
-  }
+  if (const int code = updater->Open(); code != Success) return Fail(code, u"");
+  const bool walked = HandFoundFiles([&](std::u16string_view path) {
+    const int r = updater->CheckFile(path);
+    return r == CannotOpenFile ? AskSkipFile() : r;
+  });
+  if (!walked || !FinishingAllowed()) return false;
+  // Merge and finish run even when nothing was found.
   int code = updater->Merge(state_.tagLanguage);
   if (code == Success) code = updater->Finish();
-  if (code != Success) {
-    // -1 (a stop in the merge phase) and 8 (Abort) show nothing.
-    Fail(code == -1 ? RunAborted : code, state_.driveRoot);
-    updater->Close();
-    return false;
-  }
-  if (state_.foundCount() == 0 && !app::IsDrivePresent(platform_.drives, state_.driveRoot)) {
-    Fail(DeviceRemoved, state_.driveRoot);
-    updater->Close();
-    return false;
-  }
-  updater->Close();
-  return true;
+  // -1 (a stop in the merge phase) and 8 (Abort) show nothing.
+  if (code != Success) return Fail(code == -1 ? RunAborted : code, state_.driveRoot);
+  return DriveStillThere();
 }
 
 void RunController::BeginMergePhase() {

@@ -10,6 +10,7 @@
 // that waits for it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -76,7 +77,14 @@ class RunController : public library::BuildOwner {
   void CountMergeFile(bool added) override { ++(added ? state_.phaseProcessed : state_.phaseSkipped); }
 
  private:
+  // Reports `code` with `text` and notes it as the run's result; false.
   bool Fail(int code, std::u16string_view text);
+  // The main loop of both drivers. False after a stop or a failed step (reported).
+  bool HandFoundFiles(const std::function<int(std::u16string_view path)>& step);
+  // Disables the stop and holds while paused; false when a stop was seen.
+  bool FinishingAllowed();
+  // The end-of-run check: no file found and the drive gone is error 7.
+  bool DriveStillThere();
 
   platform::Platform& platform_;
   RunHost& host_;
