@@ -9,7 +9,7 @@ namespace deltrix::platform::posix {
 
 namespace {
 
-struct PageSpec {
+struct CodePageInfo {
   uint32_t codePage;
   const char* iconvName;
   bool doubleByte;
@@ -18,7 +18,7 @@ struct PageSpec {
   uint8_t trailRanges[4];
 };
 
-constexpr PageSpec kPages[4] = {
+constexpr CodePageInfo kPages[4] = {
     {932, "CP932", true, u'\u30FB', {0x81, 0x9F, 0xE0, 0xFC}, {0x40, 0x7E, 0x80, 0xFC}},
     {936, "CP936", true, u'?', {0x81, 0xFE, 0, 0}, {0x40, 0x7E, 0x80, 0xFE}},
     {1251, "CP1251", false, u'?', {0, 0, 0, 0}, {0, 0, 0, 0}},
@@ -88,13 +88,13 @@ char16_t UserDefined936(int lead, int trail) {
 }  // namespace
 
 struct IconvTextCodec::Table {
-  const PageSpec* spec = nullptr;
+  const CodePageInfo* info = nullptr;
   char16_t single[256] = {};
   bool lead[256] = {};
   bool trail[256] = {};
   std::vector<char16_t> pairs;  // lead << 8 | trail; 0 where unassigned
 
-  explicit Table(const PageSpec& page) : spec(&page) {
+  explicit Table(const CodePageInfo& page) : info(&page) {
     iconv_t cd = iconv_open("UTF-32LE", page.iconvName);
     const bool haveIconv = cd != reinterpret_cast<iconv_t>(-1);
     for (int b = 0; b < 256; ++b) {
@@ -154,10 +154,10 @@ size_t IconvTextCodec::Decode(uint32_t codePage, std::span<const uint8_t> bytes,
       ++i;
     } else if (i + 1 < bytes.size() && t.trail[bytes[i + 1]]) {
       const char16_t unit = t.pairs[static_cast<size_t>(b << 8 | bytes[i + 1])];
-      out[n++] = unit != 0 ? unit : t.spec->defaultChar;
+      out[n++] = unit != 0 ? unit : t.info->defaultChar;
       i += 2;
     } else {
-      out[n++] = t.spec->defaultChar;  // the next byte, if any, is decoded on its own
+      out[n++] = t.info->defaultChar;  // the next byte, if any, is decoded on its own
       ++i;
     }
   }
