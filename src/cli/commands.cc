@@ -118,51 +118,58 @@ int ScanCommand(Console& c, const DriveArg& where) {
   return Success;
 }
 
-int CreateCommand(Console& c, const RunArgs& args) {
-  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
-  const std::u16string root = ResolveDrive(c, host, args.where);
-  if (root.empty()) return NotRootDirectory;
-  const std::string shown = c.platform.drives.ToUserPath(root);
-  const int driveClass = app::CheckDrive(c.platform, root);
-  if (driveClass == app::DriveUnsupported) {
-    app::ReportError(host, UnsupportedDevice, FromUtf8(shown));
+namespace {
+
+// What create and update agree on before a run: the drive (resolved, supported), its class and the
+// language. Returns 0, or the exit status after saying what is wrong.
+struct RunTarget {
+  std::u16string root;
+  std::string shown;  // the drive as the user reads it
+  int driveClass = 0;
+  int language = -1;  // index in the list
+};
+int PrepareRun(Console& c, ConsoleHost& host, const RunArgs& args, RunTarget* target) {
+  target->root = ResolveDrive(c, host, args.where);
+  if (target->root.empty()) return NotRootDirectory;
+  target->shown = c.platform.drives.ToUserPath(target->root);
+  target->driveClass = app::CheckDrive(c.platform, target->root);
+  if (target->driveClass == app::DriveUnsupported) {
+    app::ReportError(host, UnsupportedDevice, FromUtf8(target->shown));
     return UnsupportedDevice;
   }
-  const int language = LanguageIndex(c, args.language);
-  if (language < 0) {
+  target->language = LanguageIndex(c, args.language);
+  if (target->language < 0) {
     c.err << "Unknown ID Tag Language \"" << args.language << "\". Choose one of:";
     for (auto name : app::kTagLanguageNames) c.err << " " << ToUtf8(name);
     c.err << "\n";
     return kUsageError;
   }
-  if (driveClass == app::DriveHasLibrary &&
-      !Confirm(c, args, app::kOverwriteMessage, shown, app::kTagLanguageNames[language])) {
+  return Success;
+}
+
+}  // namespace
+
+int CreateCommand(Console& c, const RunArgs& args) {
+  ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
+  RunTarget t;
+  if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
+  if (t.driveClass == app::DriveHasLibrary &&
+      !Confirm(c, args, app::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
-  return Run(c, host, root, language + 1, run::RunModeCreate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
 }
 
 int UpdateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
-  const std::u16string root = ResolveDrive(c, host, args.where);
-  if (root.empty()) return NotRootDirectory;
-  const std::string shown = c.platform.drives.ToUserPath(root);
-  const int driveClass = app::CheckDrive(c.platform, root);
-  if (driveClass == app::DriveUnsupported) {
-    app::ReportError(host, UnsupportedDevice, FromUtf8(shown));
-    return UnsupportedDevice;
-  }
-  if (driveClass != app::DriveHasLibrary) {
-    c.err << "There is no library on " << shown << " to update: create one with\n  deltrix-creator create "
-          << (args.where.folder.empty() ? shown : "--folder " + args.where.folder) << "\n";
+  RunTarget t;
+  if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
+  if (t.driveClass != app::DriveHasLibrary) {
+    c.err << "There is no library on " << t.shown << " to update: create one with\n  deltrix-creator create "
+          << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";
     return CreateDataFailed;
   }
-  const int language = LanguageIndex(c, args.language);
-  if (language < 0) {
-    c.err << "Unknown ID Tag Language \"" << args.language << "\".\n";
-    return kUsageError;
-  }
-  return Run(c, host, root, language + 1, run::RunModeUpdate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate);
 }
 
 int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
