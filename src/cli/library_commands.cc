@@ -101,12 +101,14 @@ class Printer {
 
 }  // namespace
 
-int RunShowCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out) {
+int RunShowCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out,
+                   std::string_view shown) {
+  const std::string name = shown.empty() ? ToUtf8(driveRoot) : std::string(shown);
   LibraryImage image;
   std::vector<std::string> problems;
   if (!library::ReadLibraryImage(files, driveRoot, &image, &problems) ||
       !library::CheckLibraryImage(image, &problems, library::CheckOptions{false}) || !problems.empty()) {
-    out << "The library on " << ToUtf8(driveRoot) << " cannot be shown: it is missing or damaged.\n";
+    out << "The library on " << name << " cannot be shown: it is missing or damaged.\n";
     for (size_t i = 0; i < problems.size() && i < 5; ++i) out << "  " << problems[i] << "\n";
     if (problems.size() > 5) out << "  ... and " << problems.size() - 5 << " more (see check)\n";
     return kDamaged;
@@ -115,18 +117,20 @@ int RunShowCommand(platform::FileSystem& files, std::u16string_view driveRoot, s
   return 0;
 }
 
-int RunCheckCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out) {
+int RunCheckCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out,
+                    std::string_view shown) {
+  const std::string name = shown.empty() ? ToUtf8(driveRoot) : std::string(shown);
   std::vector<std::string> problems;
   const bool sound = library::CheckLibrary(files, driveRoot, &problems);
   for (const std::string& p : problems) out << p << "\n";
   if (!sound) {
-    out << Plural(problems.size(), "problem", "problems") << " found in the library on " << ToUtf8(driveRoot) << ".\n";
+    out << Plural(problems.size(), "problem", "problems") << " found in the library on " << name << ".\n";
     return kDamaged;
   }
   LibraryImage image;
   std::vector<std::string> ignored;
   const bool read = library::ReadLibraryImage(files, driveRoot, &image, &ignored);
-  out << "The library on " << ToUtf8(driveRoot) << " is sound: "
+  out << "The library on " << name << " is sound: "
       << (read ? Plural(image.tracks.size(), "track", "tracks") : std::string("?")) << ", no problems.\n";
   return 0;
 }

@@ -15,7 +15,10 @@
 
 namespace deltrix::cli {
 
-int RunShowCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out);
-int RunCheckCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out);
+// `shown` names the drive in messages as the user knows it (a mount point); empty: the drive root.
+int RunShowCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out,
+                   std::string_view shown = {});
+int RunCheckCommand(platform::FileSystem& files, std::u16string_view driveRoot, std::ostream& out,
+                    std::string_view shown = {});
 
 }  // namespace deltrix::cli

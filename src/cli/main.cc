@@ -100,8 +100,9 @@ int main(int argc, char** argv) {
       std::cerr << "Name the card by its mount point, or a folder with --folder.\n";
       return cli::kUsageError;
     }
-    return *show ? cli::RunShowCommand(posix.files, root, std::cout)
-                 : cli::RunCheckCommand(posix.files, root, std::cout);
+    const std::string shown = posix.drives.ToUserPath(root);
+    return *show ? cli::RunShowCommand(posix.files, root, std::cout, shown)
+                 : cli::RunCheckCommand(posix.files, root, std::cout, shown);
   }
   if (*tags) {
     // A file on no card is taken as lying at the root of its own folder.
