@@ -12,4 +12,4 @@ scripts/setup.sh fonts-noto-cjk fontconfig
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target deltrix_gui_screenshots
 mkdir -p "$out"
-QT_QPA_PLATFORM=offscreen "$build/tests/gui/deltrix_gui_screenshots" "$out" 2> >(grep -v "does not support" >&2)
+QT_QPA_PLATFORM=offscreen "$build/tests/gui/qt/deltrix_gui_screenshots" "$out" 2> >(grep -v "does not support" >&2)

@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev libfmt-dev qt6-base-dev)
+packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev libfmt-dev qt6-base-dev clang-format)
 packages+=("$@")  # extra packages a caller needs (the screenshot and benchmark scripts)
 
 missing=()

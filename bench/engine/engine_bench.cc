@@ -1,8 +1,9 @@
-// engine_bench: times the library engine on its own, as a create run drives it, with synthetic track
-// records made one at a time (about 20% non-ASCII text, 2000 artists of four albums each, 80 genres,
-// in the order a depth-first drive scan finds them) on the real disk: a temp folder seen as drive E:
-// through the small stdio file system below. Prints the engine's wall time, its peak resident memory, and the ratio to a floor
-// measured in the same run: writing and reading back the library's bytes with plain stdio.
+// engine_bench: times the library engine on its own, as a create run drives it, with synthetic
+// track records made one at a time (about 20% non-ASCII text, 2000 artists of four albums each, 80
+// genres, in the order a depth-first drive scan finds them) on the real disk: a temp folder seen as
+// drive E: through the small stdio file system below. Prints the engine's wall time, its peak
+// resident memory, and the ratio to a floor measured in the same run: writing and reading back the
+// library's bytes with plain stdio.
 //
 //   engine_bench [--tracks N ...] [--dir FOLDER] [--keep]
 //
@@ -37,10 +38,13 @@ class StdioFile : public deltrix::platform::File {
   explicit StdioFile(FILE* f) : f_(f) {}
   ~StdioFile() override { Close(); }
   size_t Read(void* dst, size_t size) override { return f_ ? std::fread(dst, 1, size, f_) : 0; }
-  size_t Write(const void* src, size_t size) override { return f_ ? std::fwrite(src, 1, size, f_) : 0; }
+  size_t Write(const void* src, size_t size) override {
+    return f_ ? std::fwrite(src, 1, size, f_) : 0;
+  }
   bool Seek(int64_t offset, deltrix::platform::SeekFrom from) override {
-    const int whence = from == deltrix::platform::SeekFrom::Start ? SEEK_SET
-                       : from == deltrix::platform::SeekFrom::Current ? SEEK_CUR : SEEK_END;
+    const int whence = from == deltrix::platform::SeekFrom::Start     ? SEEK_SET
+                       : from == deltrix::platform::SeekFrom::Current ? SEEK_CUR
+                                                                      : SEEK_END;
     return f_ && fseeko(f_, offset, whence) == 0;
   }
   int64_t Tell() override { return f_ ? ftello(f_) : -1; }
@@ -58,21 +62,30 @@ class StdioFile : public deltrix::platform::File {
 class StdioFileSystem : public deltrix::platform::FileSystem {
  public:
   explicit StdioFileSystem(std::string base) : base_(std::move(base)) {}
-  std::unique_ptr<deltrix::platform::File> Open(std::u16string_view path, const char* mode) override {
+  std::unique_ptr<deltrix::platform::File> Open(std::u16string_view path,
+                                                const char* mode) override {
     FILE* f = std::fopen(Native(path).c_str(), mode);
     return f ? std::make_unique<StdioFile>(f) : nullptr;
   }
-  std::unique_ptr<deltrix::platform::DirListing> List(std::u16string_view) override { return nullptr; }
+  std::unique_ptr<deltrix::platform::DirListing> List(std::u16string_view) override {
+    return nullptr;
+  }
   uint32_t Attributes(std::u16string_view path) override {
     struct stat st;
     if (stat(Native(path).c_str(), &st) != 0) return deltrix::platform::kNoAttributes;
     return S_ISDIR(st.st_mode) ? deltrix::platform::kAttrDirectory : 0;
   }
   bool SetAttributes(std::u16string_view, uint32_t) override { return true; }
-  bool MakeFolder(std::u16string_view path) override { return mkdir(Native(path).c_str(), 0755) == 0; }
+  bool MakeFolder(std::u16string_view path) override {
+    return mkdir(Native(path).c_str(), 0755) == 0;
+  }
   bool RemoveFile(std::u16string_view path) override { return unlink(Native(path).c_str()) == 0; }
   bool Move(std::u16string_view from, std::u16string_view to) override {
-    return Attributes(to) == deltrix::platform::kNoAttributes && std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+    return Attributes(to) == deltrix::platform::kNoAttributes &&
+           std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+  }
+  bool Replace(std::u16string_view from, std::u16string_view to) override {
+    return std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
   }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
 
@@ -97,11 +110,19 @@ uint64_t Mix(uint64_t x) {
   return x ^ (x >> 33);
 }
 
-const char16_t* const kLatin[] = {u"love", u"night", u"river", u"blue", u"gold", u"fire", u"dream", u"heart",
-                                  u"road", u"light", u"storm", u"city", u"rain", u"star", u"wild", u"song"};
-const char16_t* const kOther[] = {u"\u00e9t\u00e9", u"ni\u00f1o", u"m\u00fcde", u"\u043d\u043e\u0447\u044c",
-                                  u"\u0437\u0432\u0435\u0437\u0434\u0430", u"\u6771\u4eac", u"\u591c\u7a7a",
-                                  u"\u3055\u304f\u3089", u"\uff21\uff22\uff23", u"\u00c5ngstr\u00f6m"};
+const char16_t* const kLatin[] = {u"love",  u"night", u"river", u"blue",  u"gold",  u"fire",
+                                  u"dream", u"heart", u"road",  u"light", u"storm", u"city",
+                                  u"rain",  u"star",  u"wild",  u"song"};
+const char16_t* const kOther[] = {u"\u00e9t\u00e9",
+                                  u"ni\u00f1o",
+                                  u"m\u00fcde",
+                                  u"\u043d\u043e\u0447\u044c",
+                                  u"\u0437\u0432\u0435\u0437\u0434\u0430",
+                                  u"\u6771\u4eac",
+                                  u"\u591c\u7a7a",
+                                  u"\u3055\u304f\u3089",
+                                  u"\uff21\uff22\uff23",
+                                  u"\u00c5ngstr\u00f6m"};
 
 // A name of 1 to `words` words; about one in five holds non-ASCII text.
 std::u16string Name(uint64_t seed, int words, const char16_t* prefix) {
@@ -131,14 +152,19 @@ class SyntheticSource : public TrackSource {
     const std::u16string albumName = Name(album + 300000, 4, u"");
     const std::u16string title = Name(i + 400000, 5, u"");
     const int number = static_cast<int>(i % 12) + 1;
-    char16_t num[4] = {static_cast<char16_t>(u'0' + number / 10), static_cast<char16_t>(u'0' + number % 10), u' ', 0};
-    const std::u16string path = u"\\Music\\" + artistName + u"\\" + albumName + u"\\" + num + title + u".mp3";
+    char16_t num[4] = {static_cast<char16_t>(u'0' + number / 10),
+                       static_cast<char16_t>(u'0' + number % 10), u' ', 0};
+    const std::u16string path =
+        u"\\Music\\" + artistName + u"\\" + albumName + u"\\" + num + title + u".mp3";
     r->fileSize = static_cast<int32_t>(3000000 + Mix(i) % 5000000);
     r->trackNumber = static_cast<int16_t>(Mix(i + 9) % 20 == 0 ? -1 : number);
     r->fileType = deltrix::tags::FileType::Mp3;
-    deltrix::tags::StoreFieldText(genreName.data(), genreName.size(), r->genre, deltrix::tags::kGenreUnits);
-    deltrix::tags::StoreFieldText(artistName.data(), artistName.size(), r->artist, deltrix::tags::kArtistUnits);
-    deltrix::tags::StoreFieldText(albumName.data(), albumName.size(), r->album, deltrix::tags::kAlbumUnits);
+    deltrix::tags::StoreFieldText(genreName.data(), genreName.size(), r->genre,
+                                  deltrix::tags::kGenreUnits);
+    deltrix::tags::StoreFieldText(artistName.data(), artistName.size(), r->artist,
+                                  deltrix::tags::kArtistUnits);
+    deltrix::tags::StoreFieldText(albumName.data(), albumName.size(), r->album,
+                                  deltrix::tags::kAlbumUnits);
     deltrix::tags::StoreFieldText(title.data(), title.size(), r->title, deltrix::tags::kTitleUnits);
     deltrix::tags::StoreFieldText(path.data(), path.size(), r->path, deltrix::tags::kPathUnits);
     return 1;
@@ -190,7 +216,8 @@ void ResetPeak() {
   }
 }
 
-// The floor: the library's bytes written with stdio, synced as the engine's are not, then read back.
+// The floor: the library's bytes written with stdio, synced as the engine's are not, then read
+// back.
 double FloorSeconds(const std::filesystem::path& library, const std::filesystem::path& scratch) {
   std::vector<char> buffer(1 << 20);
   const auto start = std::chrono::steady_clock::now();
@@ -199,7 +226,8 @@ double FloorSeconds(const std::filesystem::path& library, const std::filesystem:
     FILE* out = std::fopen((scratch / name).c_str(), "wb");
     if (in == nullptr || out == nullptr) return -1;
     size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) std::fwrite(buffer.data(), 1, n, out);
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+      std::fwrite(buffer.data(), 1, n, out);
     std::fclose(in);
     std::fclose(out);
     FILE* back = std::fopen((scratch / name).c_str(), "rb");
@@ -279,26 +307,32 @@ int main(int argc, char** argv) {
     } else if (a == "--check") {
       check = true;
     } else {
-      std::fprintf(stderr, "usage: engine_bench [--tracks N ...] [--dir FOLDER] [--keep] [--check]\n");
+      std::fprintf(stderr,
+                   "usage: engine_bench [--tracks N ...] [--dir FOLDER] [--keep] [--check]\n");
       return 2;
     }
   }
   if (sizes.empty()) sizes = {10000, 150000};
   for (uint32_t& n : sizes) n = std::min(std::max(n, 1u), deltrix::library::kMaxTracks);
   const std::filesystem::path base =
-      dirArg.empty() ? std::filesystem::temp_directory_path() / ("engine_bench-" + std::to_string(getpid()))
-                     : std::filesystem::path(dirArg);
+      dirArg.empty()
+          ? std::filesystem::temp_directory_path() / ("engine_bench-" + std::to_string(getpid()))
+          : std::filesystem::path(dirArg);
   std::string last;
   for (uint32_t n : sizes) {
     const Result r = Run(n, base, check);
-    std::printf("%6u tracks: code %d, %d batch(es), engine %.3f s (adding %.3f s), peak RSS %.1f MiB "
-                "(engine %.1f MiB), library %.1f MiB, floor %.3f s, ratio %.1f%s\n",
-                r.tracks, r.code, r.batches, r.seconds, r.addSeconds, static_cast<double>(r.peakKib) / 1024,
-                static_cast<double>(r.engineKib) / 1024, static_cast<double>(r.bytes) / 1048576, r.floor,
-                r.floor > 0 ? r.seconds / r.floor : 0.0, check ? (r.sound ? ", check passed" : ", CHECK FAILED") : "");
+    std::printf(
+        "%6u tracks: code %d, %d batch(es), engine %.3f s (adding %.3f s), peak RSS %.1f MiB "
+        "(engine %.1f MiB), library %.1f MiB, floor %.3f s, ratio %.1f%s\n",
+        r.tracks, r.code, r.batches, r.seconds, r.addSeconds, static_cast<double>(r.peakKib) / 1024,
+        static_cast<double>(r.engineKib) / 1024, static_cast<double>(r.bytes) / 1048576, r.floor,
+        r.floor > 0 ? r.seconds / r.floor : 0.0,
+        check ? (r.sound ? ", check passed" : ", CHECK FAILED") : "");
     char kv[256];
-    std::snprintf(kv, sizeof kv, " tracks%u_seconds=%.3f tracks%u_peak_mib=%.1f tracks%u_ratio=%.2f", r.tracks, r.seconds,
-                  r.tracks, static_cast<double>(r.peakKib) / 1024, r.tracks, r.floor > 0 ? r.seconds / r.floor : 0.0);
+    std::snprintf(kv, sizeof kv,
+                  " tracks%u_seconds=%.3f tracks%u_peak_mib=%.1f tracks%u_ratio=%.2f", r.tracks,
+                  r.seconds, r.tracks, static_cast<double>(r.peakKib) / 1024, r.tracks,
+                  r.floor > 0 ? r.seconds / r.floor : 0.0);
     last += kv;
   }
   if (!keep) std::filesystem::remove_all(base);

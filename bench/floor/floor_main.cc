@@ -1,6 +1,6 @@
 // floor: the least work any tool must do to read the tags of a drive, timed, so that a real run can
-// be given as a ratio to it on any machine. It walks a folder as the drive scan does (depth-first in
-// listing order; folders down to depth 8 with the root at 1; names beginning with "." skipped;
+// be given as a ratio to it on any machine. It walks a folder as the drive scan does (depth-first
+// in listing order; folders down to depth 8 with the root at 1; names beginning with "." skipped;
 // hidden and system entries, read from the user.DOSATTRIB attribute, skipped; the seven audio
 // extensions in any case; at most 150000 files) and, per audio file, by --mode:
 //   full  open, read 4 KB, seek to the end, read the last 128 bytes, close  (the floor)
@@ -49,8 +49,8 @@ bool IsAudioName(std::string_view name) {
     }
     return true;
   };
-  return endsWith(".mp3") || endsWith(".m4a") || endsWith(".aac") || endsWith(".mp4") || endsWith(".wav") ||
-         endsWith(".aif") || endsWith(".aiff");
+  return endsWith(".mp3") || endsWith(".m4a") || endsWith(".aac") || endsWith(".mp4") ||
+         endsWith(".wav") || endsWith(".aif") || endsWith(".aiff");
 }
 
 // The FAT attribute byte kept in user.DOSATTRIB as text ("0x2"); 0 when there is none.
@@ -125,7 +125,9 @@ class Walker {
   }
 
   // True when the entry in path_ is hidden or system.
-  bool Skipped() const { return attributes_ && (DosAttributes(path_.c_str()) & (kHidden | kSystem)) != 0; }
+  bool Skipped() const {
+    return attributes_ && (DosAttributes(path_.c_str()) & (kHidden | kSystem)) != 0;
+  }
 
   void Read() {
     if (mode_ == Mode::Walk) return;
@@ -162,9 +164,11 @@ class Walker {
 
 void PrintUsage() {
   std::puts(
-      "usage: floor --root DIR [--mode full|open|walk] [--limit N] [--attributes xattr|none] [--print]\n"
+      "usage: floor --root DIR [--mode full|open|walk] [--limit N] [--attributes xattr|none] "
+      "[--print]\n"
       "\n"
-      "  --mode full   per audio file: open, read 4 KB, seek to the end, read the last 128 bytes, close\n"
+      "  --mode full   per audio file: open, read 4 KB, seek to the end, read the last 128 bytes, "
+      "close\n"
       "  --mode open   per audio file: open, seek to the end, close\n"
       "  --mode walk   the listing alone\n"
       "  --limit N     stop after N audio files (default 150000, the player's limit)\n"
@@ -195,9 +199,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--mode" && hasValue) {
       modeName = argv[++i];
       const std::string_view m = modeName;
-      if (m == "full") mode = Mode::Full;
-      else if (m == "open") mode = Mode::Open;
-      else if (m == "walk") mode = Mode::Walk;
+      if (m == "full")
+        mode = Mode::Full;
+      else if (m == "open")
+        mode = Mode::Open;
+      else if (m == "walk")
+        mode = Mode::Walk;
       else {
         std::fprintf(stderr, "floor: unknown mode %s\n", modeName);
         return 2;
@@ -211,8 +218,10 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--attributes" && hasValue) {
       const std::string_view a = argv[++i];
-      if (a == "xattr") attributes = true;
-      else if (a == "none") attributes = false;
+      if (a == "xattr")
+        attributes = true;
+      else if (a == "none")
+        attributes = false;
       else {
         std::fprintf(stderr, "floor: --attributes takes xattr or none\n");
         return 2;
@@ -239,19 +248,28 @@ int main(int argc, char** argv) {
   Walker walker(mode, limit, attributes, print);
   const auto start = std::chrono::steady_clock::now();
   walker.Run(root);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double rate = seconds > 0 ? static_cast<double>(walker.files()) / seconds : 0;
-  std::printf("floor: mode %s, attributes %s, %s\n", modeName, attributes ? "xattr" : "none", root.c_str());
-  std::printf("  audio files: %llu, folders listed: %llu, entries: %llu, bytes read: %llu, open failures: %llu\n",
-              static_cast<unsigned long long>(walker.files()), static_cast<unsigned long long>(walker.folders()),
-              static_cast<unsigned long long>(walker.entries()), static_cast<unsigned long long>(walker.bytesRead()),
-              static_cast<unsigned long long>(walker.failures()));
+  std::printf("floor: mode %s, attributes %s, %s\n", modeName, attributes ? "xattr" : "none",
+              root.c_str());
+  std::printf(
+      "  audio files: %llu, folders listed: %llu, entries: %llu, bytes read: %llu, open failures: "
+      "%llu\n",
+      static_cast<unsigned long long>(walker.files()),
+      static_cast<unsigned long long>(walker.folders()),
+      static_cast<unsigned long long>(walker.entries()),
+      static_cast<unsigned long long>(walker.bytesRead()),
+      static_cast<unsigned long long>(walker.failures()));
   std::printf("  %.3f s, %.0f files/s\n", seconds, rate);
-  std::printf("mode=%s files=%llu seconds=%.6f files_per_s=%.0f folders=%llu entries=%llu bytes_read=%llu failures=%llu"
-              " attributes=%s\n",
-              modeName, static_cast<unsigned long long>(walker.files()), seconds, rate,
-              static_cast<unsigned long long>(walker.folders()), static_cast<unsigned long long>(walker.entries()),
-              static_cast<unsigned long long>(walker.bytesRead()), static_cast<unsigned long long>(walker.failures()),
-              attributes ? "xattr" : "none");
+  std::printf(
+      "mode=%s files=%llu seconds=%.6f files_per_s=%.0f folders=%llu entries=%llu bytes_read=%llu "
+      "failures=%llu"
+      " attributes=%s\n",
+      modeName, static_cast<unsigned long long>(walker.files()), seconds, rate,
+      static_cast<unsigned long long>(walker.folders()),
+      static_cast<unsigned long long>(walker.entries()),
+      static_cast<unsigned long long>(walker.bytesRead()),
+      static_cast<unsigned long long>(walker.failures()), attributes ? "xattr" : "none");
   return 0;
 }

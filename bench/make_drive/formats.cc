@@ -30,11 +30,16 @@ void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
 void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) Put8(out, v >> (8 * i));
 }
-void PutText(std::vector<uint8_t>& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
-void PutBytes(std::vector<uint8_t>& out, std::span<const uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); }
+void PutText(std::vector<uint8_t>& out, std::string_view s) {
+  out.insert(out.end(), s.begin(), s.end());
+}
+void PutBytes(std::vector<uint8_t>& out, std::span<const uint8_t> b) {
+  out.insert(out.end(), b.begin(), b.end());
+}
 void PutZeros(std::vector<uint8_t>& out, size_t n) { out.insert(out.end(), n, 0); }
 void PatchBe32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+  for (int i = 0; i < 4; ++i)
+    out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * (3 - i)));
 }
 void PatchLe32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
@@ -52,7 +57,8 @@ void PutUtf16Le(std::vector<uint8_t>& out, std::string_view utf8) {
 // Frames of one ID3v2 tag, appended to `out`; Finish() adds the padding and the header's size.
 class Id3Writer {
  public:
-  Id3Writer(std::vector<uint8_t>& out, const Id3Layout& layout) : out_(out), layout_(layout), start_(out.size()) {
+  Id3Writer(std::vector<uint8_t>& out, const Id3Layout& layout)
+      : out_(out), layout_(layout), start_(out.size()) {
     PutText(out_, "ID3");
     Put8(out_, static_cast<uint32_t>(layout.version));
     Put8(out_, 0);
@@ -160,8 +166,8 @@ std::string TrackText(const TagFields& tags) {
   return s;
 }
 
-void AppendId3v2(std::vector<uint8_t>& out, const TagFields& tags, const Id3Layout& layout, const Noise& noise,
-                 uint64_t key) {
+void AppendId3v2(std::vector<uint8_t>& out, const TagFields& tags, const Id3Layout& layout,
+                 const Noise& noise, uint64_t key) {
   Id3Writer w(out, layout);
   if (layout.coverBytes > 0 && layout.coverFirst) w.Picture(layout.coverBytes, noise, key ^ 0xC0);
   w.Text("TIT2", tags.title, false);
@@ -241,8 +247,8 @@ void AppendAdtsFrames(std::vector<uint8_t>& out, uint32_t bytes, const Noise& no
   for (uint32_t i = 0; i < frames; ++i) {
     Put8(out, 0xFF);
     Put8(out, 0xF1);
-    Put8(out, 0x50);                       // profile LC, 44.1 kHz, channel configuration high bit 0
-    Put8(out, 0x80 | (kFrame >> 11));      // channel configuration 2, frame length bits 12-11
+    Put8(out, 0x50);                   // profile LC, 44.1 kHz, channel configuration high bit 0
+    Put8(out, 0x80 | (kFrame >> 11));  // channel configuration 2, frame length bits 12-11
     Put8(out, (kFrame >> 3) & 0xFF);
     Put8(out, ((kFrame & 7) << 5) | 0x1F);  // buffer fullness 0x7FF: variable rate
     Put8(out, 0xFC);
@@ -373,8 +379,9 @@ size_t AppendMoov(AtomWriter& a, const TagFields& tags, const Mp4Layout& layout,
   PutBe32(out, 0);
   PutBe32(out, 44100u << 16);
   a.FullBegin("esds", 0);
-  const uint8_t esds[] = {0x03, 0x19, 0x00, 0x01, 0x00, 0x04, 0x11, 0x40, 0x15, 0x00, 0x03, 0x00, 0x00,
-                          0x01, 0xF4, 0x00, 0x00, 0x01, 0xF4, 0x00, 0x05, 0x02, 0x12, 0x10, 0x06, 0x01, 0x02};
+  const uint8_t esds[] = {0x03, 0x19, 0x00, 0x01, 0x00, 0x04, 0x11, 0x40, 0x15,
+                          0x00, 0x03, 0x00, 0x00, 0x01, 0xF4, 0x00, 0x00, 0x01,
+                          0xF4, 0x00, 0x05, 0x02, 0x12, 0x10, 0x06, 0x01, 0x02};
   PutBytes(out, esds);
   a.End();
   a.End();
@@ -413,11 +420,18 @@ size_t AppendMoov(AtomWriter& a, const TagFields& tags, const Mp4Layout& layout,
   PutZeros(out, 9);
   a.End();
   a.Begin("ilst");
-  if (layout.coverBytes > 0 && layout.coverInMiddle) PutCoverItem(a, layout.coverBytes, noise, key ^ 0xC0);
+  if (layout.coverBytes > 0 && layout.coverInMiddle)
+    PutCoverItem(a, layout.coverBytes, noise, key ^ 0xC0);
   PutTextItem(a, "\xA9nam", tags.title);
-  PutTextItem(a, "\xA9" "ART", tags.artist);
+  PutTextItem(a,
+              "\xA9"
+              "ART",
+              tags.artist);
   PutTextItem(a, "aART", tags.albumArtist);
-  PutTextItem(a, "\xA9" "alb", tags.album);
+  PutTextItem(a,
+              "\xA9"
+              "alb",
+              tags.album);
   if (layout.numericGenre && tags.genreByte < 255) {
     a.Begin("gnre");
     a.Begin("data");
@@ -452,9 +466,13 @@ size_t AppendMoov(AtomWriter& a, const TagFields& tags, const Mp4Layout& layout,
     a.End();
     a.End();
   }
-  PutTextItem(a, "\xA9" "day", tags.year);
+  PutTextItem(a,
+              "\xA9"
+              "day",
+              tags.year);
   PutTextItem(a, "\xA9too", "Lavf59.27.100");
-  if (layout.coverBytes > 0 && !layout.coverInMiddle) PutCoverItem(a, layout.coverBytes, noise, key ^ 0xC0);
+  if (layout.coverBytes > 0 && !layout.coverInMiddle)
+    PutCoverItem(a, layout.coverBytes, noise, key ^ 0xC0);
   a.End();  // ilst
   a.End();  // meta
   a.End();  // udta
@@ -505,8 +523,8 @@ std::span<const uint8_t> Noise::Slice(uint64_t key, size_t size) const {
 }
 
 void AppendJpeg(std::vector<uint8_t>& out, uint32_t size, const Noise& noise, uint64_t key) {
-  const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
-                          0x01, 0x01, 0x00, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
+  const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
+                          0x00, 0x01, 0x01, 0x00, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
   size = std::max<uint32_t>(size, 32);
   PutBytes(out, head);
   PutBytes(out, noise.Slice(key, size - sizeof(head) - 2));
@@ -518,22 +536,22 @@ void AppendFiller(std::vector<uint8_t>& out, uint32_t size, const Noise& noise, 
   PutBytes(out, noise.Slice(key, size));
 }
 
-void AppendMp3(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout, const Noise& noise,
-               uint64_t key) {
+void AppendMp3(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout,
+               const Noise& noise, uint64_t key) {
   if (layout.id3v2) AppendId3v2(out, tags, layout.id3, noise, key);
   AppendMpegAudio(out, layout.audioBytes, noise, key);
   if (layout.id3v1) AppendId3v1(out, tags);
 }
 
-void AppendAdtsAac(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout, const Noise& noise,
-                   uint64_t key) {
+void AppendAdtsAac(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout,
+                   const Noise& noise, uint64_t key) {
   if (layout.id3v2) AppendId3v2(out, tags, layout.id3, noise, key);
   AppendAdtsFrames(out, layout.audioBytes, noise, key);
   if (layout.id3v1) AppendId3v1(out, tags);
 }
 
-void AppendMp4(std::vector<uint8_t>& out, const TagFields& tags, const Mp4Layout& layout, const Noise& noise,
-               uint64_t key) {
+void AppendMp4(std::vector<uint8_t>& out, const TagFields& tags, const Mp4Layout& layout,
+               const Noise& noise, uint64_t key) {
   constexpr uint32_t kSample = 372;
   const uint32_t samples = std::max<uint32_t>(2, layout.audioBytes / kSample);
   const size_t start = out.size();
@@ -570,8 +588,8 @@ void AppendMp4(std::vector<uint8_t>& out, const TagFields& tags, const Mp4Layout
   PatchBe32(out, chunkOffsetAt, mdatData);
 }
 
-void AppendWav(std::vector<uint8_t>& out, const TagFields& tags, const WavLayout& layout, const Noise& noise,
-               uint64_t key) {
+void AppendWav(std::vector<uint8_t>& out, const TagFields& tags, const WavLayout& layout,
+               const Noise& noise, uint64_t key) {
   const size_t start = out.size();
   PutText(out, "RIFF");
   PutLe32(out, 0);

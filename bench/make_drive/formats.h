@@ -1,9 +1,9 @@
 // Writers of the audio files the generator puts on the drive, each in its binary format as common
-// taggers and encoders lay it out: MP3 (ID3v2.3 with UTF-16 text or ID3v2.4 with UTF-8 text, padding,
-// an optional ID3v1 tag at the end), ADTS AAC behind an ID3v2 tag, MP4/M4A (ftyp, moov with the
-// metadata item list under udta/meta/ilst, mdat; moov before or after mdat), and RIFF WAVE with a
-// LIST/INFO chunk. Audio is a few KB of frames with valid headers and noise for content. Every
-// writer appends to `out` and leaves it exactly one file long.
+// taggers and encoders lay it out: MP3 (ID3v2.3 with UTF-16 text or ID3v2.4 with UTF-8 text,
+// padding, an optional ID3v1 tag at the end), ADTS AAC behind an ID3v2 tag, MP4/M4A (ftyp, moov
+// with the metadata item list under udta/meta/ilst, mdat; moov before or after mdat), and RIFF WAVE
+// with a LIST/INFO chunk. Audio is a few KB of frames with valid headers and noise for content.
+// Every writer appends to `out` and leaves it exactly one file long.
 #pragma once
 
 #include <cstddef>
@@ -59,10 +59,10 @@ struct Mp3Layout {
 };
 
 struct Mp4Layout {
-  bool mp4Brand = false;    // "mp42" brand instead of "M4A "
-  bool moovLast = false;    // ftyp, free, mdat, moov, as an encoder without fast start writes
+  bool mp4Brand = false;      // "mp42" brand instead of "M4A "
+  bool moovLast = false;      // ftyp, free, mdat, moov, as an encoder without fast start writes
   bool numericGenre = false;  // "gnre" with the ID3v1 number instead of a text genre
-  uint32_t freeBytes = 0;   // padding atom after moov (moov first only)
+  uint32_t freeBytes = 0;     // padding atom after moov (moov first only)
   uint32_t coverBytes = 0;
   bool coverInMiddle = false;  // covr before the text items
   uint32_t audioBytes = 4000;
@@ -75,14 +75,14 @@ struct WavLayout {
 };
 
 // `key` picks the noise for this file's audio and picture.
-void AppendMp3(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout, const Noise& noise,
-               uint64_t key);
-void AppendAdtsAac(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout, const Noise& noise,
-                   uint64_t key);
-void AppendMp4(std::vector<uint8_t>& out, const TagFields& tags, const Mp4Layout& layout, const Noise& noise,
-               uint64_t key);
-void AppendWav(std::vector<uint8_t>& out, const TagFields& tags, const WavLayout& layout, const Noise& noise,
-               uint64_t key);
+void AppendMp3(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout,
+               const Noise& noise, uint64_t key);
+void AppendAdtsAac(std::vector<uint8_t>& out, const TagFields& tags, const Mp3Layout& layout,
+                   const Noise& noise, uint64_t key);
+void AppendMp4(std::vector<uint8_t>& out, const TagFields& tags, const Mp4Layout& layout,
+               const Noise& noise, uint64_t key);
+void AppendWav(std::vector<uint8_t>& out, const TagFields& tags, const WavLayout& layout,
+               const Noise& noise, uint64_t key);
 // A JPEG-looking picture of exactly `size` bytes (at least 32).
 void AppendJpeg(std::vector<uint8_t>& out, uint32_t size, const Noise& noise, uint64_t key);
 // Filler of exactly `size` bytes for non-audio decoys.

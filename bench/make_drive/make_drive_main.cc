@@ -31,16 +31,19 @@ constexpr const char* kStateName = ".make_drive";
 
 void PrintUsage() {
   std::puts(
-      "usage: make_drive --out DIR [--files N] [--seed S] [--cover-share P] [--threads T] [--replace]\n"
+      "usage: make_drive --out DIR [--files N] [--seed S] [--cover-share P] [--threads T] "
+      "[--replace]\n"
       "       make_drive --out DIR --add-remove P\n"
       "       make_drive --out DIR --reset\n"
       "\n"
       "  --files N        audio files the drive scan collects (default 20000)\n"
       "  --seed S         the seed everything is drawn from (default 1)\n"
-      "  --cover-share P  percent of albums whose files carry a 100-500 KB cover picture (default 0)\n"
+      "  --cover-share P  percent of albums whose files carry a 100-500 KB cover picture (default "
+      "0)\n"
       "  --threads T      writer threads (default 2)\n"
       "  --replace        delete DIR first when it holds anything\n"
-      "  --add-remove P   on an existing tree: remove P% of its audio files and add as many new ones\n"
+      "  --add-remove P   on an existing tree: remove P% of its audio files and add as many new "
+      "ones\n"
       "                   (one more generation; repeatable)\n"
       "  --reset          on an existing tree: go back to the tree as first made\n"
       "\n"
@@ -65,9 +68,12 @@ bool ReadState(const std::string& root, PlanOptions* options, std::string* error
     if (eq == std::string::npos) continue;
     const std::string key = line.substr(0, eq);
     const std::string value = line.substr(eq + 1);
-    if (key == "seed") options->seed = std::strtoull(value.c_str(), nullptr, 10);
-    else if (key == "files") options->files = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
-    else if (key == "cover_share") options->coverShare = std::strtod(value.c_str(), nullptr);
+    if (key == "seed")
+      options->seed = std::strtoull(value.c_str(), nullptr, 10);
+    else if (key == "files")
+      options->files = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+    else if (key == "cover_share")
+      options->coverShare = std::strtod(value.c_str(), nullptr);
     else if (key == "changes") {
       std::stringstream list(value);
       std::string item;
@@ -81,9 +87,10 @@ bool ReadState(const std::string& root, PlanOptions* options, std::string* error
 
 bool WriteState(const std::string& root, const PlanOptions& options, std::string* error) {
   std::ofstream out(root + "/" + kStateName, std::ios::trunc);
-  out << "seed=" << options.seed << "\nfiles=" << options.files << "\ncover_share=" << FormatPercent(options.coverShare)
-      << "\nchanges=";
-  for (size_t i = 0; i < options.changes.size(); ++i) out << (i ? "," : "") << FormatPercent(options.changes[i]);
+  out << "seed=" << options.seed << "\nfiles=" << options.files
+      << "\ncover_share=" << FormatPercent(options.coverShare) << "\nchanges=";
+  for (size_t i = 0; i < options.changes.size(); ++i)
+    out << (i ? "," : "") << FormatPercent(options.changes[i]);
   out << "\n";
   if (!out) {
     *error = "cannot write " + root + "/" + kStateName;
@@ -123,12 +130,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--seed" && hasValue) {
       options.seed = std::strtoull(argv[++i], nullptr, 10);
       explicitShape = true;
-    } else if (arg == "--cover-share" && hasValue && ParseNumber(argv[++i], &number) && number <= 100) {
+    } else if (arg == "--cover-share" && hasValue && ParseNumber(argv[++i], &number) &&
+               number <= 100) {
       options.coverShare = number;
       explicitShape = true;
     } else if (arg == "--threads" && hasValue && ParseNumber(argv[++i], &number) && number >= 1) {
       threads = static_cast<int>(number);
-    } else if (arg == "--add-remove" && hasValue && ParseNumber(argv[++i], &number) && number <= 100) {
+    } else if (arg == "--add-remove" && hasValue && ParseNumber(argv[++i], &number) &&
+               number <= 100) {
       addRemove = number;
     } else if (arg == "--reset") {
       reset = true;
@@ -154,7 +163,9 @@ int main(int argc, char** argv) {
   const bool update = addRemove >= 0 || reset;
   if (update) {
     if (explicitShape) {
-      std::fprintf(stderr, "make_drive: --add-remove and --reset take the tree's own seed, size and covers\n");
+      std::fprintf(
+          stderr,
+          "make_drive: --add-remove and --reset take the tree's own seed, size and covers\n");
       return 2;
     }
     if (!ReadState(out, &options, &error)) {
@@ -174,12 +185,15 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (std::filesystem::exists(out, ec) && !std::filesystem::is_empty(out, ec)) {
       if (!replace) {
-        std::fprintf(stderr, "make_drive: %s is not empty (use --replace, --add-remove or --reset)\n", out.c_str());
+        std::fprintf(stderr,
+                     "make_drive: %s is not empty (use --replace, --add-remove or --reset)\n",
+                     out.c_str());
         return 1;
       }
       std::filesystem::remove_all(out, ec);
       if (ec) {
-        std::fprintf(stderr, "make_drive: cannot remove %s: %s\n", out.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "make_drive: cannot remove %s: %s\n", out.c_str(),
+                     ec.message().c_str());
         return 1;
       }
     }
@@ -188,7 +202,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "make_drive: cannot make %s: %s\n", out.c_str(), ec.message().c_str());
       return 1;
     }
-    start = std::chrono::steady_clock::now();  // the time to make the tree, not to delete the old one
+    start =
+        std::chrono::steady_clock::now();  // the time to make the tree, not to delete the old one
     plan = BuildPlan(options);
     if (!SyncTree(plan, out, -1, 0, threads, &stats, &error)) {
       std::fprintf(stderr, "make_drive: %s\n", error.c_str());
@@ -199,7 +214,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_drive: %s\n", error.c_str());
     return 1;
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const size_t collected = plan.CollectedAt(generation);
   const uint32_t added = update && !reset ? plan.added[generation] : 0;
   const uint32_t removed = update && !reset ? plan.removed[generation] : 0;
@@ -208,21 +224,35 @@ int main(int argc, char** argv) {
   std::printf("  audio files the scan collects: %zu (%zu artists, %zu albums planned)\n", collected,
               plan.artists.size(), plan.albums.size());
   const deltrix::bench::PlanSummary sum = deltrix::bench::Summarize(plan, generation);
-  const auto pct = [&](size_t n) { return collected ? 100.0 * static_cast<double>(n) / static_cast<double>(collected) : 0.0; };
-  std::printf("  mp3 %.1f%%, m4a %.1f%%, mp4 %.1f%%, wav %.1f%%, aac %.1f%%; ID3v2.3 %.1f%%, ID3v2.4 %.1f%%, ID3v1 %.1f%%,"
-              " cover %.1f%%, moov after mdat %.1f%%\n",
-              pct(sum.byKind[0]), pct(sum.byKind[2]), pct(sum.byKind[3]), pct(sum.byKind[4]), pct(sum.byKind[1]),
-              pct(sum.id3v23), pct(sum.id3v24), pct(sum.id3v1), pct(sum.withCover), pct(sum.moovLast));
-  std::printf("  %zu artists, %zu genres, non-ASCII text in %.1f%% of files, %zu files seven folders deep\n", sum.artists,
-              sum.genres, pct(sum.nonAsciiText), sum.deepest);
-  std::printf("  files written: %llu (%llu decoys or passed-over audio), removed: %llu, folders made: %llu\n",
-              static_cast<unsigned long long>(stats.filesWritten), static_cast<unsigned long long>(stats.decoyFiles),
-              static_cast<unsigned long long>(stats.filesRemoved), static_cast<unsigned long long>(stats.foldersMade));
-  std::printf("  bytes written: %llu (%.1f MB) in %.2f s\n", static_cast<unsigned long long>(stats.bytesWritten),
+  const auto pct = [&](size_t n) {
+    return collected ? 100.0 * static_cast<double>(n) / static_cast<double>(collected) : 0.0;
+  };
+  std::printf(
+      "  mp3 %.1f%%, m4a %.1f%%, mp4 %.1f%%, wav %.1f%%, aac %.1f%%; ID3v2.3 %.1f%%, ID3v2.4 "
+      "%.1f%%, ID3v1 %.1f%%,"
+      " cover %.1f%%, moov after mdat %.1f%%\n",
+      pct(sum.byKind[0]), pct(sum.byKind[2]), pct(sum.byKind[3]), pct(sum.byKind[4]),
+      pct(sum.byKind[1]), pct(sum.id3v23), pct(sum.id3v24), pct(sum.id3v1), pct(sum.withCover),
+      pct(sum.moovLast));
+  std::printf(
+      "  %zu artists, %zu genres, non-ASCII text in %.1f%% of files, %zu files seven folders "
+      "deep\n",
+      sum.artists, sum.genres, pct(sum.nonAsciiText), sum.deepest);
+  std::printf(
+      "  files written: %llu (%llu decoys or passed-over audio), removed: %llu, folders made: "
+      "%llu\n",
+      static_cast<unsigned long long>(stats.filesWritten),
+      static_cast<unsigned long long>(stats.decoyFiles),
+      static_cast<unsigned long long>(stats.filesRemoved),
+      static_cast<unsigned long long>(stats.foldersMade));
+  std::printf("  bytes written: %llu (%.1f MB) in %.2f s\n",
+              static_cast<unsigned long long>(stats.bytesWritten),
               static_cast<double>(stats.bytesWritten) / 1e6, seconds);
-  std::printf("files=%zu bytes=%llu seconds=%.3f written=%llu removed=%llu added=%u removed_audio=%u generation=%u\n",
-              collected, static_cast<unsigned long long>(stats.bytesWritten), seconds,
-              static_cast<unsigned long long>(stats.filesWritten), static_cast<unsigned long long>(stats.filesRemoved),
-              added, removed, generation);
+  std::printf(
+      "files=%zu bytes=%llu seconds=%.3f written=%llu removed=%llu added=%u removed_audio=%u "
+      "generation=%u\n",
+      collected, static_cast<unsigned long long>(stats.bytesWritten), seconds,
+      static_cast<unsigned long long>(stats.filesWritten),
+      static_cast<unsigned long long>(stats.filesRemoved), added, removed, generation);
   return 0;
 }

@@ -62,7 +62,8 @@ class Planner {
   }
 
   // Adds an album of at most `limit` tracks; returns how many tracks it has.
-  uint32_t AddAlbum(uint32_t artist, uint32_t limit, AlbumRole role, uint32_t generation, bool withDecoys) {
+  uint32_t AddAlbum(uint32_t artist, uint32_t limit, AlbumRole role, uint32_t generation,
+                    bool withDecoys) {
     const uint32_t index = static_cast<uint32_t>(plan_.albums.size());
     Rng rng(KeyOf(seed_, kAlbumSalt, index));
     const Artist& who = plan_.artists[artist];
@@ -80,7 +81,8 @@ class Planner {
     Layout layout = PickLayout(rng, al);
     if (layout == kPodcast) al.kind = FileKind::Mp3;
     uint32_t count = DrawTrackCount(rng);
-    if (layout == kSingles || layout == kRootFiles) count = static_cast<uint32_t>(rng.Between(1, 3));
+    if (layout == kSingles || layout == kRootFiles)
+      count = static_cast<uint32_t>(rng.Between(1, 3));
     count = std::min(count, limit);
     PickExtension(rng, &al);
     PickStyle(rng, &al);
@@ -98,9 +100,11 @@ class Planner {
       t.number = n;
       t.addedIn = generation;
       t.artist = artist;
-      if (al.compilation) t.artist = static_cast<uint32_t>(rng.Below(static_cast<uint32_t>(plan_.artists.size())));
+      if (al.compilation)
+        t.artist = static_cast<uint32_t>(rng.Below(static_cast<uint32_t>(plan_.artists.size())));
       t.title = MakeTrackTitle(rng, PickTitleScript(rng, plan_.artists[t.artist].script));
-      std::string name = shared ? plan_.artists[t.artist].name + " - " + t.title : FileNameOf(namePattern, n, t);
+      std::string name =
+          shared ? plan_.artists[t.artist].name + " - " + t.title : FileNameOf(namePattern, n, t);
       t.path = UniqueFile(al.folder, FatSafeName(name, 60), al.extension);
       plan_.tracks.push_back(std::move(t));
     }
@@ -114,14 +118,18 @@ class Planner {
     AddDecoy("System Volume Information/IndexerVolumeGuid", DecoyContent::Filler, 76, 0);
     AddDecoy("System Volume Information/WPSettings.dat", DecoyContent::Filler, 12, 0);
     AddDecoy("$RECYCLE.BIN", DecoyContent::Folder, 0, kHidden | kSystem);
-    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000", DecoyContent::Folder, 0, 0);
-    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000/$R8K2L1Q.mp3", DecoyContent::Mp3, 4000, 0);
-    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000/$I8K2L1Q.mp3", DecoyContent::Filler, 544, 0);
+    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000", DecoyContent::Folder, 0,
+             0);
+    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000/$R8K2L1Q.mp3",
+             DecoyContent::Mp3, 4000, 0);
+    AddDecoy("$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000/$I8K2L1Q.mp3",
+             DecoyContent::Filler, 544, 0);
     AddDecoy(".Trashes", DecoyContent::Folder, 0, 0);
     AddDecoy(".Trashes/501", DecoyContent::Folder, 0, 0);
     AddDecoy(".Trashes/501/Old Song.mp3", DecoyContent::Mp3, 4000, 0);
     AddDecoy("._.Trashes", DecoyContent::Filler, 4096, 0);
-    AddDecoy(".Spotlight-V100/Store-V2/6D3C7F0A-93B1-4C1E-8A0F-2B7D7E3C9A11/store.db", DecoyContent::Filler, 8192, 0);
+    AddDecoy(".Spotlight-V100/Store-V2/6D3C7F0A-93B1-4C1E-8A0F-2B7D7E3C9A11/store.db",
+             DecoyContent::Filler, 8192, 0);
     AddDecoy(".fseventsd/fseventsd-uuid", DecoyContent::Filler, 36, 0);
     AddDecoy(".metadata_never_index", DecoyContent::Filler, 0, 0);
     AddDecoy("autorun.inf", DecoyContent::Filler, 60, kHidden);
@@ -133,8 +141,9 @@ class Planner {
     }
     AddDecoy("Playlists/Favourites.m3u8", DecoyContent::Filler, 900, 0);
     AddDecoy("Playlists/Road Trip.wpl", DecoyContent::Filler, 1400, 0);
-    AddDecoy("Android/media/com.whatsapp/WhatsApp/Media/WhatsApp Voice Notes/PTT-20240101-WA0001.opus",
-             DecoyContent::Filler, 3000, 0);
+    AddDecoy(
+        "Android/media/com.whatsapp/WhatsApp/Media/WhatsApp Voice Notes/PTT-20240101-WA0001.opus",
+        DecoyContent::Filler, 3000, 0);
     AddDecoy("README.txt", DecoyContent::Filler, 300, 0);
   }
 
@@ -142,8 +151,11 @@ class Planner {
   void PickKind(Rng& rng, Album* al) {
     if (al->role == AlbumRole::OtherFormat) return;
     const uint32_t r = rng.Below(1000);
-    al->kind = r < 750 ? FileKind::Mp3 : r < 875 ? FileKind::M4a : r < 900 ? FileKind::Mp4
-             : r < 950 ? FileKind::Wav : FileKind::Aac;
+    al->kind = r < 750   ? FileKind::Mp3
+               : r < 875 ? FileKind::M4a
+               : r < 900 ? FileKind::Mp4
+               : r < 950 ? FileKind::Wav
+                         : FileKind::Aac;
   }
 
   void PickExtension(Rng& rng, Album* al) {
@@ -153,11 +165,21 @@ class Planner {
       return;
     }
     switch (al->kind) {
-      case FileKind::Mp3: al->extension = ".mp3"; break;
-      case FileKind::Aac: al->extension = ".aac"; break;
-      case FileKind::M4a: al->extension = ".m4a"; break;
-      case FileKind::Mp4: al->extension = ".mp4"; break;
-      case FileKind::Wav: al->extension = ".wav"; break;
+      case FileKind::Mp3:
+        al->extension = ".mp3";
+        break;
+      case FileKind::Aac:
+        al->extension = ".aac";
+        break;
+      case FileKind::M4a:
+        al->extension = ".m4a";
+        break;
+      case FileKind::Mp4:
+        al->extension = ".mp4";
+        break;
+      case FileKind::Wav:
+        al->extension = ".wav";
+        break;
     }
     const uint32_t r = rng.Below(100);
     if (r < 3) {
@@ -251,23 +273,31 @@ class Planner {
         return "Music/.stversions/" + artist + "/" + album;
       case AlbumRole::HiddenFolder:
       case AlbumRole::OtherFormat:
-        return "Music/" + artist + "/" + album + (al.role == AlbumRole::OtherFormat ? " [FLAC]" : "");
+        return "Music/" + artist + "/" + album +
+               (al.role == AlbumRole::OtherFormat ? " [FLAC]" : "");
       case AlbumRole::Collected:
         break;
     }
     switch (layout) {
-      case kArtistAlbum: return "Music/" + artist + "/" + album;
-      case kGenreArtistAlbum: return "Music/" + genre + "/" + artist + "/" + album;
-      case kRootAlbum: return FatSafeName(who.name + " - " + al.title, 48);
+      case kArtistAlbum:
+        return "Music/" + artist + "/" + album;
+      case kGenreArtistAlbum:
+        return "Music/" + genre + "/" + artist + "/" + album;
+      case kRootAlbum:
+        return FatSafeName(who.name + " - " + al.title, 48);
       case kLetterLibrary:
         return "Music/Library/" + LetterOf(who.name) + "/" + artist + "/" + dated + "/CD" +
                std::to_string(rng.Between(1, 2));
       case kDeepCollection:
         return "Media/Audio/Collections/" + genre + "/" + artist + "/" + dated + "/Disc 1";
-      case kPodcast: return "Podcasts/" + artist + "/" + std::to_string(al.year);
-      case kSingles: return "Downloads/Singles";
-      case kCompilation: return "Music/Compilations/" + album;
-      case kRootFiles: return "";
+      case kPodcast:
+        return "Podcasts/" + artist + "/" + std::to_string(al.year);
+      case kSingles:
+        return "Downloads/Singles";
+      case kCompilation:
+        return "Music/Compilations/" + album;
+      case kRootFiles:
+        return "";
     }
     return "Music/" + artist + "/" + album;
   }
@@ -290,7 +320,8 @@ class Planner {
     return candidate;
   }
 
-  std::string UniqueFile(const std::string& folder, const std::string& stem, const std::string& extension) {
+  std::string UniqueFile(const std::string& folder, const std::string& stem,
+                         const std::string& extension) {
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
     std::string candidate = prefix + stem + extension;
     for (int i = 2; !usedFiles_.insert(FoldCase(candidate)).second; ++i) {
@@ -319,10 +350,11 @@ class Planner {
     if (rng.PerMille(100)) {
       AddDecoy(dir + "desktop.ini", DecoyContent::Filler, 120, kHidden | kSystem);
       AddDecoy(dir + "AlbumArtSmall.jpg", DecoyContent::Jpeg, 3000, kHidden | kSystem);
-      AddDecoy(dir + "AlbumArt_{6A1E1D3B-0F2C-4B7E-9A55-3C1D2E4F5A6B}_Large.jpg", DecoyContent::Jpeg, 15000,
-               kHidden | kSystem);
+      AddDecoy(dir + "AlbumArt_{6A1E1D3B-0F2C-4B7E-9A55-3C1D2E4F5A6B}_Large.jpg",
+               DecoyContent::Jpeg, 15000, kHidden | kSystem);
     }
-    if (rng.PerMille(50)) AddDecoy(dir + "Thumbs.db", DecoyContent::Filler, 8192, kHidden | kSystem);
+    if (rng.PerMille(50))
+      AddDecoy(dir + "Thumbs.db", DecoyContent::Filler, 8192, kHidden | kSystem);
     if (rng.PerMille(80)) AddDecoy(dir + ".DS_Store", DecoyContent::Filler, 6148, 0);
     if (rng.PerMille(30)) {
       for (uint32_t i = 0; i < al.trackCount; ++i) {
@@ -336,7 +368,8 @@ class Planner {
       AddDecoy(dir + stem + ".log", DecoyContent::Filler, 4000, 0);
     }
     if (rng.PerMille(10)) {
-      static constexpr const char* kLookalikes[] = {".mp3.bak", ".m4p", ".aifc", ".ogg", ".mp3.part", ".wma"};
+      static constexpr const char* kLookalikes[] = {".mp3.bak", ".m4p",      ".aifc",
+                                                    ".ogg",     ".mp3.part", ".wma"};
       AddDecoy(dir + "Bonus Track" + kLookalikes[rng.Below(6)], DecoyContent::Filler, 3000, 0);
     }
     // A hidden or a system copy of an audio file: the scan passes over both.
@@ -375,7 +408,8 @@ Plan BuildPlan(const PlanOptions& options) {
   Planner planner(plan);
   const uint32_t files = options.files;
   // About 2000 artists per 150000 files.
-  const uint32_t artistCount = std::max<uint32_t>(3, static_cast<uint32_t>(std::lround(files * 2000.0 / 150000.0)));
+  const uint32_t artistCount =
+      std::max<uint32_t>(3, static_cast<uint32_t>(std::lround(files * 2000.0 / 150000.0)));
   for (uint32_t i = 0; i < artistCount; ++i) planner.NewArtist();
   plan.tracks.reserve(files + files / 50 + 64);
 
@@ -390,10 +424,14 @@ Plan BuildPlan(const PlanOptions& options) {
     }
     placed += planner.AddAlbum(artist, files - placed, AlbumRole::Collected, 0, true);
     const uint32_t r = rng.Below(1000);
-    if (r < 7) planner.AddAlbum(artist, 30, AlbumRole::TooDeep, 0, false);
-    else if (r < 10) planner.AddAlbum(artist, 30, AlbumRole::HiddenFolder, 0, false);
-    else if (r < 13) planner.AddAlbum(artist, 30, AlbumRole::DotFolder, 0, false);
-    else if (r < 43) planner.AddAlbum(artist, 30, AlbumRole::OtherFormat, 0, false);
+    if (r < 7)
+      planner.AddAlbum(artist, 30, AlbumRole::TooDeep, 0, false);
+    else if (r < 10)
+      planner.AddAlbum(artist, 30, AlbumRole::HiddenFolder, 0, false);
+    else if (r < 13)
+      planner.AddAlbum(artist, 30, AlbumRole::DotFolder, 0, false);
+    else if (r < 43)
+      planner.AddAlbum(artist, 30, AlbumRole::OtherFormat, 0, false);
   }
   planner.AddRootDecoys();
   plan.added.push_back(placed);
@@ -405,21 +443,24 @@ Plan BuildPlan(const PlanOptions& options) {
     for (uint32_t i = 0; i < plan.tracks.size(); ++i) {
       if (plan.Collected(plan.tracks[i]) && plan.tracks[i].PresentAt(g - 1)) present.push_back(i);
     }
-    const uint32_t change = static_cast<uint32_t>(
-        std::min<double>(static_cast<double>(present.size()),
-                         std::round(options.changes[g - 1] * static_cast<double>(present.size()) / 100.0)));
+    const uint32_t change = static_cast<uint32_t>(std::min<double>(
+        static_cast<double>(present.size()),
+        std::round(options.changes[g - 1] * static_cast<double>(present.size()) / 100.0)));
     // Removals: whole albums for about half, single files for the rest.
     uint32_t removed = 0;
     std::vector<uint32_t> albums;
     for (uint32_t a = 0; a < plan.albums.size(); ++a) {
-      if (plan.albums[a].role == AlbumRole::Collected && plan.albums[a].trackCount > 0) albums.push_back(a);
+      if (plan.albums[a].role == AlbumRole::Collected && plan.albums[a].trackCount > 0)
+        albums.push_back(a);
     }
-    for (size_t i = albums.size(); i > 1; --i) std::swap(albums[i - 1], albums[grng.Below(static_cast<uint32_t>(i))]);
+    for (size_t i = albums.size(); i > 1; --i)
+      std::swap(albums[i - 1], albums[grng.Below(static_cast<uint32_t>(i))]);
     for (uint32_t a : albums) {
       if (removed >= change / 2) break;
       const Album& al = plan.albums[a];
       bool whole = true;
-      for (uint32_t k = 0; k < al.trackCount; ++k) whole = whole && plan.tracks[al.firstTrack + k].PresentAt(g - 1);
+      for (uint32_t k = 0; k < al.trackCount; ++k)
+        whole = whole && plan.tracks[al.firstTrack + k].PresentAt(g - 1);
       if (!whole || removed + al.trackCount > change / 2) continue;
       for (uint32_t k = 0; k < al.trackCount; ++k) plan.tracks[al.firstTrack + k].removedIn = g;
       removed += al.trackCount;
@@ -453,22 +494,34 @@ TagFields TagsFor(const Plan& plan, uint32_t track) {
   f.title = rng.PerMille(20) ? std::string() : t.title;
   f.artist = rng.PerMille(10) ? artist + " " : artist;
   f.album = al.title;
-  if (al.compilation) f.albumArtist = "Various Artists";
-  else if (rng.PerMille(300)) f.albumArtist = artist;
+  if (al.compilation)
+    f.albumArtist = "Various Artists";
+  else if (rng.PerMille(300))
+    f.albumArtist = artist;
   const int number = Id3v1GenreOf(al.genre);
   const std::string name(GenreName(al.genre));
   switch (s.genreForm) {
-    case 0: f.genre = name; break;
-    case 1: f.genre = "(" + std::to_string(number) + ")"; break;
-    case 2: f.genre = "(" + std::to_string(number) + ")" + name; break;
-    default: break;
+    case 0:
+      f.genre = name;
+      break;
+    case 1:
+      f.genre = "(" + std::to_string(number) + ")";
+      break;
+    case 2:
+      f.genre = "(" + std::to_string(number) + ")" + name;
+      break;
+    default:
+      break;
   }
   f.genreByte = s.genreForm == 3 || number < 0 ? 255 : number;
   f.year = std::to_string(al.year);
   if (s.comment) f.comment = "Ripped with Exact Audio Copy";
   f.track = static_cast<int>(t.number);
   f.trackTotal = s.writeTotal ? static_cast<int>(al.trackCount) : 0;
-  f.disc = al.folder.find("/CD") != std::string::npos || al.folder.find("/Disc ") != std::string::npos ? 1 : 0;
+  f.disc =
+      al.folder.find("/CD") != std::string::npos || al.folder.find("/Disc ") != std::string::npos
+          ? 1
+          : 0;
   return f;
 }
 
@@ -485,7 +538,8 @@ PlanSummary Summarize(const Plan& plan, uint32_t generation) {
     if (al.style.id3v1) ++s.id3v1;
     if (al.style.coverBytes > 0) ++s.withCover;
     if (al.style.moovLast && (al.kind == FileKind::M4a || al.kind == FileKind::Mp4)) ++s.moovLast;
-    if (!IsAscii(t.title) || !IsAscii(al.title) || !IsAscii(plan.artists[t.artist].name)) ++s.nonAsciiText;
+    if (!IsAscii(t.title) || !IsAscii(al.title) || !IsAscii(plan.artists[t.artist].name))
+      ++s.nonAsciiText;
     if (!artistSeen[t.artist]) {
       artistSeen[t.artist] = true;
       ++s.artists;

@@ -55,8 +55,8 @@ struct AlbumStyle {
 };
 
 enum class AlbumRole : uint8_t {
-  Collected,   // its files are collected by the scan
-  TooDeep,     // lies eight folder levels below the root: never listed
+  Collected,     // its files are collected by the scan
+  TooDeep,       // lies eight folder levels below the root: never listed
   HiddenFolder,  // its folder has the hidden attribute
   OtherFormat,   // files with extensions the player does not read (.flac, .ogg, .wma)
   DotFolder,     // lies below a folder whose name begins with a dot
@@ -83,12 +83,14 @@ struct Track {
   uint32_t artist = 0;  // the album's artist except on compilations
   uint32_t number = 1;
   std::string title;
-  std::string path;  // relative to the root
-  uint32_t addedIn = 0;            // generation that added it
+  std::string path;                 // relative to the root
+  uint32_t addedIn = 0;             // generation that added it
   uint32_t removedIn = UINT32_MAX;  // generation that removed it, UINT32_MAX: never
   uint32_t attributes = 0;          // kHidden / kSystem on single decoy files
 
-  bool PresentAt(uint32_t generation) const { return addedIn <= generation && removedIn > generation; }
+  bool PresentAt(uint32_t generation) const {
+    return addedIn <= generation && removedIn > generation;
+  }
 };
 
 enum class DecoyContent : uint8_t { Folder, Jpeg, Filler, Mp3 };
@@ -105,8 +107,8 @@ struct Plan {
   PlanOptions options;
   std::vector<Artist> artists;
   std::vector<Album> albums;
-  std::vector<Track> tracks;  // every track ever planned, decoy albums' tracks included
-  std::vector<Decoy> decoys;  // generation 0 only; never removed
+  std::vector<Track> tracks;      // every track ever planned, decoy albums' tracks included
+  std::vector<Decoy> decoys;      // generation 0 only; never removed
   std::vector<uint32_t> added;    // by generation (index 0: the first tree)
   std::vector<uint32_t> removed;  // by generation
 

@@ -35,7 +35,9 @@ class Rng {
   // Uniform in [0, n); n > 0.
   uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
   // Uniform in [lo, hi].
-  int Between(int lo, int hi) { return lo + static_cast<int>(Below(static_cast<uint32_t>(hi - lo + 1))); }
+  int Between(int lo, int hi) {
+    return lo + static_cast<int>(Below(static_cast<uint32_t>(hi - lo + 1)));
+  }
   // True with probability perMille / 1000.
   bool PerMille(uint32_t perMille) { return Below(1000) < perMille; }
   // Uniform in [0, 1).

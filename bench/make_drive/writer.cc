@@ -91,8 +91,10 @@ void BuildTrack(const Plan& plan, uint32_t index, const Noise& noise, std::vecto
       l.id3.coverFirst = s.coverFirst;
       l.id3v1 = s.id3v1;
       l.audioBytes = audio;
-      if (al.kind == FileKind::Mp3) AppendMp3(out, tags, l, noise, key);
-      else AppendAdtsAac(out, tags, l, noise, key);
+      if (al.kind == FileKind::Mp3)
+        AppendMp3(out, tags, l, noise, key);
+      else
+        AppendAdtsAac(out, tags, l, noise, key);
       return;
     }
     case FileKind::M4a:
@@ -145,8 +147,8 @@ void BuildDecoy(const Plan& plan, uint32_t index, const Noise& noise, std::vecto
 }
 
 // Creates `rel` and its parents below `root`, remembering what exists.
-bool MakeFolders(const std::string& root, const std::string& rel, std::unordered_set<std::string>* made,
-                 uint64_t* count, std::string* error) {
+bool MakeFolders(const std::string& root, const std::string& rel,
+                 std::unordered_set<std::string>* made, uint64_t* count, std::string* error) {
   size_t at = 0;
   while (at <= rel.size()) {
     size_t slash = rel.find('/', at);
@@ -204,7 +206,8 @@ bool SyncTree(const Plan& plan, const std::string& root, int64_t from, uint32_t 
     }
   }
   for (const Item& item : items) {
-    const std::string& rel = item.decoy ? plan.decoys[item.index].path : plan.tracks[item.index].path;
+    const std::string& rel =
+        item.decoy ? plan.decoys[item.index].path : plan.tracks[item.index].path;
     if (!MakeFolders(root, ParentOf(rel), &made, &stats->foldersMade, error)) return false;
   }
 
@@ -236,7 +239,8 @@ bool SyncTree(const Plan& plan, const std::string& root, int64_t from, uint32_t 
         decoyFile = !plan.Collected(t);
       }
       const std::string path = root + "/" + rel;
-      if (!WriteWhole(path, buffer, &errors[worker]) || !MarkAttributes(path, attributes, &errors[worker])) {
+      if (!WriteWhole(path, buffer, &errors[worker]) ||
+          !MarkAttributes(path, attributes, &errors[worker])) {
         failed.store(true);
         return;
       }

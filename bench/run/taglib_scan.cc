@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     digest += Digest(*file.tag());
     ++ok;
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("TagLib %d.%d.%d tag scan: %llu files read, %llu not opened (ADTS .aac among them)\n",
               TAGLIB_MAJOR_VERSION, TAGLIB_MINOR_VERSION, TAGLIB_PATCH_VERSION,
               static_cast<unsigned long long>(ok), static_cast<unsigned long long>(failed));

@@ -37,7 +37,8 @@ int CheckDrive(platform::Platform& platform, std::u16string_view root) {
   const int kind = GetFileSystemKind(platform.drives, root);
   if (kind == FileSystemNtfs || serial == 0) return DriveUnsupported;
   const platform::DriveType type = platform.drives.TypeOf(root);
-  if (type != platform::DriveTypeRemovable && type != platform::DriveTypeFixed) return DriveUnsupported;
+  if (type != platform::DriveTypeRemovable && type != platform::DriveTypeFixed)
+    return DriveUnsupported;
   return library::IsLibraryPresent(platform.files, root, kind) ? DriveHasLibrary : DriveUsable;
 }
 

@@ -24,7 +24,8 @@ bool IsRootPath(std::u16string_view path);
 bool IsDrivePresent(platform::DriveTable& drives, std::u16string_view root);
 // 1 for exactly "FAT" or "FAT32", 4 for exactly "NTFS", 0 otherwise (case matters).
 int GetFileSystemKind(platform::DriveTable& drives, std::u16string_view root);
-// DriveHasLibrary, DriveUsable or DriveUnsupported (NTFS, no serial, or neither removable nor fixed).
+// DriveHasLibrary, DriveUsable or DriveUnsupported (NTFS, no serial, or neither removable nor
+// fixed).
 int CheckDrive(platform::Platform& platform, std::u16string_view root);
 // Letters A to Y that are present, in order; Z is never listed.
 std::vector<DriveListEntry> EnumerateDrives(platform::DriveTable& drives);

@@ -23,7 +23,8 @@ class ErrorHost {
   virtual bool AskSkipOrAbort() = 0;
 };
 
-// The message of codes 1 and 3 to 7 (`text` fills the %s of codes 6 and 7); empty for any other code.
+// The message of codes 1 and 3 to 7 (`text` fills the %s of codes 6 and 7); empty for any other
+// code.
 std::u16string ErrorMessage(int code, std::u16string_view text);
 // "Error Code : E-%02d".
 std::u16string ErrorCodeLine(int code);
@@ -34,6 +35,7 @@ bool ReportError(ErrorHost& host, int code, std::u16string_view text);
 
 // For a file that cannot be read during a run: a drive that is gone reports error 7 and answers 8;
 // otherwise asks, and Skip enables the stop control again and answers 2, Abort answers 8.
-[[nodiscard]] int AskSkipFile(ErrorHost& host, platform::DriveTable& drives, std::u16string_view driveRoot);
+[[nodiscard]] int AskSkipFile(ErrorHost& host, platform::DriveTable& drives,
+                              std::u16string_view driveRoot);
 
 }  // namespace deltrix::app

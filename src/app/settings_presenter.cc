@@ -9,7 +9,8 @@ namespace deltrix::app {
 
 SettingsPresenter::SettingsPresenter(platform::Platform& platform, int defaultLanguage)
     : platform_(platform),
-      defaultLanguage_(defaultLanguage >= 0 && defaultLanguage < static_cast<int>(kTagLanguageNames.size())
+      defaultLanguage_(defaultLanguage >= 0 &&
+                               defaultLanguage < static_cast<int>(kTagLanguageNames.size())
                            ? defaultLanguage
                            : 2) {
   view_.languageSelection = defaultLanguage_;
@@ -70,7 +71,8 @@ void SettingsPresenter::OnDriveSelChange(int index) {
 }
 
 void SettingsPresenter::OnLanguageSelChange(int index) {
-  if (index >= 0 && index < static_cast<int>(kTagLanguageNames.size())) view_.languageSelection = index;
+  if (index >= 0 && index < static_cast<int>(kTagLanguageNames.size()))
+    view_.languageSelection = index;
 }
 
 void SettingsPresenter::OnModeClicked(bool update) {
@@ -81,7 +83,8 @@ void SettingsPresenter::OnModeClicked(bool update) {
 
 bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   const int index = view_.driveSelection;
-  if (!view_.startEnabled || index < 0 || static_cast<size_t>(index) >= driveRoots_.size()) return false;
+  if (!view_.startEnabled || index < 0 || static_cast<size_t>(index) >= driveRoots_.size())
+    return false;
   const std::u16string& root = driveRoots_[index];
   // A drive removed since it was chosen is class 3 now: it still gets the create (or update)
   // message, and the run meets the missing drive.
@@ -97,12 +100,14 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   return true;
 }
 
-bool SettingsPresenter::StartFromPaths(ErrorHost& host, const std::vector<std::u16string>& driveItems,
-                                       const std::vector<std::u16string>& shownItems, StartSource source,
-                                       StartConfirmation* confirmation) {
+bool SettingsPresenter::StartFromPaths(ErrorHost& host,
+                                       const std::vector<std::u16string>& driveItems,
+                                       const std::vector<std::u16string>& shownItems,
+                                       StartSource source, StartConfirmation* confirmation) {
   if (CheckStartItems(host, driveItems, source) != Success) return false;
   const std::u16string shown = shownItems.empty() ? driveItems[0] : shownItems[0];
-  if (!StartWithPath(platform_, host, driveItems[0], shown, defaultLanguage_, &confirmation->request)) {
+  if (!StartWithPath(platform_, host, driveItems[0], shown, defaultLanguage_,
+                     &confirmation->request)) {
     return false;
   }
   confirmation->shownDrive = shown;

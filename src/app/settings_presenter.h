@@ -1,8 +1,9 @@
 // The settings dialog without a toolkit: the drive list, the ID tag language list, the two mode
 // buttons and Start, and every state they pass through. A front-end forwards the dialog's events
-// (list opened, closed, chosen; a mode clicked; Start; a drive dropped or named on the command line)
-// and draws SettingsView unchanged after each one. Nothing is remembered between program runs: the
-// drive list is read afresh whenever it opens and the language default comes from the user's locale.
+// (list opened, closed, chosen; a mode clicked; Start; a drive dropped or named on the command
+// line) and draws SettingsView unchanged after each one. Nothing is remembered between program
+// runs: the drive list is read afresh whenever it opens and the language default comes from the
+// user's locale.
 //
 // States (drive list / mode buttons / Start):
 //   No drive          "Please Select Drive." / both disabled, not selected / disabled
@@ -68,8 +69,8 @@ class SettingsPresenter {
   // "Please Select Drive." with both mode buttons and Start disabled.
   void ResetDriveSelection();
 
-  // Start: the confirmation for the chosen drive, language and mode. False (nothing to confirm) when
-  // Start is disabled. The drive's class only chooses the message; Start is not refused here.
+  // Start: the confirmation for the chosen drive, language and mode. False (nothing to confirm)
+  // when Start is disabled. The drive's class only chooses the message; Start is not refused here.
   bool OnStart(StartConfirmation* confirmation);
   // After the run dialog of a confirmed Start has closed.
   void OnManualRunEnded() { ResetDriveSelection(); }

@@ -20,7 +20,8 @@ bool StartWithPath(platform::Platform& platform, ErrorHost& host, std::u16string
   }
   request->driveRoot = std::u16string(driveRoot);
   request->runMode = driveClass == DriveHasLibrary ? 1 : 0;
-  request->message = std::u16string(driveClass == DriveHasLibrary ? kUpdateMessage : kCreateMessage);
+  request->message =
+      std::u16string(driveClass == DriveHasLibrary ? kUpdateMessage : kCreateMessage);
   request->tagLanguage = languageIndex + 1;
   request->languageName = std::u16string(kTagLanguageNames[languageIndex]);
   return true;

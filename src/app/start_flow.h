@@ -15,7 +15,8 @@ namespace deltrix::app {
 inline constexpr std::u16string_view kUpdateMessage =
     u"Are you sure you would like to update the library using these settings?";
 inline constexpr std::u16string_view kOverwriteMessage =
-    u"A previous Library has been located on the selected drive!\nAre you sure you want to overwrite this?";
+    u"A previous Library has been located on the selected drive!\nAre you sure you want to "
+    u"overwrite this?";
 inline constexpr std::u16string_view kCreateMessage =
     u"Are you sure you would like to create the library using these settings?";
 

@@ -1,5 +1,6 @@
-// Byte order helpers. Library files are little-endian on every host; tag formats also use big-endian
-// fields (ID3v2 sizes, MP4 atom lengths). Each name says its order; none looks at the host's.
+// Byte order helpers. Library files are little-endian on every host; tag formats also use
+// big-endian fields (ID3v2 sizes, MP4 atom lengths). Each name says its order; none looks at the
+// host's.
 #pragma once
 
 #include <cstdint>

@@ -21,7 +21,10 @@ class ByteWriter {
   bool overflowed() const { return overflow_; }
   std::span<const uint8_t> written() const { return buf_.first(used_); }
   uint8_t* at(size_t offset) { return buf_.data() + offset; }
-  void Clear() { used_ = 0; overflow_ = false; }
+  void Clear() {
+    used_ = 0;
+    overflow_ = false;
+  }
 
   void U8(uint8_t v) {
     if (uint8_t* p = Grab(1)) *p = v;

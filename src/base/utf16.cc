@@ -87,7 +87,8 @@ std::u16string FromUtf8(std::string_view text) {
       continue;
     }
     size_t k = 1;
-    for (; k < len && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k) cp = cp << 6 | (p[i + k] & 0x3Fu);
+    for (; k < len && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k)
+      cp = cp << 6 | (p[i + k] & 0x3Fu);
     if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back(u'\uFFFD');
       i += k;

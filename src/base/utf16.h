@@ -1,6 +1,7 @@
 // UTF-16 text as the library and the player know it: native char16_t units, zero-terminated in
-// fixed buffers. The conversions to and from UTF-8 here are the strict, standard ones, for the edges
-// of the program (OS paths on POSIX, what the console prints); tag decoding has its own rules.
+// fixed buffers. The conversions to and from UTF-8 here are the strict, standard ones, for the
+// edges of the program (OS paths on POSIX, what the console prints); tag decoding has its own
+// rules.
 #pragma once
 
 #include <cstddef>

@@ -22,9 +22,12 @@ namespace {
 
 const char* ClassName(int driveClass) {
   switch (driveClass) {
-    case app::DriveHasLibrary: return "library present";
-    case app::DriveUsable: return "usable";
-    default: return "unsupported";
+    case app::DriveHasLibrary:
+      return "library present";
+    case app::DriveUsable:
+      return "usable";
+    default:
+      return "unsupported";
   }
 }
 
@@ -52,8 +55,8 @@ int LanguageIndex(Console& c, const std::string& name) {
   return app::FindTagLanguage(name);
 }
 
-bool Confirm(Console& c, const RunArgs& args, std::u16string_view message, const std::string& shownDrive,
-             std::u16string_view languageName) {
+bool Confirm(Console& c, const RunArgs& args, std::u16string_view message,
+             const std::string& shownDrive, std::u16string_view languageName) {
   c.err << ToUtf8(message) << "\n  Slected Drive : " << shownDrive
         << "\n  ID Tag Language : " << ToUtf8(languageName) << "\n";
   if (args.yes) return true;
@@ -71,9 +74,10 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
   // The benchmarks time tag reading alone through a create that keeps nothing.
   const char* tagsOnly = std::getenv(kTagsOnlyVariable);
-  run::BuilderFactories builders = tagsOnly && std::strcmp(tagsOnly, "1") == 0 && runMode == run::RunModeCreate
-                                       ? TagReadingBuilders()
-                                       : run::LibraryBuilders();
+  run::BuilderFactories builders =
+      tagsOnly && std::strcmp(tagsOnly, "1") == 0 && runMode == run::RunModeCreate
+          ? TagReadingBuilders()
+          : run::LibraryBuilders();
   run::RunController controller(c.platform, host, std::move(builders), options);
   c.terminal.CatchInterrupts();
   int code;
@@ -110,10 +114,12 @@ int ScanCommand(Console& c, const DriveArg& where) {
   if (root.empty()) return NotRootDirectory;
   run::RunController controller(c.platform, host, run::BuilderFactories{});
   controller.state().driveRoot = root;
-  controller.state().isIpodVolume = c.platform.files.Open(root + u"iPod_Control\\iTunes\\iTunesDB", "rb") != nullptr;
+  controller.state().isIpodVolume =
+      c.platform.files.Open(root + u"iPod_Control\\iTunes\\iTunesDB", "rb") != nullptr;
   (void)controller.ScanFolder(root, 1);
   const run::FileList& files = controller.state().files;
-  for (int32_t i = 0; i < files.count(); ++i) c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
+  for (int32_t i = 0; i < files.count(); ++i)
+    c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
   return Success;
 }
@@ -165,7 +171,8 @@ int UpdateCommand(Console& c, const RunArgs& args) {
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
   if (t.driveClass != app::DriveHasLibrary) {
-    c.err << "There is no library on " << t.shown << " to update: create one with\n  deltrix-creator create "
+    c.err << "There is no library on " << t.shown
+          << " to update: create one with\n  deltrix-creator create "
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";
     return CreateDataFailed;
   }
@@ -176,7 +183,8 @@ int StartCommand(Console& c, const std::vector<std::string>& items, const RunArg
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   std::vector<std::u16string> roots;
   for (const std::string& item : items) roots.push_back(c.platform.drives.ToDrivePath(item));
-  if (const int code = app::CheckStartItems(host, roots, app::StartSource::CommandLine); code != Success) {
+  if (const int code = app::CheckStartItems(host, roots, app::StartSource::CommandLine);
+      code != Success) {
     return code;
   }
   app::StartRequest request;

@@ -10,13 +10,18 @@ namespace deltrix::cli {
 namespace {
 
 constexpr const char* kStopQuestion =
-    "Are you sure you want to Stop creating the library?\nThe Library being created will be discarded!";
+    "Are you sure you want to Stop creating the library?\nThe Library being created will be "
+    "discarded!";
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(platform::Terminal& terminal, platform::DriveTable& drives, std::ostream& out,
-                         std::ostream& err, SkipPolicy whenNoTerminal)
-    : terminal_(terminal), drives_(drives), out_(out), err_(err), policy_(whenNoTerminal),
+ConsoleHost::ConsoleHost(platform::Terminal& terminal, platform::DriveTable& drives,
+                         std::ostream& out, std::ostream& err, SkipPolicy whenNoTerminal)
+    : terminal_(terminal),
+      drives_(drives),
+      out_(out),
+      err_(err),
+      policy_(whenNoTerminal),
       interactive_(terminal.Interactive()) {}
 
 std::string ConsoleHost::UserPath(std::u16string_view drivePath) const {
@@ -40,9 +45,9 @@ void ConsoleHost::Render(int64_t now, bool force) {
   const std::string pct = std::to_string(v.barPosition) + "%";
   if (interactive_) {
     const int filled = std::clamp(v.barPosition, 0, 100) / 5;
-    std::string line = "[" + std::string(filled, '#') + std::string(20 - filled, '-') + "] " + pct + "  " +
-                       label + " " + counts + "  Elapsed " + ToUtf8(v.elapsed) + "  Remaining " +
-                       ToUtf8(v.remaining);
+    std::string line = "[" + std::string(filled, '#') + std::string(20 - filled, '-') + "] " + pct +
+                       "  " + label + " " + counts + "  Elapsed " + ToUtf8(v.elapsed) +
+                       "  Remaining " + ToUtf8(v.remaining);
     if (!currentPath_.empty()) line += "  " + currentPath_;
     const size_t width = static_cast<size_t>(std::max(20, terminal_.Width() - 1));
     if (line.size() > width) {
@@ -108,11 +113,13 @@ bool ConsoleHost::AskSkipOrAbort() {
     const bool read = terminal_.ReadLine(&answer);
     lock.lock();
     // An interrupt while asking means the user wants out; an empty answer is Skip, as Enter is.
-    abort = !read ? terminal_.Interrupts() > 0 : (!answer.empty() && (answer[0] == 'a' || answer[0] == 'A'));
+    abort = !read ? terminal_.Interrupts() > 0
+                  : (!answer.empty() && (answer[0] == 'a' || answer[0] == 'A'));
   } else {
     abort = policy_ == SkipPolicy::Abort;
     err_ << "Cannot read " << (path.empty() ? std::string("a file") : path) << ": "
-         << (abort ? "aborting" : "skipped") << "\n" << std::flush;
+         << (abort ? "aborting" : "skipped") << "\n"
+         << std::flush;
   }
   if (!abort && !path.empty()) skipped_.push_back(path);
   questionOpen_ = false;
@@ -172,7 +179,8 @@ int ConsoleHost::Drive(run::RunController& run, platform::Clock& clock) {
     // The 25 ms tick, cut short by the worker's close request so that a finished run does not
     // wait out the rest of a tick.
     std::unique_lock lock(closeMu_);
-    closeWake_.wait_for(lock, std::chrono::milliseconds(25), [&] { return closeRequested_.load(); });
+    closeWake_.wait_for(lock, std::chrono::milliseconds(25),
+                        [&] { return closeRequested_.load(); });
   }
   run.StopAndJoin();
   {

@@ -4,8 +4,8 @@
 //                tracks, artist > album > tracks, albums, titles, each with its counts;
 //   check DRIVE  verifies every structural invariant of ZRTL.DB, ZRBL.DB and ZRDB.DB, one line per
 //                violation.
-// Both return 0 for a sound library and 3 when it is missing, unreadable or damaged (what is wrong is
-// printed; nothing is ever read outside the files).
+// Both return 0 for a sound library and 3 when it is missing, unreadable or damaged (what is wrong
+// is printed; nothing is ever read outside the files).
 #pragma once
 
 #include <ostream>

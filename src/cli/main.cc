@@ -2,14 +2,12 @@
 // main() parses the command line, builds the real platform and dispatches to one command; the
 // exit status is the command's error code.
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <iostream>
 #include <map>
 
 #include "app/tag_languages.h"
 #include "base/utf16.h"
-
 #include "cli/commands.h"
 #include "cli/library_commands.h"
 #include "cli/tags_command.h"
@@ -22,17 +20,21 @@ constexpr const char* kVersion = "0.1.0";
 
 void AddDriveOptions(CLI::App* command, deltrix::cli::DriveArg* where) {
   command->add_option("drive", where->drive, "Mount point of the card (or drive root)");
-  command->add_option("--folder", where->folder, "A folder to treat as the card, e.g. one copied to a card later");
+  command->add_option("--folder", where->folder,
+                      "A folder to treat as the card, e.g. one copied to a card later");
 }
 
 void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
   AddDriveOptions(command, &args->where);
-  command->add_option("--language", args->language,
-                      "ID Tag Language: Japanese, Chinese, English, French, German, Italian, Spanish, "
-                      "Dutch or Russian (default: from your locale)");
+  command->add_option(
+      "--language", args->language,
+      "ID Tag Language: Japanese, Chinese, English, French, German, Italian, Spanish, "
+      "Dutch or Russian (default: from your locale)");
   command->add_flag("--yes,-y", args->yes, "Answer the confirmation question with yes");
-  command->add_option("--on-error", args->onError,
-                      "Without a terminal, what to do with a file that cannot be read: skip (default) or abort")
+  command
+      ->add_option(
+          "--on-error", args->onError,
+          "Without a terminal, what to do with a file that cannot be read: skip (default) or abort")
       ->check(CLI::IsMember({"skip", "abort"}));
 }
 
@@ -42,24 +44,30 @@ int main(int argc, char** argv) {
   using namespace deltrix;
   CLI::App app{
       "Builds the music library of a hardware music player on a FAT USB stick or memory card.\n"
-      "Give a mount point alone to start a run (an update when the card holds a library, else a create)."};
+      "Give a mount point alone to start a run (an update when the card holds a library, else a "
+      "create)."};
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(0, 1);
 
   std::vector<std::string> startItems;
   cli::RunArgs startArgs;
-  app.add_option("mount-point", startItems, "A card to build the library on (the command-line start)");
+  app.add_option("mount-point", startItems,
+                 "A card to build the library on (the command-line start)");
   app.add_flag("--yes,-y", startArgs.yes, "Answer the confirmation question with yes");
 
-  auto* drives = app.add_subcommand("drives", "List the drives with their labels and whether they can be used");
+  auto* drives = app.add_subcommand(
+      "drives", "List the drives with their labels and whether they can be used");
   cli::DriveArg scanWhere;
-  auto* scan = app.add_subcommand("scan", "List the audio files a run would read, in the order it reads them");
+  auto* scan = app.add_subcommand(
+      "scan", "List the audio files a run would read, in the order it reads them");
   AddDriveOptions(scan, &scanWhere);
   cli::RunArgs createArgs;
-  auto* create = app.add_subcommand("create", "Create the library, reading the tags of every audio file");
+  auto* create =
+      app.add_subcommand("create", "Create the library, reading the tags of every audio file");
   AddRunOptions(create, &createArgs);
   cli::RunArgs updateArgs;
-  auto* update = app.add_subcommand("update", "Add new files, drop vanished ones; touch nothing when nothing changed");
+  auto* update = app.add_subcommand(
+      "update", "Add new files, drop vanished ones; touch nothing when nothing changed");
   AddRunOptions(update, &updateArgs);
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
@@ -72,7 +80,8 @@ int main(int argc, char** argv) {
   bool tagJson = false;
   auto* tags = app.add_subcommand(
       "tags",
-      "Print the track record each file gives. A file's stored path is its path below the mount point "
+      "Print the track record each file gives. A file's stored path is its path below the mount "
+      "point "
       "of the card it is on; a file on no card is taken as lying at the root of its own folder.");
   tags->add_option("files", tagFiles, "Audio files")->required();
   tags->add_option("--language", tagLanguage, "ID Tag Language (default: from your locale)");
@@ -82,8 +91,9 @@ int main(int argc, char** argv) {
 
   platform::posix::PosixPlatform posix;
   platform::posix::PosixTerminal terminal;
-  cli::Console console{posix.platform, terminal, std::cout, std::cerr,
-                       [&](const std::string& folder) { return posix.drives.AddStagingFolder(folder); }};
+  cli::Console console{
+      posix.platform, terminal, std::cout, std::cerr,
+      [&](const std::string& folder) { return posix.drives.AddStagingFolder(folder); }};
 
   auto resolve = [&](const cli::DriveArg& where) -> std::u16string {
     if (!where.folder.empty()) return posix.drives.AddStagingFolder(where.folder);
@@ -112,7 +122,8 @@ int main(int argc, char** argv) {
       std::u16string drivePath = posix.drives.ToDrivePath(file);
       if (drivePath.empty()) {
         const std::filesystem::path p(file);
-        const std::string folder = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+        const std::string folder =
+            p.has_parent_path() ? p.parent_path().string() : std::string(".");
         auto [it, added] = folderRoots.try_emplace(folder);
         if (added) it->second = posix.drives.AddStagingFolder(folder);
         if (!it->second.empty()) drivePath = it->second + FromUtf8(p.filename().string());

@@ -18,7 +18,8 @@ class TagReadingBuilder : public run::CreateBuilder {
   // As the library's creator: a file that cannot be read goes to the owner's skip question.
   int AddFile(std::u16string_view path, int tagLanguage) override {
     record_ = tags::TrackRecord{};
-    if (tags::ReadTrackFile(files_, text_, path, &record_, tagLanguage) != 1) return owner_.AskSkipFile();
+    if (tags::ReadTrackFile(files_, text_, path, &record_, tagLanguage) != 1)
+      return owner_.AskSkipFile();
     return Success;
   }
   int SortAndWriteBatch(bool) override { return Success; }

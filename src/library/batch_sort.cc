@@ -20,7 +20,9 @@ namespace {
 int64_t Partition(LibraryContext& ctx, int key, const SortSlot& pivot, int64_t lo, int64_t hi) {
   auto& perm = ctx.permutation;
   // The pivot against the entry at position p (slot 1 of the comparison).
-  auto pivotVersus = [&](int64_t p) { return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key); };
+  auto pivotVersus = [&](int64_t p) {
+    return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key);
+  };
   int64_t i = lo;
   int64_t j = hi;
   if (i > j) return i;
@@ -39,7 +41,8 @@ int64_t Partition(LibraryContext& ctx, int key, const SortSlot& pivot, int64_t l
 // Group numbering of the final pass: walks the merged order of one key.
 class Numbering {
  public:
-  Numbering(LibraryContext& ctx, int key, bool active) : ctx_(ctx), key_(key), active_(active && key < kTitle) {
+  Numbering(LibraryContext& ctx, int key, bool active)
+      : ctx_(ctx), key_(key), active_(active && key < kTitle) {
     if (active_) ctx_.stats[key_] = StringStats{};
   }
   bool active() const { return active_; }
@@ -54,7 +57,8 @@ class Numbering {
       st.compact += (text.Narrow() ? text.length : 2 * text.length) + 2;
       // The group's first value stands for the previous track: every track of a group has the same
       // normalised value.
-      for (uint32_t i = text.begin; i < text.end; ++i) PutLe16(copy_ + 2 * (i - text.begin), text.Unit(i));
+      for (uint32_t i = text.begin; i < text.end; ++i)
+        PutLe16(copy_ + 2 * (i - text.begin), text.Unit(i));
       previous_ = KeyText{copy_, text.size(), 0, text.size(), true};
     }
     ctx_.groupNumbers[key_][track] = current_;
@@ -81,13 +85,17 @@ KeyText EntryKeyText(const uint8_t* entry, int key) {
 }
 
 // Reads written track `track` back from ZRTL.DB into the record buffer and loads `slot` from it.
-int LoadWrittenSlot(LibraryContext& ctx, platform::File& file, uint32_t track, int key, SortSlot* slot) {
+int LoadWrittenSlot(LibraryContext& ctx, platform::File& file, uint32_t track, int key,
+                    SortSlot* slot) {
   const uint32_t offset = ctx.recordOffsets[track];
-  const uint32_t end = track + 1 < ctx.tracksWritten ? ctx.recordOffsets[track + 1] : ctx.trackListLength;
-  const size_t want = end > offset ? std::min<size_t>(end - offset, kRecordReadBytes) : kRecordReadBytes;
+  const uint32_t end =
+      track + 1 < ctx.tracksWritten ? ctx.recordOffsets[track + 1] : ctx.trackListLength;
+  const size_t want =
+      end > offset ? std::min<size_t>(end - offset, kRecordReadBytes) : kRecordReadBytes;
   size_t got = 0;
   if (file.Seek(offset, platform::SeekFrom::Start)) got = file.Read(ctx.recordBuffer.data(), want);
-  const int parsed = ParseRecordSlot(std::span<const uint8_t>(ctx.recordBuffer.data(), got), key, slot);
+  const int parsed =
+      ParseRecordSlot(std::span<const uint8_t>(ctx.recordBuffer.data(), got), key, slot);
   if (parsed != kDone) Trace(ctx, kSiteReadRecord, static_cast<uint32_t>(parsed));
   return parsed;
 }
@@ -149,7 +157,8 @@ int MergeBatch(LibraryContext& ctx, platform::FileSystem& files, bool final) {
     return kDone;
   }
 
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "rb");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "rb");
   if (!file) {
     Trace(ctx, kSiteReadRecord, 1);
     return 0;
@@ -194,7 +203,8 @@ int MergeBatch(LibraryContext& ctx, platform::FileSystem& files, bool final) {
   }
   for (; b < batch; ++b) {
     const uint32_t track = ctx.permutation[b] + written;
-    if (numbering.active()) numbering.Add(track, EntryKeyText(EntryAt(ctx, ctx.permutation[b]), key));
+    if (numbering.active())
+      numbering.Add(track, EntryKeyText(EntryAt(ctx, ctx.permutation[b]), key));
     out[n++] = track;
   }
   numbering.Finish();

@@ -69,10 +69,12 @@ int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
     fileLength += blockLength[key];
   }
 
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "w+b");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "w+b");
   if (!file) return fail(1);
   Sink out(*file, ctx.fileBuffer);
-  if (!out.Tag(kBrowseListTag) || !out.Le32(kBrowseListHeadLength) || !out.Le32(fileLength) || !out.Le32(kSortKeys)) {
+  if (!out.Tag(kBrowseListTag) || !out.Le32(kBrowseListHeadLength) || !out.Le32(fileLength) ||
+      !out.Le32(kSortKeys)) {
     return fail(2);
   }
   for (int key = 0; key < kSortKeys; ++key) {
@@ -91,8 +93,10 @@ int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
     for (int level = 0; level < levels; ++level) {
       const uint32_t n = ctx.listEntries[key][level];
       const uint8_t attribute = static_cast<uint8_t>(key + level);  // key + (level from 1) - 1
-      if (!out.Tag(kListTag) || !out.Le32(kListHeadLength) || !out.Le32(ListLength(n, kGroupRowBytes)) ||
-          !out.Bytes4(kListKindGroups, attribute, static_cast<uint8_t>(level + 1), 0) || !out.Le32(n)) {
+      if (!out.Tag(kListTag) || !out.Le32(kListHeadLength) ||
+          !out.Le32(ListLength(n, kGroupRowBytes)) ||
+          !out.Bytes4(kListKindGroups, attribute, static_cast<uint8_t>(level + 1), 0) ||
+          !out.Le32(n)) {
         return fail(6);
       }
       const auto table = ctx.Table(GroupTableIndex(key, level));
@@ -115,10 +119,12 @@ int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files, uint32_t c
     Trace(ctx, kSiteReadBrowseList, step);
     return 0;
   };
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "rb");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "rb");
   if (!file) return fail(1);
   uint8_t head[kBlockHeadLength];
-  if (file->Read(head, kBrowseListHeadLength) != kBrowseListHeadLength || !HasTag(head, kBrowseListTag)) {
+  if (file->Read(head, kBrowseListHeadLength) != kBrowseListHeadLength ||
+      !HasTag(head, kBrowseListTag)) {
     return fail(2);
   }
   uint64_t blockAt = GetLe32(head + 4);
@@ -133,7 +139,8 @@ int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files, uint32_t c
     uint64_t listAt = blockAt + blockHead;
     const uint64_t blockEnd = blockAt + blockLength;
     for (;;) {
-      if (listAt + kListHeadLength > blockEnd || !file->Seek(static_cast<int64_t>(listAt), platform::SeekFrom::Start) ||
+      if (listAt + kListHeadLength > blockEnd ||
+          !file->Seek(static_cast<int64_t>(listAt), platform::SeekFrom::Start) ||
           file->Read(head, kListHeadLength) != kListHeadLength || !HasTag(head, kListTag)) {
         return fail(4);
       }
@@ -145,9 +152,12 @@ int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files, uint32_t c
         // Read through the file buffer; indexes are little-endian on every host.
         uint32_t done = 0;
         while (done < n) {
-          const uint32_t chunk = std::min<uint32_t>(n - done, static_cast<uint32_t>(ctx.fileBuffer.size() / 4));
-          if (file->Read(ctx.fileBuffer.data(), 4 * size_t{chunk}) != 4 * size_t{chunk}) return fail(5);
-          for (uint32_t i = 0; i < chunk; ++i) ctx.sortedLists[key][done + i] = GetLe32(ctx.fileBuffer.data() + 4 * i);
+          const uint32_t chunk =
+              std::min<uint32_t>(n - done, static_cast<uint32_t>(ctx.fileBuffer.size() / 4));
+          if (file->Read(ctx.fileBuffer.data(), 4 * size_t{chunk}) != 4 * size_t{chunk})
+            return fail(5);
+          for (uint32_t i = 0; i < chunk; ++i)
+            ctx.sortedLists[key][done + i] = GetLe32(ctx.fileBuffer.data() + 4 * i);
           done += chunk;
         }
         counts[key] = n;

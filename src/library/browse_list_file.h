@@ -8,9 +8,10 @@
 //                   12 u32 lists in the block (levels + 1: 4, 3, 2, 1) | 16 u32 key
 // Then the track list, then the group list of each level from the first. List head, 20 bytes:
 //                    0 "zrba" | 4 u32 20 | 8 u32 list length (20 + 4 N, or 20 + 16 N) |
-//                   12 u8 kind (1 track list, 2 group list) | 13 u8 attribute (3 for the track list,
-//                   key + level - 1 for a group list) | 14 u8 level (0 track list; 1, 2, 3) | 15 u8 0 |
-//                   16 u32 N (every track of the library, or the entries of the group list)
+//                   12 u8 kind (1 track list, 2 group list) | 13 u8 attribute (3 for the track
+//                   list, key + level - 1 for a group list) | 14 u8 level (0 track list; 1, 2, 3) |
+//                   15 u8 0 | 16 u32 N (every track of the library, or the entries of the group
+//                   list)
 // Track list data: N u32 track indexes in the key's order. Group list data: N entries of four u32:
 // first track, first child, count, index in parent. A group list holds the table's entries from
 // the first until its capacity or the first free entry.
@@ -33,6 +34,7 @@ namespace deltrix::library {
 // An update's reading of the four sorted track lists into ctx.sortedLists; counts[key] gets each
 // list's length. kDone, or 0 after a trace record of site kSiteReadBrowseList (1 open, 2 header,
 // 3 block head, 4 list head, 5 track list, each also when a length does not fit what frames it).
-[[nodiscard]] int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files, uint32_t counts[4]);
+[[nodiscard]] int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files,
+                                  uint32_t counts[4]);
 
 }  // namespace deltrix::library

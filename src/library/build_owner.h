@@ -24,11 +24,17 @@ class BuildOwner {
   // Clears the run's file list and switches the display to the phase's counters ("Added"), at 0.
   virtual void BeginMergePhase() {}
   // Appends a full path (E:\Music\a.mp3) to the file list; false when the list is full.
-  [[nodiscard]] virtual bool AppendMergePath(std::u16string path) { (void)path; return false; }
+  [[nodiscard]] virtual bool AppendMergePath(std::u16string path) {
+    (void)path;
+    return false;
+  }
   // The number of paths appended: the display's total from now on.
   virtual void SetPhaseTotal(int32_t total) { (void)total; }
   // The path at `index` of the file list, empty outside it.
-  virtual std::u16string_view MergePath(int32_t index) { (void)index; return {}; }
+  virtual std::u16string_view MergePath(int32_t index) {
+    (void)index;
+    return {};
+  }
   // One new file handled: added to the library, or skipped by the user.
   virtual void CountMergeFile(bool added) { (void)added; }
 };

@@ -44,8 +44,8 @@ KeyText MakeKeyText(const uint8_t* bytes, uint32_t units, bool wide, int index) 
   t.length = units;
   t.wide = wide;
   t.end = std::min(units, kCompareLimit[index]);
-  if (index == kArtist && t.end >= 4 && NormaliseUnit(t.Unit(0)) == u'T' && NormaliseUnit(t.Unit(1)) == u'H' &&
-      NormaliseUnit(t.Unit(2)) == u'E' && t.Unit(3) == u' ') {
+  if (index == kArtist && t.end >= 4 && NormaliseUnit(t.Unit(0)) == u'T' &&
+      NormaliseUnit(t.Unit(1)) == u'H' && NormaliseUnit(t.Unit(2)) == u'E' && t.Unit(3) == u' ') {
     t.begin = 4;  // "The Who" and "Who" are one artist; "Theatre" keeps its letters
   }
   return t;

@@ -40,7 +40,8 @@ constexpr std::array<char16_t, 256> MakeLowTable() {
 constexpr std::array<char16_t, 0x60> MakeFullwidthTable() {
   std::array<char16_t, 0x60> t{};
   for (int i = 0; i < 0x60; ++i) t[i] = static_cast<char16_t>(0xFF00 + i);
-  for (int i = 0x01; i <= 0x06; ++i) t[i] = static_cast<char16_t>(i);  // unit + 0x100, modulo 0x10000
+  for (int i = 0x01; i <= 0x06; ++i)
+    t[i] = static_cast<char16_t>(i);  // unit + 0x100, modulo 0x10000
   for (int i = 0x08; i <= 0x0A; ++i) t[i] = static_cast<char16_t>(i);
   t[0x0C] = 0x0C;
   t[0x0E] = 0x0E;
@@ -80,7 +81,9 @@ struct KeyText {
   uint32_t end = 0;
   bool wide = false;
 
-  char16_t Unit(uint32_t i) const { return wide ? static_cast<char16_t>(GetLe16(bytes + 2 * i)) : bytes[i]; }
+  char16_t Unit(uint32_t i) const {
+    return wide ? static_cast<char16_t>(GetLe16(bytes + 2 * i)) : bytes[i];
+  }
   bool empty() const { return begin >= end; }
   uint32_t size() const { return end - begin; }
   // Every stored unit is below U+0100 (the string can be kept in 8-bit units).
@@ -98,7 +101,7 @@ bool SameKeyValue(const KeyText& a, const KeyText& b);
 
 // The strings and track number of one track, as the sort sees them.
 struct SortSlot {
-  KeyText text[4];  // genre, artist, album, title
+  KeyText text[4];                // genre, artist, album, title
   uint16_t trackNumber = 0xFFFF;  // the stored signed number taken as unsigned
 };
 

@@ -26,16 +26,19 @@ uint32_t BuildLevel(LibraryContext& ctx, int key, int level) {
     bool opens = p == 0;
     if (!opens) {
       opens = numbers[attribute][t] != numbers[attribute][table[stored - 1].firstTrack()];
-      for (int a = key; !opens && a < attribute; ++a) opens = numbers[a][t] != numbers[a][list[p - 1]];
+      for (int a = key; !opens && a < attribute; ++a)
+        opens = numbers[a][t] != numbers[a][list[p - 1]];
     }
-    if (opens && stored < table.size()) table[stored++].SetFirstTrack(t);  // beyond capacity: not kept
+    if (opens && stored < table.size())
+      table[stored++].SetFirstTrack(t);  // beyond capacity: not kept
   }
   return stored;
 }
 
 // Step 2: each upper entry's first child and count in the lower table, each lower entry's index in
 // its parent.
-int LinkLevels(LibraryContext& ctx, int key, int upperLevel, uint32_t upperCount, uint32_t lowerCount) {
+int LinkLevels(LibraryContext& ctx, int key, int upperLevel, uint32_t upperCount,
+               uint32_t lowerCount) {
   std::span<GroupEntry> upper = ctx.Table(GroupTableIndex(key, upperLevel));
   std::span<GroupEntry> lower = ctx.Table(GroupTableIndex(key, upperLevel + 1));
   uint32_t pos = 0;

@@ -17,8 +17,8 @@
 namespace deltrix::library {
 
 // Builds the tables of one key (0, 1 or 2). kDone, or 0 after a trace record of site
-// kSiteGroupBuild: 1 the key is out of range; 2 or 3 a first track is missing from the next level or
-// the sorted list (inconsistent input; never after a complete final pass).
+// kSiteGroupBuild: 1 the key is out of range; 2 or 3 a first track is missing from the next level
+// or the sorted list (inconsistent input; never after a complete final pass).
 [[nodiscard]] int BuildGroupTables(LibraryContext& ctx, int key);
 
 // Entries stored in a table: from the first until its capacity or the first free entry.

@@ -46,7 +46,8 @@ class Checker {
 
   KeyText Text(uint32_t t, int s) const {
     const ImageTrack& track = image_.tracks[t];
-    return MakeKeyText(image_.trackListBytes.data() + track.textAt[s], Units(track.text[s]), true, s);
+    return MakeKeyText(image_.trackListBytes.data() + track.textAt[s], Units(track.text[s]), true,
+                       s);
   }
   SortSlot Slot(uint32_t t) const {
     SortSlot slot;
@@ -54,7 +55,9 @@ class Checker {
     slot.trackNumber = static_cast<uint16_t>(image_.tracks[t].trackNumber);
     return slot;
   }
-  uint32_t Number(int attribute, uint32_t t) const { return image_.tracks[t].groupNumber[attribute]; }
+  uint32_t Number(int attribute, uint32_t t) const {
+    return image_.tracks[t].groupNumber[attribute];
+  }
 
   void Records() {
     const uint32_t n = static_cast<uint32_t>(image_.tracks.size());
@@ -63,12 +66,16 @@ class Checker {
       const ImageTrack& track = image_.tracks[t];
       ids.push_back(track.id);
       if (track.id >= image_.nextTrackId) {
-        report_.Add("ZRTL.DB", "record %u: track id %u is not below the next id %u", t, track.id, image_.nextTrackId);
+        report_.Add("ZRTL.DB", "record %u: track id %u is not below the next id %u", t, track.id,
+                    image_.nextTrackId);
       }
       for (int s = 0; s < kStringCount; ++s) {
         const uint32_t units = Units(track.text[s]);
         const uint32_t most = Narrow(track.text[s]) ? kStoredLimit[s] - 1 : kStoredLimit[s] / 2 - 1;
-        if (units > most) report_.Add("ZRTL.DB", "record %u: string %d of %u units is longer than stored text can be", t, s, units);
+        if (units > most)
+          report_.Add("ZRTL.DB",
+                      "record %u: string %d of %u units is longer than stored text can be", t, s,
+                      units);
       }
       for (char16_t c : track.text[kPath]) {
         if (c == u'\\' || c == 0x00A5) {
@@ -103,14 +110,16 @@ class Checker {
       const uint8_t kind = l == 0 ? kListKindTracks : kListKindGroups;
       const uint32_t attribute = l == 0 ? kTrackListAttribute : b + l - 1;
       if (list.kind != kind || list.attribute != attribute || list.level != l) {
-        report_.Add("ZRBL.DB", "block %u list %d: kind %u, attribute %u, level %u; expected %u, %u, %d", b, l, list.kind,
-                    list.attribute, list.level, kind, attribute, l);
+        report_.Add("ZRBL.DB",
+                    "block %u list %d: kind %u, attribute %u, level %u; expected %u, %u, %d", b, l,
+                    list.kind, list.attribute, list.level, kind, attribute, l);
         usable = false;
       }
     }
     const uint32_t capacity = b == 0 ? kMaxGenreGroups : kMaxTracks;
     if (levels > 0 && block.lists[1].groups.size() > capacity) {
-      report_.Add("ZRBL.DB", "block %u: %zu first-level groups, more than %u", b, block.lists[1].groups.size(), capacity);
+      report_.Add("ZRBL.DB", "block %u: %zu first-level groups, more than %u", b,
+                  block.lists[1].groups.size(), capacity);
     }
     return usable;
   }
@@ -120,14 +129,16 @@ class Checker {
     const std::vector<uint32_t>& list = image_.blocks[b].lists[0].tracks;
     const uint32_t n = static_cast<uint32_t>(image_.tracks.size());
     if (list.size() != n) {
-      report_.Add("ZRBL.DB", "key %u: the track list holds %zu tracks, the library %u", b, list.size(), n);
+      report_.Add("ZRBL.DB", "key %u: the track list holds %zu tracks, the library %u", b,
+                  list.size(), n);
       return false;
     }
     std::vector<bool> seen(n, false);
     bool permutation = true;
     for (uint32_t p = 0; p < n; ++p) {
       if (list[p] >= n || seen[list[p]]) {
-        report_.Add("ZRBL.DB", "key %u: position %u names track %u twice or out of range", b, p, list[p]);
+        report_.Add("ZRBL.DB", "key %u: position %u names track %u twice or out of range", b, p,
+                    list[p]);
         permutation = false;
         continue;
       }
@@ -136,8 +147,8 @@ class Checker {
     if (!permutation) return false;
     for (uint32_t p = 1; p < n; ++p) {
       if (CompareSlots(Slot(list[p - 1]), Slot(list[p]), static_cast<int>(b)) > 0) {
-        report_.Add("ZRBL.DB", "key %u: tracks %u and %u at positions %u and %u are out of order", b, list[p - 1], list[p],
-                    p - 1, p);
+        report_.Add("ZRBL.DB", "key %u: tracks %u and %u at positions %u and %u are out of order",
+                    b, list[p - 1], list[p], p - 1, p);
       }
     }
     return true;
@@ -150,10 +161,13 @@ class Checker {
     bool ok = true;
     for (uint32_t p = 0; p < list.size(); ++p) {
       const uint32_t t = list[p];
-      if (p > 0 && !SameKeyValue(Text(list[p - 1], static_cast<int>(b)), Text(t, static_cast<int>(b)))) ++counter;
+      if (p > 0 &&
+          !SameKeyValue(Text(list[p - 1], static_cast<int>(b)), Text(t, static_cast<int>(b))))
+        ++counter;
       const uint32_t want = counter >= kGroupLimit[b] ? kGroupNumberOverflow : counter;
       if (Number(static_cast<int>(b), t) != want) {
-        report_.Add("ZRTL.DB", "record %u: group number %u under key %u, expected %u", t, Number(static_cast<int>(b), t), b, want);
+        report_.Add("ZRTL.DB", "record %u: group number %u under key %u, expected %u", t,
+                    Number(static_cast<int>(b), t), b, want);
         ok = false;
       }
     }
@@ -176,22 +190,25 @@ class Checker {
         bool opens = p == 0;
         if (!opens) {
           opens = Number(attribute, t) != Number(attribute, firsts.back());
-          for (int a = key; !opens && a < attribute; ++a) opens = Number(a, t) != Number(a, list[p - 1]);
+          for (int a = key; !opens && a < attribute; ++a)
+            opens = Number(a, t) != Number(a, list[p - 1]);
         }
         if (opens && firsts.size() < capacity) firsts.push_back(t);
       }
       if (rows.size() != firsts.size()) {
-        report_.Add("ZRBL.DB", "key %d level %d: %zu groups, the track list has %zu", key, l + 1, rows.size(), firsts.size());
+        report_.Add("ZRBL.DB", "key %d level %d: %zu groups, the track list has %zu", key, l + 1,
+                    rows.size(), firsts.size());
         return;
       }
       for (size_t e = 0; e < rows.size(); ++e) {
         if (rows[e].firstTrack != firsts[e]) {
-          report_.Add("ZRBL.DB", "key %d level %d group %zu: first track %u, expected %u", key, l + 1, e, rows[e].firstTrack,
-                      firsts[e]);
+          report_.Add("ZRBL.DB", "key %d level %d group %zu: first track %u, expected %u", key,
+                      l + 1, e, rows[e].firstTrack, firsts[e]);
           return;
         }
         if (l == 0 && rows[e].indexInParent != kNoParent) {
-          report_.Add("ZRBL.DB", "key %d level 1 group %zu: index in parent %u, not 0x1FFFFF", key, e, rows[e].indexInParent);
+          report_.Add("ZRBL.DB", "key %d level 1 group %zu: index in parent %u, not 0x1FFFFF", key,
+                      e, rows[e].indexInParent);
         }
       }
     }
@@ -205,23 +222,29 @@ class Checker {
     uint32_t next = 0;
     for (size_t u = 0; u < upper.size(); ++u) {
       const ImageGroupRow& g = upper[u];
-      if (g.firstChild != next || g.count == 0 || g.firstChild >= lower.size() || g.count > lower.size() - g.firstChild) {
-        report_.Add("ZRBL.DB", "key %d level %d group %zu: sub-groups %u + %u, expected to start at %u within %zu", key,
-                    l + 1, u, g.firstChild, g.count, next, lower.size());
+      if (g.firstChild != next || g.count == 0 || g.firstChild >= lower.size() ||
+          g.count > lower.size() - g.firstChild) {
+        report_.Add(
+            "ZRBL.DB",
+            "key %d level %d group %zu: sub-groups %u + %u, expected to start at %u within %zu",
+            key, l + 1, u, g.firstChild, g.count, next, lower.size());
         return;
       }
       if (lower[g.firstChild].firstTrack != g.firstTrack) {
-        report_.Add("ZRBL.DB", "key %d level %d group %zu: its first sub-group starts at another track", key, l + 1, u);
+        report_.Add("ZRBL.DB",
+                    "key %d level %d group %zu: its first sub-group starts at another track", key,
+                    l + 1, u);
       }
       for (uint32_t i = 0; i < g.count; ++i) {
         const ImageGroupRow& child = lower[g.firstChild + i];
         if (child.indexInParent != i) {
-          report_.Add("ZRBL.DB", "key %d level %d group %u: index in parent %u, expected %u", key, l + 2, g.firstChild + i,
-                      child.indexInParent, i);
+          report_.Add("ZRBL.DB", "key %d level %d group %u: index in parent %u, expected %u", key,
+                      l + 2, g.firstChild + i, child.indexInParent, i);
         }
         for (int a = key; a <= key + l; ++a) {
           if (Number(a, child.firstTrack) != Number(a, g.firstTrack)) {
-            report_.Add("ZRBL.DB", "key %d level %d group %u lies outside its parent's value", key, l + 2, g.firstChild + i);
+            report_.Add("ZRBL.DB", "key %d level %d group %u lies outside its parent's value", key,
+                        l + 2, g.firstChild + i);
             break;
           }
         }
@@ -231,9 +254,11 @@ class Checker {
     // Sub-groups after the last parent's: only the artists of genres beyond the 1000th, parentless.
     for (size_t e = next; e < lower.size(); ++e) {
       const bool orphan = key == 0 && l == 0 && upper.size() == kMaxGenreGroups &&
-                          Number(0, lower[e].firstTrack) == kGroupNumberOverflow && lower[e].indexInParent == kNoParent;
+                          Number(0, lower[e].firstTrack) == kGroupNumberOverflow &&
+                          lower[e].indexInParent == kNoParent;
       if (!orphan) {
-        report_.Add("ZRBL.DB", "key %d level %d group %zu belongs to no group above it", key, l + 2, e);
+        report_.Add("ZRBL.DB", "key %d level %d group %zu belongs to no group above it", key, l + 2,
+                    e);
         return;
       }
     }
@@ -245,15 +270,17 @@ class Checker {
     uint32_t next = 0;
     for (size_t e = 0; e < rows.size(); ++e) {
       const ImageGroupRow& g = rows[e];
-      if (g.firstChild != next || g.count == 0 || g.firstChild >= list.size() || g.count > list.size() - g.firstChild ||
-          list[g.firstChild] != g.firstTrack) {
-        report_.Add("ZRBL.DB", "key %d level %d group %zu: tracks %u + %u, expected to start at %u", key, l + 1, e,
-                    g.firstChild, g.count, next);
+      if (g.firstChild != next || g.count == 0 || g.firstChild >= list.size() ||
+          g.count > list.size() - g.firstChild || list[g.firstChild] != g.firstTrack) {
+        report_.Add("ZRBL.DB", "key %d level %d group %zu: tracks %u + %u, expected to start at %u",
+                    key, l + 1, e, g.firstChild, g.count, next);
         return;
       }
       next = g.firstChild + g.count;
     }
-    if (next != list.size()) report_.Add("ZRBL.DB", "key %d: the deepest groups cover %u of %zu tracks", key, next, list.size());
+    if (next != list.size())
+      report_.Add("ZRBL.DB", "key %d: the deepest groups cover %u of %zu tracks", key, next,
+                  list.size());
   }
 
   void Directory() {
@@ -271,12 +298,16 @@ class Checker {
         if (i < image_.blocks.size()) {
           const auto& lists = image_.blocks[i].lists;
           const size_t list = trackList ? 0 : j + 1;
-          if (list < lists.size()) entries = static_cast<uint32_t>(trackList ? lists[list].tracks.size() : lists[list].groups.size());
+          if (list < lists.size())
+            entries = static_cast<uint32_t>(trackList ? lists[list].tracks.size()
+                                                      : lists[list].groups.size());
         }
-        if (d.key != i || d.kind != (trackList ? kListKindTracks : kListKindGroups) || d.attribute != i + j ||
-            d.level != j || d.entries != entries) {
-          report_.Add("ZRDB.DB", "directory entry %zu (key %u, %u, %u, %u, %u entries) does not match ZRBL.DB (%u entries)", e,
-                      d.key, d.kind, d.attribute, d.level, d.entries, entries);
+        if (d.key != i || d.kind != (trackList ? kListKindTracks : kListKindGroups) ||
+            d.attribute != i + j || d.level != j || d.entries != entries) {
+          report_.Add("ZRDB.DB",
+                      "directory entry %zu (key %u, %u, %u, %u, %u entries) does not match ZRBL.DB "
+                      "(%u entries)",
+                      e, d.key, d.kind, d.attribute, d.level, d.entries, entries);
         }
       }
     }
@@ -309,19 +340,23 @@ class Checker {
       const std::u16string& title = image_.tracks[t].text[kTitle];
       const uint32_t units = Units(title);
       want[kTitle].total += 2 * units + 2;
-      want[kTitle].compact += Narrow(title) && units < kStoredLimit[kTitle] ? RoundUpEven(units + 1) : 2 * units + 2;
+      want[kTitle].compact +=
+          Narrow(title) && units < kStoredLimit[kTitle] ? RoundUpEven(units + 1) : 2 * units + 2;
       const std::u16string& path = image_.tracks[t].text[kPath];
       const uint32_t bytes = 2 * Units(path) + 2;
       uint32_t common = 0;
       if (previous != nullptr) {
-        while (common < path.size() && common < previous->size() && path[common] == (*previous)[common]) ++common;
+        while (common < path.size() && common < previous->size() &&
+               path[common] == (*previous)[common])
+          ++common;
       }
       uint32_t least = UINT32_MAX;
       uint32_t most = 0;
       for (const uint32_t counted : {bytes, (bytes + 3) & ~3u}) {
         for (const uint32_t shared : {0u, common}) {
           const uint32_t rest = counted - 2 * shared;
-          const bool narrowRest = std::all_of(path.begin() + shared, path.end(), [](char16_t c) { return c < 0x100; });
+          const bool narrowRest =
+              std::all_of(path.begin() + shared, path.end(), [](char16_t c) { return c < 0x100; });
           const uint32_t compact = narrowRest ? RoundUpEven(rest / 2) : rest;
           least = std::min(least, compact);
           most = std::max(most, compact);
@@ -336,15 +371,21 @@ class Checker {
     const char* names[kStringCount] = {"genre", "artist", "album", "title", "path"};
     for (int s = 0; s < kPath; ++s) {
       const ImageStats& got = image_.stats[s];
-      if (got.count != want[s].count || got.total != want[s].total || got.compact != want[s].compact) {
-        report_.Add("ZRDB.DB", "%s statistics count %u, total %u, compact %u; the records give %u, %u, %u", names[s], got.count,
-                    got.total, got.compact, want[s].count, want[s].total, want[s].compact);
+      if (got.count != want[s].count || got.total != want[s].total ||
+          got.compact != want[s].compact) {
+        report_.Add("ZRDB.DB",
+                    "%s statistics count %u, total %u, compact %u; the records give %u, %u, %u",
+                    names[s], got.count, got.total, got.compact, want[s].count, want[s].total,
+                    want[s].compact);
       }
     }
     const ImageStats& got = image_.stats[kPath];
-    if (got.count != n || got.total != want[kPath].total || got.compact < pathLeast || got.compact > pathMost) {
-      report_.Add("ZRDB.DB", "path statistics count %u, total %u, compact %u; the records give %u, %u, %u to %u", got.count,
-                  got.total, got.compact, n, want[kPath].total, pathLeast, pathMost);
+    if (got.count != n || got.total != want[kPath].total || got.compact < pathLeast ||
+        got.compact > pathMost) {
+      report_.Add(
+          "ZRDB.DB",
+          "path statistics count %u, total %u, compact %u; the records give %u, %u, %u to %u",
+          got.count, got.total, got.compact, n, want[kPath].total, pathLeast, pathMost);
     }
   }
 
@@ -355,7 +396,8 @@ class Checker {
 
 }  // namespace
 
-bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems, CheckOptions options) {
+bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems,
+                       CheckOptions options) {
   Report report(problems);
   Checker check(image, report);
   check.Records();

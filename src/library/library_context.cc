@@ -11,8 +11,8 @@ namespace deltrix::library {
 
 namespace {
 
-constexpr size_t kRecordCapacity[kStringCount] = {tags::kGenreUnits, tags::kArtistUnits, tags::kAlbumUnits,
-                                                  tags::kTitleUnits, tags::kPathUnits};
+constexpr size_t kRecordCapacity[kStringCount] = {
+    tags::kGenreUnits, tags::kArtistUnits, tags::kAlbumUnits, tags::kTitleUnits, tags::kPathUnits};
 
 bool Aligned(const void* p) { return reinterpret_cast<uintptr_t>(p) % 4 == 0; }
 
@@ -50,11 +50,12 @@ uint32_t StoreString(uint8_t* dst, const char16_t* text, uint32_t n, uint32_t li
   return 2 * m + 2;
 }
 
-int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind, size_t poolSkip) {
+int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind,
+               size_t poolSkip) {
   if (memory.pool.empty() || !Aligned(memory.pool.data()) || memory.root.empty() ||
       memory.root.size() > ctx.root.size() - 1 || memory.fileBuffer.size() < kMinFileBufferBytes ||
-      !Aligned(memory.fileBuffer.data()) || memory.aux.size() < kAuxBytes / 4 || !Aligned(memory.aux.data()) ||
-      memory.pool.size() < poolSkip + kEntryHeadroom) {
+      !Aligned(memory.fileBuffer.data()) || memory.aux.size() < kAuxBytes / 4 ||
+      !Aligned(memory.aux.data()) || memory.pool.size() < poolSkip + kEntryHeadroom) {
     return 0;
   }
   // Clear the whole context.
@@ -131,15 +132,18 @@ int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
   uint32_t pos = start + kEntryFixedBytes;
   const bool create = (ctx.flags & kFlagUpdate) == 0;
 
-  const char16_t* fields[kStringCount] = {record.genre, record.artist, record.album, record.title, record.path};
+  const char16_t* fields[kStringCount] = {record.genre, record.artist, record.album, record.title,
+                                          record.path};
   uint32_t units[kStringCount];
   for (int s = 0; s < kStringCount; ++s) units[s] = FieldUnits(fields[s], kRecordCapacity[s]);
 
   auto store = [&](int s) {
     bool narrow = false;
     const uint32_t offset = pos - (start + kEntryDescriptorsEnd);
-    const uint32_t stored = StoreString(ctx.pool.data() + pos, fields[s], units[s], kStoredLimit[s], &narrow);
-    PutLe16(entry + kEntryDescriptors + 2 * s, static_cast<uint16_t>((offset & 0xFFF) | (narrow ? 0x8000 : 0)));
+    const uint32_t stored =
+        StoreString(ctx.pool.data() + pos, fields[s], units[s], kStoredLimit[s], &narrow);
+    PutLe16(entry + kEntryDescriptors + 2 * s,
+            static_cast<uint16_t>((offset & 0xFFF) | (narrow ? 0x8000 : 0)));
     pos += stored;
     return stored;
   };
@@ -186,7 +190,8 @@ int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
   ++ctx.totalTracks;
   ++ctx.batchCount;
   if (ctx.totalTracks >= kMaxTracks) return 2;
-  if (ctx.batchCount >= kMaxTracks || ctx.poolPosition + kEntryHeadroom >= ctx.pool.size()) return 1;
+  if (ctx.batchCount >= kMaxTracks || ctx.poolPosition + kEntryHeadroom >= ctx.pool.size())
+    return 1;
   return 0;
 }
 
@@ -236,7 +241,8 @@ int CompareSlotWithEntry(const SortSlot& a, const uint8_t* entry, int key) {
   const int last = key < kTitle ? kAlbum : kTitle;
   for (int s = key; s <= last; ++s) {
     const StoredText t = EntryText(entry, s);
-    if (const int c = CompareKeyText(a.text[s], MakeKeyText(t.bytes, t.units, t.wide, s)); c != 0) return c;
+    if (const int c = CompareKeyText(a.text[s], MakeKeyText(t.bytes, t.units, t.wide, s)); c != 0)
+      return c;
   }
   const uint16_t number = EntryTrackNumber(entry);
   if (a.trackNumber != number) return a.trackNumber < number ? -1 : 1;

@@ -86,8 +86,12 @@ struct GroupEntry {
 // The group tables: key 0 genre (1000), artist in genre, album in artist in genre; key 1 artist,
 // album in artist; key 2 album (150000 each).
 inline constexpr int kGroupTables = 6;
-inline constexpr int GroupTableIndex(int key, int level) { return key == 0 ? level : key == 1 ? 3 + level : 5; }
-inline constexpr uint32_t GroupTableCapacity(int table) { return table == 0 ? kMaxGenreGroups : kMaxTracks; }
+inline constexpr int GroupTableIndex(int key, int level) {
+  return key == 0 ? level : key == 1 ? 3 + level : 5;
+}
+inline constexpr uint32_t GroupTableCapacity(int table) {
+  return table == 0 ? kMaxGenreGroups : kMaxTracks;
+}
 
 // The blocks a run's owner allocates and hands to the context; they must outlive it.
 struct EngineMemory {
@@ -99,9 +103,9 @@ struct EngineMemory {
 
 // A pool entry's fixed part and what a batch must keep free for the largest entry.
 inline constexpr uint32_t kEntryFixedBytes = 38;
-inline constexpr uint32_t kEntryDescriptors = 24;      // offset of the descriptor array
-inline constexpr uint32_t kEntryDescriptorsEnd = 34;   // string offsets count from here
-inline constexpr uint32_t kEntryStringArea = 892;      // 60 + 96 + 96 + 128 + 512
+inline constexpr uint32_t kEntryDescriptors = 24;     // offset of the descriptor array
+inline constexpr uint32_t kEntryDescriptorsEnd = 34;  // string offsets count from here
+inline constexpr uint32_t kEntryStringArea = 892;     // 60 + 96 + 96 + 128 + 512
 inline constexpr uint32_t kEntryHeadroom = 930;
 inline constexpr size_t kMinFileBufferBytes = 4096;
 
@@ -116,19 +120,22 @@ struct LibraryContext {
   int32_t nextTrackId = 0;
   uint32_t poolPosition = 0;  // offset in `pool` where the next entry goes
   int32_t batchesWritten = 0;
-  std::span<uint8_t> pool;    // pool base and capacity (after the update's present flags)
-  std::array<uint32_t, kMaxTracks> batchTable{};  // pool offsets of the batch's entries, by entry number
+  std::span<uint8_t> pool;  // pool base and capacity (after the update's present flags)
+  std::array<uint32_t, kMaxTracks>
+      batchTable{};  // pool offsets of the batch's entries, by entry number
   std::array<std::array<uint32_t, kMaxTracks>, 3> groupNumbers{};  // keys 0-2, by track index
-  std::array<std::array<uint32_t, kMaxTracks>, kSortKeys> sortedLists{};  // track indexes in key order
+  std::array<std::array<uint32_t, kMaxTracks>, kSortKeys>
+      sortedLists{};  // track indexes in key order
   std::array<uint32_t, kMaxTracks> mergeList{};
   std::array<GroupEntry, kMaxGenreGroups> genreTable{};
   std::array<std::array<GroupEntry, kMaxTracks>, kGroupTables - 1> otherTables{};
   std::array<StringStats, kStringCount> stats{};
-  std::array<uint32_t, kMaxTracks> permutation{};    // the batch's entry numbers in sorted order
-  std::array<uint32_t, kMaxTracks> recordOffsets{};  // byte offset of each track's record in ZRTL.DB
-  uint32_t trackListLength = 0;                      // bytes of ZRTL.DB as last written
+  std::array<uint32_t, kMaxTracks> permutation{};  // the batch's entry numbers in sorted order
+  std::array<uint32_t, kMaxTracks>
+      recordOffsets{};           // byte offset of each track's record in ZRTL.DB
+  uint32_t trackListLength = 0;  // bytes of ZRTL.DB as last written
   std::array<uint8_t, kRecordReadBytes> recordBuffer{};
-  std::array<char16_t, 256> previousPath{};          // the last added path, for the path statistics
+  std::array<char16_t, 256> previousPath{};  // the last added path, for the path statistics
   uint32_t previousPathUnits = 0;
   std::array<char16_t, 256> root{};
   uint32_t rootUnits = 0;
@@ -151,26 +158,30 @@ struct LibraryContext {
   uint32_t liveMark = 0;
 
   std::span<GroupEntry> Table(int table) {
-    return table == 0 ? std::span<GroupEntry>(genreTable) : std::span<GroupEntry>(otherTables[table - 1]);
+    return table == 0 ? std::span<GroupEntry>(genreTable)
+                      : std::span<GroupEntry>(otherTables[table - 1]);
   }
   std::span<const GroupEntry> Table(int table) const {
-    return table == 0 ? std::span<const GroupEntry>(genreTable) : std::span<const GroupEntry>(otherTables[table - 1]);
+    return table == 0 ? std::span<const GroupEntry>(genreTable)
+                      : std::span<const GroupEntry>(otherTables[table - 1]);
   }
   std::u16string_view rootPath() const { return {root.data(), rootUnits}; }
 };
 
-// Open for create: 1 open, 0 refused (a block missing or not 4-byte aligned, the stacks smaller than
-// kAuxBytes, a pool too small for one entry, a file buffer under kMinFileBufferBytes, a root that is
-// empty or longer than 255 units). Clears the context, fills the group tables and group numbers
-// with 0xFF bytes and sets every sorted list to 0, 1, 2 ...
-[[nodiscard]] int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind);
+// Open for create: 1 open, 0 refused (a block missing or not 4-byte aligned, the stacks smaller
+// than kAuxBytes, a pool too small for one entry, a file buffer under kMinFileBufferBytes, a root
+// that is empty or longer than 255 units). Clears the context, fills the group tables and group
+// numbers with 0xFF bytes and sets every sorted list to 0, 1, 2 ...
+[[nodiscard]] int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory,
+                                uint32_t fileSystemKind);
 // Open for update: as above; the first kMaxTracks bytes of the pool become the still-present flags
 // (cleared), update flag set, batches written 1.
-[[nodiscard]] int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind);
-// Copies one track into the pool; the record's path separators become "/" in place. 0 added; 1 added
-// and the batch is full (sort and write it before the next addition); 2 added and the library is
-// full. -1 refused without adding: the context is not open, the library already holds kMaxTracks,
-// or a full batch was not written (a caller that ignored 1).
+[[nodiscard]] int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory,
+                                uint32_t fileSystemKind);
+// Copies one track into the pool; the record's path separators become "/" in place. 0 added; 1
+// added and the batch is full (sort and write it before the next addition); 2 added and the library
+// is full. -1 refused without adding: the context is not open, the library already holds
+// kMaxTracks, or a full batch was not written (a caller that ignored 1).
 [[nodiscard]] int AddTrack(LibraryContext& ctx, tags::TrackRecord& record);
 // After a batch was written: the pool starts over.
 void ResetBatch(LibraryContext& ctx);

@@ -19,7 +19,8 @@ std::unique_ptr<T[]> AllocateArray(size_t n) {
 }
 }  // namespace
 
-CLibraryCreator::CLibraryCreator(platform::FileSystem& files, TrackSource& source, CreatorOptions options)
+CLibraryCreator::CLibraryCreator(platform::FileSystem& files, TrackSource& source,
+                                 CreatorOptions options)
     : files_(files), source_(source), options_(options) {}
 
 CLibraryCreator::~CLibraryCreator() { Close(); }
@@ -39,7 +40,8 @@ int CLibraryCreator::Open(std::u16string_view driveRoot, BuildOwner& owner, int 
   const EngineMemory memory{std::span<uint8_t>(pool_.get(), options_.poolBytes), driveRoot,
                             std::span<uint8_t>(fileBuffer_.get(), options_.fileBufferBytes),
                             std::span<uint32_t>(aux_.get(), kAuxBytes / 4)};
-  if (OpenForCreate(*ctx_, memory, static_cast<uint32_t>(fileSystemKind)) != kDone) return CreateDataFailed;
+  if (OpenForCreate(*ctx_, memory, static_cast<uint32_t>(fileSystemKind)) != kDone)
+    return CreateDataFailed;
   return Success;
 }
 
@@ -66,7 +68,8 @@ int CLibraryCreator::SortAndWriteBatch(bool final) {
 int CLibraryCreator::Finish() {
   if (!ctx_ || !IsOpen(*ctx_)) return CreateDataFailed;
   // Everything added must be in ZRTL.DB, numbered by a final pass.
-  if (ctx_->batchesWritten == 0 || ctx_->batchCount != 0 || ctx_->tracksWritten != ctx_->totalTracks) {
+  if (ctx_->batchesWritten == 0 || ctx_->batchCount != 0 ||
+      ctx_->tracksWritten != ctx_->totalTracks) {
     return CreateDataFailed;
   }
   if (batchWritten_ && PatchGroupNumbers(*ctx_, files_) != kDone) return CreateDataFailed;

@@ -49,8 +49,8 @@ class CLibraryCreator {
   // Sorts, merges and appends the current batch; `final` numbers the groups. 0, 3 (sort or merge),
   // 4 (ZRTL.DB).
   [[nodiscard]] int SortAndWriteBatch(bool final);
-  // After the final batch: patches the group numbers (when an earlier batch was written), builds the
-  // group tables, writes ZRBL.DB and ZRDB.DB. 0, 3 (patch or tables, or no final batch written
+  // After the final batch: patches the group numbers (when an earlier batch was written), builds
+  // the group tables, writes ZRBL.DB and ZRDB.DB. 0, 3 (patch or tables, or no final batch written
   // before), 4 (ZRBL.DB or ZRDB.DB).
   [[nodiscard]] int Finish();
   // Closes the engine and releases the memory. Safe to call more than once.

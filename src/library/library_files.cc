@@ -34,7 +34,8 @@ bool BuildFolder(platform::FileSystem* files, std::u16string_view root, PathBuff
   if (!path->Append(root) || !path->Append(kDeviceFolder)) return false;
   if (files != nullptr && files->Attributes(path->view()) == platform::kNoAttributes) {
     if (!files->MakeFolder(path->view())) return false;
-    if (!files->SetAttributes(path->view(), platform::kAttrHidden | platform::kAttrDirectory)) return false;
+    if (!files->SetAttributes(path->view(), platform::kAttrHidden | platform::kAttrDirectory))
+      return false;
   }
   if (!path->Append(u"\\") || !path->Append(kLibraryFolder)) return false;
   if (files != nullptr && files->Attributes(path->view()) == platform::kNoAttributes) {
@@ -56,14 +57,16 @@ std::u16string LibraryFilePath(std::u16string_view root, std::u16string_view nam
   return std::u16string(path.view());
 }
 
-std::unique_ptr<platform::File> OpenLibraryFile(platform::FileSystem& files, std::u16string_view root,
-                                                std::u16string_view name, const char* mode) {
+std::unique_ptr<platform::File> OpenLibraryFile(platform::FileSystem& files,
+                                                std::u16string_view root, std::u16string_view name,
+                                                const char* mode) {
   PathBuffer path;
   if (!BuildFilePath(&files, root, name, &path)) return nullptr;
   return files.Open(path.view(), mode);
 }
 
-int DeleteLibraryFile(platform::FileSystem& files, std::u16string_view root, std::u16string_view name) {
+int DeleteLibraryFile(platform::FileSystem& files, std::u16string_view root,
+                      std::u16string_view name) {
   PathBuffer path;
   if (!BuildFilePath(nullptr, root, name, &path)) return -1;
   return files.RemoveFile(path.view()) ? 0 : -1;
@@ -79,7 +82,8 @@ int RenameLibraryFile(platform::FileSystem& files, std::u16string_view root,
   }
   PathBuffer source;
   PathBuffer target;
-  if (!BuildFilePath(nullptr, root, from, &source) || !BuildFilePath(nullptr, root, to, &target)) return -1;
+  if (!BuildFilePath(nullptr, root, from, &source) || !BuildFilePath(nullptr, root, to, &target))
+    return -1;
   return files.Move(source.view(), target.view()) ? 0 : -1;
 }
 

@@ -71,12 +71,14 @@ inline constexpr uint32_t kStatsEntryLength = 72;
 inline constexpr uint32_t kStatsSectionLength = kSectionHeadLength + 5 * kStatsEntryLength;  // 376
 inline constexpr uint32_t kDirectoryEntryLength = 24;
 inline constexpr uint32_t kDirectoryEntries = 10;
-inline constexpr uint32_t kSummaryFileLength =
-    kSummaryHeadLength + kStatsSectionLength + kSectionHeadLength + kDirectoryEntries * kDirectoryEntryLength;
+inline constexpr uint32_t kSummaryFileLength = kSummaryHeadLength + kStatsSectionLength +
+                                               kSectionHeadLength +
+                                               kDirectoryEntries * kDirectoryEntryLength;
 inline constexpr uint32_t kPathShareInterval = 20;  // path prefix sharing restarts every 20 tracks
 
 inline bool HasTag(const uint8_t* p, const char (&tag)[4]) {
-  return p[0] == uint8_t(tag[0]) && p[1] == uint8_t(tag[1]) && p[2] == uint8_t(tag[2]) && p[3] == uint8_t(tag[3]);
+  return p[0] == uint8_t(tag[0]) && p[1] == uint8_t(tag[1]) && p[2] == uint8_t(tag[2]) &&
+         p[3] == uint8_t(tag[3]);
 }
 
 }  // namespace deltrix::library

@@ -36,7 +36,8 @@ class Problems {
 
 std::string TagText(const uint8_t* p) {
   std::string s;
-  for (int i = 0; i < 4; ++i) s.push_back(p[i] >= 0x20 && p[i] < 0x7F ? static_cast<char>(p[i]) : '?');
+  for (int i = 0; i < 4; ++i)
+    s.push_back(p[i] >= 0x20 && p[i] < 0x7F ? static_cast<char>(p[i]) : '?');
   return s;
 }
 
@@ -66,26 +67,29 @@ uint32_t RoundUp4(uint32_t n) { return (n + 3) & ~3u; }
 
 // --- ZRTL.DB ----------------------------------------------------------------------------------
 
-bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber,
-                ImageTrack* track, bool* seen, Problems& problems) {
+bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber, ImageTrack* track, bool* seen,
+                Problems& problems) {
   const uint8_t* p = chunk.data();
   const uint32_t t = track->index;
   if (!HasTag(p, kStringChunkTag)) {
-    problems.Add("record %u: chunk %u has tag \"%s\", not \"zrst\"", t, chunkNumber, TagText(p).c_str());
+    problems.Add("record %u: chunk %u has tag \"%s\", not \"zrst\"", t, chunkNumber,
+                 TagText(p).c_str());
     return false;
   }
   const uint32_t headLength = GetLe32(p + 4);
   const uint32_t index = GetLe32(p + 12);
   const uint32_t group = GetLe32(p + 16);
   const uint32_t dataLength = GetLe32(p + 20);
-  if (headLength != kStringChunkHeadLength) problems.Add("record %u: chunk %u head length %u", t, chunkNumber, headLength);
+  if (headLength != kStringChunkHeadLength)
+    problems.Add("record %u: chunk %u head length %u", t, chunkNumber, headLength);
   if (headLength < kStringChunkHeadLength || headLength > chunk.remaining() ||
       dataLength != chunk.remaining() - headLength) {
-    problems.Add("record %u: chunk %u data length %u does not match its chunk length %zu", t, chunkNumber,
-                 dataLength, chunk.remaining());
+    problems.Add("record %u: chunk %u data length %u does not match its chunk length %zu", t,
+                 chunkNumber, dataLength, chunk.remaining());
     return false;
   }
-  if (index != chunkNumber) problems.Add("record %u: chunk %u holds string index %u", t, chunkNumber, index);
+  if (index != chunkNumber)
+    problems.Add("record %u: chunk %u holds string index %u", t, chunkNumber, index);
   if (index >= kStringCount || seen[index]) return true;
   seen[index] = true;
   if (index <= kAlbum) {
@@ -100,11 +104,12 @@ bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber,
     problems.Add("record %u: string %u is not terminated within its data", t, index);
     return true;
   }
-  for (uint32_t i = 0; i < units; ++i) track->text[index].push_back(static_cast<char16_t>(GetLe16(data + 2 * i)));
+  for (uint32_t i = 0; i < units; ++i)
+    track->text[index].push_back(static_cast<char16_t>(GetLe16(data + 2 * i)));
   track->textAt[index] = at + headLength;
   if (dataLength != RoundUp4(2 * units + 2)) {
-    problems.Add("record %u: string %u of %u units has data length %u, not %u", t, index, units, dataLength,
-                 RoundUp4(2 * units + 2));
+    problems.Add("record %u: string %u of %u units has data length %u, not %u", t, index, units,
+                 dataLength, RoundUp4(2 * units + 2));
   }
   for (uint32_t i = 2 * units; i < dataLength; ++i) {
     if (data[i] != 0) {
@@ -129,7 +134,8 @@ bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Probl
   const uint32_t fileLength = GetLe32(file.data() + 8);
   const uint32_t count = GetLe32(file.data() + 12);
   if (headLength != kTrackListHeadLength) problems.Add("header length %u, not 16", headLength);
-  if (fileLength != file.size()) problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
+  if (fileLength != file.size())
+    problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
   if (headLength < kTrackListHeadLength || !in.Skip(headLength)) return false;
   if (count > kMaxTracks) problems.Add("%u records, more than a library can hold", count);
   for (uint32_t i = 0; i < count; ++i) {
@@ -147,11 +153,14 @@ bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Probl
     const uint32_t recordLength = GetLe32(p + 8);
     const uint32_t chunks = GetLe32(p + 12);
     ByteReader record;
-    if (recordHead < kRecordHeadLength || recordLength < recordHead || !in.Sub(recordLength, &record)) {
-      problems.Add("record %u: head length %u and record length %u do not fit the file", i, recordHead, recordLength);
+    if (recordHead < kRecordHeadLength || recordLength < recordHead ||
+        !in.Sub(recordLength, &record)) {
+      problems.Add("record %u: head length %u and record length %u do not fit the file", i,
+                   recordHead, recordLength);
       return false;
     }
-    if (recordHead != kRecordHeadLength) problems.Add("record %u: head length %u, not 48", i, recordHead);
+    if (recordHead != kRecordHeadLength)
+      problems.Add("record %u: head length %u, not 48", i, recordHead);
     ImageTrack track;
     track.offset = at;
     track.length = recordLength;
@@ -176,16 +185,19 @@ bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Probl
       const uint8_t* chunkStart = record.data();
       ByteReader chunk;
       uint32_t chunkLength = 0;
-      if (record.remaining() < kStringChunkHeadLength || (chunkLength = GetLe32(chunkStart + 8)) < kStringChunkHeadLength ||
+      if (record.remaining() < kStringChunkHeadLength ||
+          (chunkLength = GetLe32(chunkStart + 8)) < kStringChunkHeadLength ||
           !record.Sub(chunkLength, &chunk)) {
         problems.Add("record %u: chunk %u does not fit its record", i, c);
         return false;
       }
-      if (!ParseChunk(static_cast<uint32_t>(chunkStart - file.data()), chunk, c, &track, seen, problems)) {
+      if (!ParseChunk(static_cast<uint32_t>(chunkStart - file.data()), chunk, c, &track, seen,
+                      problems)) {
         return false;
       }
     }
-    if (record.remaining() != 0) problems.Add("record %u: %zu bytes after its chunks", i, record.remaining());
+    if (record.remaining() != 0)
+      problems.Add("record %u: %zu bytes after its chunks", i, record.remaining());
     for (int s = 0; s < kStringCount; ++s) {
       if (!seen[s]) problems.Add("record %u has no chunk for string %d", i, s);
     }
@@ -211,7 +223,8 @@ bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Prob
   const uint32_t fileLength = GetLe32(file.data() + 8);
   const uint32_t blocks = GetLe32(file.data() + 12);
   if (headLength != kBrowseListHeadLength) problems.Add("header length %u, not 16", headLength);
-  if (fileLength != file.size()) problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
+  if (fileLength != file.size())
+    problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
   if (blocks != kSortKeys) problems.Add("%u blocks, not 4", blocks);
   if (headLength < kBrowseListHeadLength || !in.Skip(headLength)) return false;
   for (uint32_t b = 0; b < blocks; ++b) {
@@ -227,10 +240,12 @@ bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Prob
     block.key = GetLe32(p + 16);
     ByteReader body;
     if (blockHead < kBlockHeadLength || blockLength < blockHead || !in.Sub(blockLength, &body)) {
-      problems.Add("block %u: head length %u and block length %u do not fit the file", b, blockHead, blockLength);
+      problems.Add("block %u: head length %u and block length %u do not fit the file", b, blockHead,
+                   blockLength);
       return false;
     }
-    if (blockHead != kBlockHeadLength) problems.Add("block %u: head length %u, not 20", b, blockHead);
+    if (blockHead != kBlockHeadLength)
+      problems.Add("block %u: head length %u, not 20", b, blockHead);
     if (!body.Skip(blockHead)) return false;
     for (uint32_t l = 0; l < lists; ++l) {
       if (body.remaining() < kListHeadLength || !HasTag(body.data(), kListTag)) {
@@ -250,10 +265,13 @@ bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Prob
         problems.Add("block %u: list %u length %u does not fit its block", b, l, listLength);
         return false;
       }
-      if (listHead != kListHeadLength) problems.Add("block %u: list %u head length %u, not 20", b, l, listHead);
+      if (listHead != kListHeadLength)
+        problems.Add("block %u: list %u head length %u, not 20", b, l, listHead);
       if (q[15] != 0) problems.Add("block %u: list %u byte 15 is %u, not 0", b, l, q[15]);
       if (!data.Skip(listHead)) return false;
-      const uint32_t row = list.kind == kListKindTracks ? 4 : list.kind == kListKindGroups ? kGroupRowBytes : 0;
+      const uint32_t row = list.kind == kListKindTracks   ? 4
+                           : list.kind == kListKindGroups ? kGroupRowBytes
+                                                          : 0;
       if (row == 0) {
         problems.Add("block %u: list %u of unknown kind %u", b, l, list.kind);
         continue;
@@ -276,7 +294,8 @@ bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Prob
       }
       block.lists.push_back(std::move(list));
     }
-    if (body.remaining() != 0) problems.Add("block %u: %zu bytes after its lists", b, body.remaining());
+    if (body.remaining() != 0)
+      problems.Add("block %u: %zu bytes after its lists", b, body.remaining());
     image->blocks.push_back(std::move(block));
   }
   if (in.remaining() != 0) problems.Add("%zu bytes after the last block", in.remaining());
@@ -335,15 +354,18 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
         }
         const uint8_t* q = entry.data();
         const uint32_t index = GetLe32(q + 12);
-        if (!HasTag(q, kStatsEntryTag) || GetLe32(q + 4) != 24 || GetLe32(q + 8) != kStatsEntryLength ||
-            index != e || GetLe32(q + 20) != 2 || !HasTag(q + 24, kStatsValueTag) || GetLe32(q + 28) != 24 ||
-            GetLe32(q + 32) != 24 || GetLe32(q + 36) != 0 || GetLe32(q + 40) != 0 || !HasTag(q + 48, kStatsValueTag) ||
-            GetLe32(q + 52) != 24 || GetLe32(q + 56) != 24 || GetLe32(q + 60) != (e == kPath ? 3u : 1u) ||
+        if (!HasTag(q, kStatsEntryTag) || GetLe32(q + 4) != 24 ||
+            GetLe32(q + 8) != kStatsEntryLength || index != e || GetLe32(q + 20) != 2 ||
+            !HasTag(q + 24, kStatsValueTag) || GetLe32(q + 28) != 24 || GetLe32(q + 32) != 24 ||
+            GetLe32(q + 36) != 0 || GetLe32(q + 40) != 0 || !HasTag(q + 48, kStatsValueTag) ||
+            GetLe32(q + 52) != 24 || GetLe32(q + 56) != 24 ||
+            GetLe32(q + 60) != (e == kPath ? 3u : 1u) ||
             GetLe32(q + 64) != (e == kPath ? kPathShareInterval : 0u)) {
           problems.Add("statistics entry %u is not laid out as expected", e);
           continue;
         }
-        if (e < kStringCount) image->stats[e] = ImageStats{GetLe32(q + 16), GetLe32(q + 44), GetLe32(q + 68)};
+        if (e < kStringCount)
+          image->stats[e] = ImageStats{GetLe32(q + 16), GetLe32(q + 44), GetLe32(q + 68)};
       }
     } else if (HasTag(h, kDirectorySectionTag) && !sawDirectory) {
       sawDirectory = true;
@@ -357,10 +379,12 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
           return false;
         }
         const uint8_t* q = entry.data();
-        if (!HasTag(q, kDirectoryEntryTag) || GetLe32(q + 4) != 24 || GetLe32(q + 8) != 24 || q[19] != 0) {
+        if (!HasTag(q, kDirectoryEntryTag) || GetLe32(q + 4) != 24 || GetLe32(q + 8) != 24 ||
+            q[19] != 0) {
           problems.Add("directory entry %u is not laid out as expected", e);
         }
-        image->directory.push_back(ImageDirectoryEntry{GetLe32(q + 12), q[16], q[17], q[18], GetLe32(q + 20)});
+        image->directory.push_back(
+            ImageDirectoryEntry{GetLe32(q + 12), q[16], q[17], q[18], GetLe32(q + 20)});
       }
     } else {
       problems.Add("section %u has tag \"%s\"", s, TagText(h).c_str());
@@ -368,7 +392,8 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
     }
   }
   image->hasSections = sawStats && sawDirectory;
-  if (sections == 2 && !image->hasSections) problems.Add("the statistics or the list directory is missing");
+  if (sections == 2 && !image->hasSections)
+    problems.Add("the statistics or the list directory is missing");
   if (in.remaining() != 0) problems.Add("%zu bytes after the last section", in.remaining());
   return true;
 }
@@ -385,13 +410,14 @@ bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, Lib
   std::vector<uint8_t> summary;
   bool ok = ReadWhole(files, root, kTrackListFile, &image->trackListBytes, tl) &&
             ParseTrackList(image->trackListBytes, image, tl);
-  ok = ReadWhole(files, root, kBrowseListFile, &browse, bl) && ParseBrowseList(browse, image, bl) && ok;
+  ok = ReadWhole(files, root, kBrowseListFile, &browse, bl) && ParseBrowseList(browse, image, bl) &&
+       ok;
   ok = ReadWhole(files, root, kSummaryFile, &summary, db) && ParseSummary(summary, image, db) && ok;
   return ok;
 }
 
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root, std::vector<std::string>* problems,
-                  CheckOptions options) {
+bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
+                  std::vector<std::string>* problems, CheckOptions options) {
   std::vector<std::string> local;
   std::vector<std::string>* out = problems != nullptr ? problems : &local;
   LibraryImage image;

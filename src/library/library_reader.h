@@ -78,8 +78,8 @@ struct LibraryImage {
 };
 
 // Reads the library of the drive at `root` (E:\). Every framing fault becomes one line in
-// *problems. False when a file is missing, unreadable or cannot be walked to its end; the image then
-// holds what could be read.
+// *problems. False when a file is missing, unreadable or cannot be walked to its end; the image
+// then holds what could be read.
 bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, LibraryImage* image,
                       std::vector<std::string>* problems);
 
@@ -94,11 +94,12 @@ struct CheckOptions {
 // permutation of the tracks in the player's order, group numbers changing exactly at value
 // boundaries, the group tables against the lists and each other, ZRDB.DB's directory against
 // ZRBL.DB and its statistics against the records. One line per violation; true when none.
-bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems, CheckOptions options = {});
+bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems,
+                       CheckOptions options = {});
 
-// ReadLibraryImage then CheckLibraryImage. True only for a present, sound library. `problems` may be
-// null.
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root, std::vector<std::string>* problems,
-                  CheckOptions options = {});
+// ReadLibraryImage then CheckLibraryImage. True only for a present, sound library. `problems` may
+// be null.
+bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
+                  std::vector<std::string>* problems, CheckOptions options = {});
 
 }  // namespace deltrix::library

@@ -120,7 +120,8 @@ int WriteSummary(LibraryContext& ctx, platform::FileSystem& files) {
     Trace(ctx, kSiteWriteSummary, 1);
     return 0;
   }
-  if (out.overflowed() || file->Write(out.written().data(), out.size()) != out.size() || !file->Close()) {
+  if (out.overflowed() || file->Write(out.written().data(), out.size()) != out.size() ||
+      !file->Close()) {
     Trace(ctx, kSiteWriteSummary, 2);
     return 0;
   }

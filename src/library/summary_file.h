@@ -7,13 +7,15 @@
 // Statistics section: "zrts" | u32 16 | u32 376 | u32 5, then per string index 0-4 (genre, artist,
 //   album, title, path) an entry of 72 bytes:
 //                  0 "zrss" | 4 u32 24 | 8 u32 72 | 12 u32 string index |
-//                 16 u32 count (distinct values for 0-2, every track for 3 and 4) | 20 u32 2 values |
-//                 24 "zrsd" | 28 u32 24 | 32 u32 24 | 36 u32 0 (total) | 40 u32 0 | 44 u32 total bytes |
-//                 48 "zrsd" | 52 u32 24 | 56 u32 24 | 60 u32 kind: 1 compact, 3 for the path (compact
-//                 with shared prefixes) | 64 u32 0, for the path 20 (the sharing restart) | 68 u32 compact
+//                 16 u32 count (distinct values for 0-2, every track for 3 and 4) | 20 u32 2 values
+//                 | 24 "zrsd" | 28 u32 24 | 32 u32 24 | 36 u32 0 (total) | 40 u32 0 | 44 u32 total
+//                 bytes | 48 "zrsd" | 52 u32 24 | 56 u32 24 | 60 u32 kind: 1 compact, 3 for the
+//                 path (compact with shared prefixes) | 64 u32 0, for the path 20 (the sharing
+//                 restart) | 68 u32 compact
 // List directory: "zrbs" | u32 16 | u32 240 (the entries' length, head not included) | u32 10, then
 //   for key i = 0..3 and j = 0..3-i an entry of 24 bytes:
-//                  0 "zras" | 4 u32 24 | 8 u32 24 | 12 u32 key i | 16 u8 2 for a group list (j < 3 - i),
+//                  0 "zras" | 4 u32 24 | 8 u32 24 | 12 u32 key i | 16 u8 2 for a group list (j < 3
+//                  - i),
 //                 1 for the track list | 17 u8 attribute i + j | 18 u8 j | 19 u8 0 |
 //                 20 u32 entries (the group list's at level j + 1, or every track)
 // A summary with both sections is 664 bytes.

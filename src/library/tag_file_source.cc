@@ -5,14 +5,15 @@
 #else
 namespace deltrix::tags {
 // The tag readers' entry point: 1 filled, 0 not readable.
-int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& text, std::u16string_view fullPath,
-                  TrackRecord* record, int tagLanguage);
+int ReadTrackFile(platform::FileSystem& files, platform::TextCodec& text,
+                  std::u16string_view fullPath, TrackRecord* record, int tagLanguage);
 }  // namespace deltrix::tags
 #endif
 
 namespace deltrix::library {
 
-int TagFileSource::ReadTrack(std::u16string_view fullPath, int tagLanguage, tags::TrackRecord* record) {
+int TagFileSource::ReadTrack(std::u16string_view fullPath, int tagLanguage,
+                             tags::TrackRecord* record) {
   return tags::ReadTrackFile(files_, text_, fullPath, record, tagLanguage) == 1 ? 1 : 0;
 }
 

@@ -8,8 +8,10 @@ namespace deltrix::library {
 
 class TagFileSource : public TrackSource {
  public:
-  TagFileSource(platform::FileSystem& files, platform::TextCodec& text) : files_(files), text_(text) {}
-  [[nodiscard]] int ReadTrack(std::u16string_view fullPath, int tagLanguage, tags::TrackRecord* record) override;
+  TagFileSource(platform::FileSystem& files, platform::TextCodec& text)
+      : files_(files), text_(text) {}
+  [[nodiscard]] int ReadTrack(std::u16string_view fullPath, int tagLanguage,
+                              tags::TrackRecord* record) override;
 
  private:
   platform::FileSystem& files_;

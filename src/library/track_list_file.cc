@@ -135,7 +135,8 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
   } else {
     file = OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "a+b");
     if (!file) return fail(6);
-    if (!file->Seek(0, platform::SeekFrom::Start) || file->Read(head, sizeof head) != sizeof head) return fail(7);
+    if (!file->Seek(0, platform::SeekFrom::Start) || file->Read(head, sizeof head) != sizeof head)
+      return fail(7);
     if (!HasTag(head, kTrackListTag)) return fail(8);
     if (GetLe32(head + 12) != ctx.tracksWritten) return fail(9);
     fileLength = GetLe32(head + 8);
@@ -170,7 +171,8 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
     if (!file) return fail(12);
   }
   PutHeader(head, fileLength, ctx.totalTracks);
-  if (!file->Seek(0, platform::SeekFrom::Start) || !WriteAll(*file, head, sizeof head) || !file->Close()) {
+  if (!file->Seek(0, platform::SeekFrom::Start) || !WriteAll(*file, head, sizeof head) ||
+      !file->Close()) {
     return fail(append ? 12 : 5);
   }
   ctx.trackListLength = fileLength;
@@ -184,7 +186,8 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
     Trace(ctx, kSitePatch, step);
     return 0;
   };
-  std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "r+b");
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "r+b");
   if (!file) return fail(1);
   uint8_t head[kTrackListHeadLength];
   if (file->Read(head, sizeof head) != sizeof head) return fail(2);
@@ -203,7 +206,9 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
       ++j;
     }
     if (gathered > ctx.fileBuffer.size()) return fail(4);
-    if (!file->Seek(runStart, platform::SeekFrom::Start) || file->Read(buffer, gathered) != gathered) return fail(4);
+    if (!file->Seek(runStart, platform::SeekFrom::Start) ||
+        file->Read(buffer, gathered) != gathered)
+      return fail(4);
     size_t pos = 0;
     for (uint32_t t = i; t < j; ++t) {
       const uint32_t span = RecordSpan(ctx, t);
@@ -211,7 +216,8 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
       if (span < kRecordHeadLength || !HasTag(base, kRecordTag)) return fail(5);
       uint32_t at = GetLe32(base + 4);  // the first chunk follows the head
       for (int s = 0; s <= kAlbum; ++s) {
-        if (at > span || span - at < kStringChunkHeadLength || !HasTag(base + at, kStringChunkTag)) return fail(5);
+        if (at > span || span - at < kStringChunkHeadLength || !HasTag(base + at, kStringChunkTag))
+          return fail(5);
         const uint32_t chunkLength = GetLe32(base + at + 8);
         if (chunkLength < kStringChunkHeadLength || chunkLength > span - at) return fail(5);
         PutLe32(base + at + 16, ctx.groupNumbers[s][t]);
@@ -220,7 +226,8 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
       pos += span;
     }
     const bool last = j >= ctx.totalTracks;
-    if (!file->Seek(runStart, platform::SeekFrom::Start) || file->Write(buffer, gathered) != gathered) {
+    if (!file->Seek(runStart, platform::SeekFrom::Start) ||
+        file->Write(buffer, gathered) != gathered) {
       return fail(last ? 7 : 6);
     }
     i = j;
@@ -253,7 +260,8 @@ int ParseRecordSlot(std::span<const uint8_t> bytes, int key, SortSlot* slot) {
     const uint8_t* data = chunk + kStringChunkHeadLength;
     uint32_t units = 0;
     while (units < dataLength / 2 && GetLe16(data + 2 * units) != 0) ++units;
-    if (static_cast<int>(index) >= key) slot->text[index] = MakeKeyText(data, units, true, static_cast<int>(index));
+    if (static_cast<int>(index) >= key)
+      slot->text[index] = MakeKeyText(data, units, true, static_cast<int>(index));
     seen[index] = true;
   }
   for (int s = key; s <= kTitle; ++s) {

@@ -1,19 +1,20 @@
 // ZRTL.DB, the track list: one record per track, in track index order. Every other library file
-// names tracks by their index here (the record's position, from 0). The file grows by one append per
-// batch; at the end of a run with more than one batch the final group numbers are patched into the
-// records. An update's rewrite (ZRTB.DB) has the same layout. All integers little-endian.
+// names tracks by their index here (the record's position, from 0). The file grows by one append
+// per batch; at the end of a run with more than one batch the final group numbers are patched into
+// the records. An update's rewrite (ZRTB.DB) has the same layout. All integers little-endian.
 //
 // Header, 16 bytes:   0 "zrtl" | 4 u32 16 (where the first record starts) | 8 u32 file length |
 //                    12 u32 number of records
-// Record head, 48:    0 "zrti" | 4 u32 48 | 8 u32 record length (48 + its chunks) | 12 u32 5 chunks |
+// Record head, 48:    0 "zrti" | 4 u32 48 | 8 u32 record length (48 + its chunks) | 12 u32 5 chunks
+// |
 //                    16 u8 fileType | 17 u8 bit 23 of reservedD | 18 two zero bytes |
 //                    20 u32 track index | 24 u32 track id | 28 s32 fileSize | 32 s32 reservedA |
 //                    36 s16 trackNumber | 38 s16 reservedC | 40 s32 reservedB |
 //                    44 3 bytes bits 0-22 of reservedD (top bit 0) | 47 u8 0
 // String chunk:       0 "zrst" | 4 u32 24 | 8 u32 24 + data length | 12 u32 string index 0-4 |
 //                    16 u32 group number under sort key 0, 1, 2 for strings 0, 1, 2; else 0 |
-//                    20 u32 data length | 24 the string as UTF-16LE with its terminator, zero-padded
-//                    to a multiple of 4 (an empty string has data length 4)
+//                    20 u32 data length | 24 the string as UTF-16LE with its terminator,
+//                    zero-padded to a multiple of 4 (an empty string has data length 4)
 // The five chunks follow in string order genre, artist, album, title, path (without drive letter
 // and colon, "/" as separator), each present even when empty.
 #pragma once
@@ -36,8 +37,8 @@ namespace deltrix::library {
 [[nodiscard]] int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files);
 
 // Reads the sort strings (from `key` on) and the track number of a record read back into `bytes`;
-// the slot's texts point into `bytes`. kDone, or 4 when fewer than 48 bytes arrived, 5 when the bytes
-// are not a well-formed track record (the trace steps of site kSiteReadRecord).
+// the slot's texts point into `bytes`. kDone, or 4 when fewer than 48 bytes arrived, 5 when the
+// bytes are not a well-formed track record (the trace steps of site kSiteReadRecord).
 [[nodiscard]] int ParseRecordSlot(std::span<const uint8_t> bytes, int key, SortSlot* slot);
 
 }  // namespace deltrix::library

@@ -14,7 +14,8 @@ class TrackSource {
   // Fills `record` (fresh: initial values, every text empty) from the audio file at `fullPath`
   // (E:\Music\a.mp3), decoding 8-bit text for `tagLanguage`. 1 filled, 0 the file cannot be read.
   // Called on the worker thread.
-  [[nodiscard]] virtual int ReadTrack(std::u16string_view fullPath, int tagLanguage, tags::TrackRecord* record) = 0;
+  [[nodiscard]] virtual int ReadTrack(std::u16string_view fullPath, int tagLanguage,
+                                      tags::TrackRecord* record) = 0;
 };
 
 }  // namespace deltrix::library

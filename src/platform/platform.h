@@ -1,7 +1,8 @@
 // Everything the core asks of the operating system. Paths are in the player's drive form: a drive
-// root of letter, colon and backslash (E:\) and backslash-separated names below it (E:\Music\a.mp3),
-// in UTF-16. Each implementation maps them to its own file system (posix/ through a drive table of
-// mounted folders, win32/ as they stand). A doubled backslash, as in "E:\\*.*" patterns, is accepted.
+// root of letter, colon and backslash (E:\) and backslash-separated names below it
+// (E:\Music\a.mp3), in UTF-16. Each implementation maps them to its own file system (posix/ through
+// a drive table of mounted folders, win32/ as they stand). A doubled backslash, as in "E:\\*.*"
+// patterns, is accepted.
 //
 // Every call reports failure the same way: false, null, or the documented "none" value; the caller
 // turns it into an ErrorCode. No method shares a name with a Win32 function (<windows.h> makes
@@ -73,6 +74,10 @@ class FileSystem {
   virtual bool MakeFolder(std::u16string_view path) = 0;  // the parent must exist
   virtual bool RemoveFile(std::u16string_view path) = 0;  // files only; a folder fails
   virtual bool Move(std::u16string_view from, std::u16string_view to) = 0;  // fails if `to` exists
+  // Moves the file `from` over the file `to` in one step, so that at every moment `to` holds either
+  // its old or its new content; `to` need not exist. False when `from` is missing or the step
+  // fails.
+  virtual bool Replace(std::u16string_view from, std::u16string_view to) = 0;
   virtual bool Copy(std::u16string_view from, std::u16string_view to) = 0;  // replaces `to`
 };
 
@@ -118,7 +123,8 @@ class TextCodec {
   // 1251, 1252, or 0 for the system's default. Never fails: bytes invalid in the code page become a
   // replacement character. Writes at most out.size() units, never more units than input bytes, and
   // returns the count written (no terminator).
-  virtual size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes, std::span<char16_t> out) = 0;
+  virtual size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes,
+                        std::span<char16_t> out) = 0;
   // The user's language as an ISO 639-1 code ("ja", "de", "en"); empty when unknown.
   virtual std::string UserLanguage() = 0;
 };
@@ -126,7 +132,7 @@ class TextCodec {
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual int64_t NowSeconds() = 0;  // calendar time in seconds
+  virtual int64_t NowSeconds() = 0;          // calendar time in seconds
   virtual void Sleep(int milliseconds) = 0;  // 0 yields the processor
 };
 

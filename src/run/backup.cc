@@ -21,8 +21,8 @@ bool Backup::StaleCopiesPresent(std::u16string_view deviceFolder) {
   return true;
 }
 
-bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check, bool* recovered,
-                           bool deferCopies) {
+bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check,
+                           bool* recovered, bool deferCopies) {
   const std::u16string root(driveRoot);
   root_ = root;
   deferred_ = false;
@@ -58,7 +58,8 @@ bool Backup::CopyAll() {
   record_.backupFolder = deviceFolder;
   bool ok = true;
   for (std::u16string_view name : kBackedUpFiles) {
-    if (!files_.Copy(record_.libraryFolder + std::u16string(name), Bak(deviceFolder, name))) ok = false;
+    if (!files_.Copy(record_.libraryFolder + std::u16string(name), Bak(deviceFolder, name)))
+      ok = false;
   }
   if (!ok) {
     // Forget the copies but keep the library folder: a later restore must still find it.
@@ -99,7 +100,8 @@ bool Backup::RestoreBackup() {
   if (record_.backupFolder.empty()) return true;
   bool ok = true;
   for (std::u16string_view name : kBackedUpFiles) {
-    if (!files_.Copy(Bak(record_.backupFolder, name), record_.libraryFolder + std::u16string(name))) {
+    if (!files_.Copy(Bak(record_.backupFolder, name),
+                     record_.libraryFolder + std::u16string(name))) {
       ok = false;
     }
   }
@@ -154,6 +156,9 @@ bool BackupOnWrite::RemoveFile(std::u16string_view path) {
 }
 bool BackupOnWrite::Move(std::u16string_view from, std::u16string_view to) {
   return BeforeWrite(to) && BeforeWrite(from) && files_.Move(from, to);
+}
+bool BackupOnWrite::Replace(std::u16string_view from, std::u16string_view to) {
+  return BeforeWrite(to) && BeforeWrite(from) && files_.Replace(from, to);
 }
 bool BackupOnWrite::Copy(std::u16string_view from, std::u16string_view to) {
   return BeforeWrite(to) && files_.Copy(from, to);

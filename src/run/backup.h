@@ -40,8 +40,8 @@ class Backup {
   // copies made are deleted). `check` may be empty; `recovered` is set when stale copies were put
   // back because the library beside them failed the check.
   // With `deferCopies` the copies are taken by TakeDeferredCopies before the first write.
-  [[nodiscard]] bool PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check, bool* recovered,
-                                   bool deferCopies = false);
+  [[nodiscard]] bool PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check,
+                                   bool* recovered, bool deferCopies = false);
   // Takes deferred copies now (once). False when a copy failed: the copies made are deleted, and
   // nothing may be written. Notes that the library folder is about to be written.
   [[nodiscard]] bool TakeDeferredCopies();
@@ -75,12 +75,15 @@ class BackupOnWrite : public platform::FileSystem {
   BackupOnWrite(platform::FileSystem& files, Backup& backup) : files_(files), backup_(backup) {}
 
   std::unique_ptr<platform::File> Open(std::u16string_view path, const char* mode) override;
-  std::unique_ptr<platform::DirListing> List(std::u16string_view folder) override { return files_.List(folder); }
+  std::unique_ptr<platform::DirListing> List(std::u16string_view folder) override {
+    return files_.List(folder);
+  }
   uint32_t Attributes(std::u16string_view path) override { return files_.Attributes(path); }
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;
   bool Move(std::u16string_view from, std::u16string_view to) override;
+  bool Replace(std::u16string_view from, std::u16string_view to) override;
   bool Copy(std::u16string_view from, std::u16string_view to) override;
 
  private:

@@ -19,7 +19,9 @@ class LibraryCreateBuilder : public CreateBuilder {
         owner_(request.owner) {}
 
   int Open() override { return creator_.Open(root_, owner_, kind_); }
-  int AddFile(std::u16string_view path, int tagLanguage) override { return creator_.AddFile(path, tagLanguage); }
+  int AddFile(std::u16string_view path, int tagLanguage) override {
+    return creator_.AddFile(path, tagLanguage);
+  }
   int SortAndWriteBatch(bool final) override { return creator_.SortAndWriteBatch(final); }
   int Finish() override { return creator_.Finish(); }
   void Close() override { creator_.Close(); }
@@ -66,7 +68,9 @@ std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request) 
 BuilderFactories LibraryBuilders() { return {MakeCreateBuilder, MakeUpdateBuilder}; }
 
 LibraryCheck LibraryCheckFor(platform::FileSystem& files) {
-  return [&files](std::u16string_view root) { return library::CheckLibrary(files, root, nullptr, library::CheckOptions{.statistics = false}); };
+  return [&files](std::u16string_view root) {
+    return library::CheckLibrary(files, root, nullptr, library::CheckOptions{.statistics = false});
+  };
 }
 
 }  // namespace deltrix::run

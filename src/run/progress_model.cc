@@ -17,7 +17,8 @@ std::u16string Format(const char* format, long long a, long long b = 0) {
 }  // namespace
 
 std::u16string MinutesSeconds(int64_t seconds) {
-  return Format("%02lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+  return Format("%02lld:%02lld", static_cast<long long>(seconds / 60),
+                static_cast<long long>(seconds % 60));
 }
 
 void ProgressModel::SetPosition(int position, const RunState& state) {

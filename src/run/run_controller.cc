@@ -14,7 +14,8 @@ namespace {
 
 // Audio files by the last 4 characters (or 5 for ".aiff"), compared after lower-casing.
 bool IsAudioPath(std::u16string_view path) {
-  static constexpr std::u16string_view kFour[] = {u".mp3", u".m4a", u".aac", u".mp4", u".wav", u".aif"};
+  static constexpr std::u16string_view kFour[] = {u".mp3", u".m4a", u".aac",
+                                                  u".mp4", u".wav", u".aif"};
   auto endsWith = [&](std::u16string_view ext) {
     if (path.size() < ext.size()) return false;
     for (size_t i = 0; i < ext.size(); ++i) {
@@ -44,12 +45,17 @@ constexpr int kIdlePollMilliseconds = 1;
 
 }  // namespace
 
-RunController::RunController(platform::Platform& platform, RunHost& host, BuilderFactories factories,
-                             RunOptions options)
-    : platform_(platform), host_(host), factories_(std::move(factories)),
-      options_(std::move(options)), state_(options_.fileListCapacity), backup_(platform.files),
+RunController::RunController(platform::Platform& platform, RunHost& host,
+                             BuilderFactories factories, RunOptions options)
+    : platform_(platform),
+      host_(host),
+      factories_(std::move(factories)),
+      options_(std::move(options)),
+      state_(options_.fileListCapacity),
+      backup_(platform.files),
       guardedFiles_(platform.files, backup_),
-      builderPlatform_{guardedFiles_, platform.drives, platform.text, platform.clock, platform.locks} {}
+      builderPlatform_{guardedFiles_, platform.drives, platform.text, platform.clock,
+                       platform.locks} {}
 
 RunController::~RunController() {
   if (running()) {
@@ -67,7 +73,8 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   keptBackupFolder_.clear();
 
   // Two runs must never write the same drive, whichever front-end started them.
-  driveLock_ = platform_.locks.TryLock(u"drive " + FromUtf8(platform_.drives.ToUserPath(driveRoot)));
+  driveLock_ =
+      platform_.locks.TryLock(u"drive " + FromUtf8(platform_.drives.ToUserPath(driveRoot)));
   if (!driveLock_) {
     resultCode_ = kDriveBusy;
     host_.RequestClose();
@@ -77,7 +84,8 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   bool recovered = false;
   // An update takes its copies only when it is about to write: one that changes nothing leaves the
   // card untouched.
-  if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered, runMode != RunModeCreate)) {
+  if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered,
+                             runMode != RunModeCreate)) {
     resultCode_ = WriteFileFailed;
     app::ReportError(host_, WriteFileFailed, u"");
     host_.RequestClose();
@@ -218,7 +226,9 @@ bool RunController::DriveStillThere() {
 bool RunController::RunCreate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<CreateBuilder> creator =
-      factories_.create ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
+      factories_.create
+          ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this})
+          : nullptr;
   if (!creator) return Fail(CreateDataFailed, u"");
   struct CloseAtEnd {
     CreateBuilder& builder;
@@ -226,7 +236,8 @@ bool RunController::RunCreate() {
   } closeAtEnd{*creator};
 
   if (const int code = creator->Open(); code != Success) return Fail(code, u"");
-  if (!HandFoundFiles([&](std::u16string_view path) { return creator->AddFile(path, state_.tagLanguage); })) {
+  if (!HandFoundFiles(
+          [&](std::u16string_view path) { return creator->AddFile(path, state_.tagLanguage); })) {
     return false;
   }
   if (!FinishingAllowed()) return false;
@@ -240,7 +251,9 @@ bool RunController::RunCreate() {
 bool RunController::RunUpdate() {
   const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<UpdateBuilder> updater =
-      factories_.update ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this}) : nullptr;
+      factories_.update
+          ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this})
+          : nullptr;
   if (!updater) return Fail(CreateDataFailed, u"");
   struct CloseAtEnd {
     UpdateBuilder& builder;

@@ -6,8 +6,8 @@
 //   RequestPause() / Resume()       UI thread; the stop question is asked while paused
 //   StopAndJoin()                   UI thread; on a confirmed stop and on every close request
 // The worker asks its questions through the host while the stop control is disabled, and ends by
-// calling host.RequestClose(); the UI thread then calls StopAndJoin(), which never waits on a thread
-// that waits for it.
+// calling host.RequestClose(); the UI thread then calls StopAndJoin(), which never waits on a
+// thread that waits for it.
 #pragma once
 
 #include <functional>
@@ -24,8 +24,8 @@
 
 namespace deltrix::run {
 
-// Not a user-visible code: another run holds the drive. ReportError shows nothing for it; the front-
-// end says it in its own words.
+// Not a user-visible code: another run holds the drive. ReportError shows nothing for it; the
+// front- end says it in its own words.
 inline constexpr int kDriveBusy = 9;
 
 struct RunOptions {
@@ -42,8 +42,9 @@ class RunController : public library::BuildOwner {
   RunState& state() { return state_; }
   const RunState& state() const { return state_; }
 
-  // UI thread. Sets the settings, prepares the backup and starts both threads. False when the run did
-  // not start: the backup failed (error 4 reported) or another run holds the drive (kDriveBusy).
+  // UI thread. Sets the settings, prepares the backup and starts both threads. False when the run
+  // did not start: the backup failed (error 4 reported) or another run holds the drive
+  // (kDriveBusy).
   bool StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode);
   void RequestPause() { state_.pauseRequested = true; }
   void Resume() { state_.pauseRequested = false; }
@@ -71,10 +72,14 @@ class RunController : public library::BuildOwner {
   void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
   void EnableStop(bool on) override { host_.EnableStop(on); }
   void BeginMergePhase() override;
-  bool AppendMergePath(std::u16string path) override { return state_.files.Append(std::move(path)); }
+  bool AppendMergePath(std::u16string path) override {
+    return state_.files.Append(std::move(path));
+  }
   void SetPhaseTotal(int32_t total) override { state_.phaseTotal = total; }
   std::u16string_view MergePath(int32_t index) override { return state_.files.Get(index); }
-  void CountMergeFile(bool added) override { ++(added ? state_.phaseProcessed : state_.phaseSkipped); }
+  void CountMergeFile(bool added) override {
+    ++(added ? state_.phaseProcessed : state_.phaseSkipped);
+  }
 
  private:
   // Reports `code` with `text` and notes it as the run's result; false.

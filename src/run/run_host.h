@@ -1,7 +1,7 @@
 // The host operations a run calls on its user interface (the run dialog, the console, a test host).
-// Worker-thread calls: ShowError, AskSkipOrAbort and ShowFinishMessage block until the user answers;
-// they are made only while the stop control is disabled, so the UI thread never waits for a worker
-// that waits for it. RequestClose and the display calls return at once.
+// Worker-thread calls: ShowError, AskSkipOrAbort and ShowFinishMessage block until the user
+// answers; they are made only while the stop control is disabled, so the UI thread never waits for
+// a worker that waits for it. RequestClose and the display calls return at once.
 #pragma once
 
 #include <string>

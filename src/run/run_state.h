@@ -1,8 +1,8 @@
 // The state of one run, shared by three threads without locks: the user-interface thread, the scan
 // thread and the worker thread. Every field names its one writer; the others poll it and may see a
 // value a moment old. The file list is published through its count: the scan writes a slot, then
-// raises the count with release ordering; readers load the count with acquire ordering and read only
-// slots below it. A stop is seen only inside the pause wait, so every stop request sets
+// raises the count with release ordering; readers load the count with acquire ordering and read
+// only slots below it. A stop is seen only inside the pause wait, so every stop request sets
 // pauseRequested first.
 #pragma once
 
@@ -72,8 +72,9 @@ struct RunState {
   std::atomic<bool> scanDone{false};        // scan thread
   std::atomic<bool> workerStarted{false};   // worker
   std::atomic<bool> phaseActive{false};     // worker, update merge phase
-  std::atomic<bool> estimateFrozen{false};  // library builder on the worker: a batch is being written
-  std::atomic<bool> isIpodVolume{false};    // UI thread at start
+  std::atomic<bool> estimateFrozen{
+      false};                             // library builder on the worker: a batch is being written
+  std::atomic<bool> isIpodVolume{false};  // UI thread at start
 
   FileList files;
 

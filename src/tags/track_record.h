@@ -1,7 +1,7 @@
 // TrackRecord: what is learned about one audio file on its way from the tag readers to the library.
 // The record owns its five text buffers (one block, no allocation); texts are native UTF-16 units,
-// always terminated within their capacity. Only ReadTrackFile fills a record; the library's add-track
-// step copies every field into its own entry and rewrites the path's separators in place.
+// always terminated within their capacity. Only ReadTrackFile fills a record; the library's
+// add-track step copies every field into its own entry and rewrites the path's separators in place.
 #pragma once
 
 #include <cstddef>

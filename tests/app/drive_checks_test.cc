@@ -52,8 +52,8 @@ TEST(CheckDrive, ClassifiesByFileSystemSerialTypeAndLibrary) {
 
 TEST(GetFileSystemKind, ComparesNamesExactly) {
   MemoryPlatform mp;
-  const std::pair<std::u16string, int> cases[] = {
-      {u"FAT", 1}, {u"FAT32", 1}, {u"NTFS", 4}, {u"fat32", 0}, {u"", 0}, {u"exFAT", 0}};
+  const std::pair<std::u16string, int> cases[] = {{u"FAT", 1},   {u"FAT32", 1}, {u"NTFS", 4},
+                                                  {u"fat32", 0}, {u"", 0},      {u"exFAT", 0}};
   for (const auto& [name, kind] : cases) {
     mp.drives.Get(u'E')->volume.fileSystem = name;
     EXPECT_EQ(kind, GetFileSystemKind(mp.drives, u"E:\\"));
@@ -77,9 +77,9 @@ TEST(EnumerateDrives, ListsAToYWithLabels) {
 
 TEST(IsRootPath, FollowsTheRootPathRule) {
   const std::pair<std::u16string, bool> cases[] = {
-      {u"E:\\", true},           {u"\\", true},           {u"\\\\server\\share", true},
-      {u"E:\\Music", false},     {u"E:", false},          {u"\\\\server\\share\\dir", false},
-      {u"", false},              {u"\"E:\\\"", false},    {u"E:\\a.mp3", false},
+      {u"E:\\", true},       {u"\\", true},        {u"\\\\server\\share", true},
+      {u"E:\\Music", false}, {u"E:", false},       {u"\\\\server\\share\\dir", false},
+      {u"", false},          {u"\"E:\\\"", false}, {u"E:\\a.mp3", false},
   };
   for (const auto& [path, want] : cases) {
     EXPECT_EQ(want, IsRootPath(path)) << std::string(path.begin(), path.end());

@@ -23,7 +23,11 @@ TEST(ReportError, ShowsTheFixedMessagesWithTheirCodeLines) {
       {5, u"Cannot make the library for multiple devices. | Error Code : E-05"},
       {6, u"[E:\\] is not supported device. | Error Code : E-06"},
       {7, u"Selected device is removed. | Error Code : E-07"},
-      {0, u""}, {8, u""}, {9, u""}, {-1, u""}, {100, u""},
+      {0, u""},
+      {8, u""},
+      {9, u""},
+      {-1, u""},
+      {100, u""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);

@@ -56,17 +56,30 @@ struct Step {
 
 void Apply(SettingsPresenter& p, const Step& step) {
   switch (step.event) {
-    case DropDown: p.OnDriveDropDown(); break;
-    case CloseUp: p.OnDriveCloseUp(); break;
-    case Choose: p.OnDriveSelChange(step.index); break;
-    case ClickCreate: p.OnModeClicked(false); break;
-    case ClickUpdate: p.OnModeClicked(true); break;
-    case ManualRunEnded: p.OnManualRunEnded(); break;
+    case DropDown:
+      p.OnDriveDropDown();
+      break;
+    case CloseUp:
+      p.OnDriveCloseUp();
+      break;
+    case Choose:
+      p.OnDriveSelChange(step.index);
+      break;
+    case ClickCreate:
+      p.OnModeClicked(false);
+      break;
+    case ClickUpdate:
+      p.OnModeClicked(true);
+      break;
+    case ManualRunEnded:
+      p.OnManualRunEnded();
+      break;
   }
 }
 
 constexpr const char* kNoDrive = "[*Please Select Drive.] create - update - start -";
-constexpr const char* kListOpen = "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create - update - start -";
+constexpr const char* kListOpen =
+    "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create - update - start -";
 
 TEST(SettingsPresenter, FollowsTheTransitionsOfTheSettingsDialog) {
   struct Case {
@@ -124,7 +137,8 @@ TEST(SettingsPresenter, ReadsTheDriveListAfreshEachTimeItOpens) {
   d.mp.drives.Add({u'Z', {u"LAST", 3, u"FAT32"}, DriveTypeRemovable, true});  // Z is never listed
   d.mp.drives.Get(u'G')->volume.name = u"NEW";
   p.OnDriveDropDown();
-  EXPECT_EQ((std::vector<std::u16string>{u"E:\\ [MUSIC]", u"G:\\ [NEW]", u"H:\\"}), p.view().driveItems);
+  EXPECT_EQ((std::vector<std::u16string>{u"E:\\ [MUSIC]", u"G:\\ [NEW]", u"H:\\"}),
+            p.view().driveItems);
   p.OnDriveSelChange(1);  // the index maps to the fresh list: G, a new drive
   EXPECT_TRUE(p.view().createSelected);
   EXPECT_FALSE(p.view().updateEnabled);
@@ -183,7 +197,8 @@ TEST(SettingsPresenter, StartDoesNothingWhileDisabledAndARemovedDriveStillGetsAM
   EXPECT_EQ(kUpdateMessage, confirmation.request.message);
   p.OnModeClicked(false);
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kCreateMessage, confirmation.request.message) << "no library can be seen on a missing drive";
+  EXPECT_EQ(kCreateMessage, confirmation.request.message)
+      << "no library can be seen on a missing drive";
 }
 
 TEST(SettingsPresenter, PathStartsUseTheLocaleLanguageAndReportErrorsOneFiveAndSix) {
@@ -196,23 +211,51 @@ TEST(SettingsPresenter, PathStartsUseTheLocaleLanguageAndReportErrorsOneFiveAndS
   };
   const Case cases[] = {
       {"a dropped root with a library is updated", {u"E:\\"}, StartSource::Drop, u"", 1},
-      {"a root on the command line without a library is created", {u"G:\\"}, StartSource::CommandLine, u"", 0},
-      {"a dropped folder", {u"E:\\Music"}, StartSource::Drop,
-       u"Can only create a Library in the Root Directory. | Error Code : E-01", 0},
-      {"a dropped path on no drive", {u""}, StartSource::Drop,
-       u"Can only create a Library in the Root Directory. | Error Code : E-01", 0},
-      {"two dropped drives", {u"E:\\", u"G:\\"}, StartSource::Drop,
-       u"Cannot make the library for multiple devices. | Error Code : E-05", 0},
-      {"a folder and a drive dropped", {u"E:\\Music", u"G:\\"}, StartSource::Drop,
-       u"Cannot make the library for multiple devices. | Error Code : E-05", 0},
-      {"two roots on the command line", {u"E:\\", u"G:\\"}, StartSource::CommandLine,
-       u"Cannot make the library for multiple devices. | Error Code : E-05", 0},
-      {"a word, then a root on the command line", {u"", u"G:\\"}, StartSource::CommandLine,
-       u"Can only create a Library in the Root Directory. | Error Code : E-01", 0},
-      {"an NTFS root", {u"F:\\"}, StartSource::Drop,
-       u"[/mnt/f] is not supported device. | Error Code : E-06", 0},
-      {"a card reader without a card", {u"H:\\"}, StartSource::CommandLine,
-       u"[/mnt/h] is not supported device. | Error Code : E-06", 0},
+      {"a root on the command line without a library is created",
+       {u"G:\\"},
+       StartSource::CommandLine,
+       u"",
+       0},
+      {"a dropped folder",
+       {u"E:\\Music"},
+       StartSource::Drop,
+       u"Can only create a Library in the Root Directory. | Error Code : E-01",
+       0},
+      {"a dropped path on no drive",
+       {u""},
+       StartSource::Drop,
+       u"Can only create a Library in the Root Directory. | Error Code : E-01",
+       0},
+      {"two dropped drives",
+       {u"E:\\", u"G:\\"},
+       StartSource::Drop,
+       u"Cannot make the library for multiple devices. | Error Code : E-05",
+       0},
+      {"a folder and a drive dropped",
+       {u"E:\\Music", u"G:\\"},
+       StartSource::Drop,
+       u"Cannot make the library for multiple devices. | Error Code : E-05",
+       0},
+      {"two roots on the command line",
+       {u"E:\\", u"G:\\"},
+       StartSource::CommandLine,
+       u"Cannot make the library for multiple devices. | Error Code : E-05",
+       0},
+      {"a word, then a root on the command line",
+       {u"", u"G:\\"},
+       StartSource::CommandLine,
+       u"Can only create a Library in the Root Directory. | Error Code : E-01",
+       0},
+      {"an NTFS root",
+       {u"F:\\"},
+       StartSource::Drop,
+       u"[/mnt/f] is not supported device. | Error Code : E-06",
+       0},
+      {"a card reader without a card",
+       {u"H:\\"},
+       StartSource::CommandLine,
+       u"[/mnt/h] is not supported device. | Error Code : E-06",
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -221,7 +264,8 @@ TEST(SettingsPresenter, PathStartsUseTheLocaleLanguageAndReportErrorsOneFiveAndS
     p.OnLanguageSelChange(2);  // English in the list: a path start does not look at it
     std::vector<std::u16string> shown;
     for (const std::u16string& item : c.driveItems) {
-      shown.push_back(item.size() >= 2 ? u"/mnt/" + std::u16string(1, AsciiLower(item[0])) : u"foo");
+      shown.push_back(item.size() >= 2 ? u"/mnt/" + std::u16string(1, AsciiLower(item[0]))
+                                       : u"foo");
     }
     TestHost host;
     StartConfirmation confirmation;

@@ -10,7 +10,7 @@ using platform::SeekFrom;
 
 TEST(MemoryFileSystem, OpenModesFollowTheCRuntime) {
   MemoryFileSystem fs;
-  EXPECT_EQ(nullptr, fs.Open(u"E:\\a.bin", "rb"));    // must exist
+  EXPECT_EQ(nullptr, fs.Open(u"E:\\a.bin", "rb"));      // must exist
   EXPECT_EQ(nullptr, fs.Open(u"E:\\no\\a.bin", "wb"));  // folder must exist
   {
     auto f = fs.Open(u"E:\\a.bin", "w+b");

@@ -17,10 +17,12 @@ TEST(Utf8Conversion, MalformedInputBecomesReplacementCharacters) {
     std::u16string want;
   };
   const Case cases[] = {
-      {"a\xff" "b", u"a\uFFFDb"},           // invalid lead byte
-      {"a\xc3", u"a\uFFFD"},                // cut short at the end
-      {"\xc0\xaf", u"\uFFFD"},              // overlong
-      {"\xed\xa0\x80", u"\uFFFD"},          // encoded surrogate
+      {"a\xff"
+       "b",
+       u"a\uFFFDb"},                // invalid lead byte
+      {"a\xc3", u"a\uFFFD"},        // cut short at the end
+      {"\xc0\xaf", u"\uFFFD"},      // overlong
+      {"\xed\xa0\x80", u"\uFFFD"},  // encoded surrogate
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);

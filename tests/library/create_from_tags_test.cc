@@ -50,7 +50,8 @@ TEST(CreateFromTags, RealTaggedFilesMakeASoundLibraryAndAnUnreadableOneIsAsked) 
   EXPECT_EQ(u"/Music/two.m4a", image.tracks[1].text[kPath]);
   EXPECT_EQ(4, image.tracks[1].fileType);
   EXPECT_EQ(5, image.tracks[1].trackNumber);
-  EXPECT_EQ(u"with spaces   .wav", image.tracks[2].text[kTitle]) << "the file name stands in for a title";
+  EXPECT_EQ(u"with spaces   .wav", image.tracks[2].text[kTitle])
+      << "the file name stands in for a title";
   EXPECT_EQ(12, image.tracks[2].fileType);
   EXPECT_EQ(static_cast<int32_t>(DataFile("with spaces   .wav").size()), image.tracks[2].fileSize);
 }

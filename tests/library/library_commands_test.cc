@@ -1,9 +1,10 @@
 // The console's show and check on libraries a create run wrote.
+#include "cli/library_commands.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "cli/library_commands.h"
 #include "library_test_util.h"
 
 namespace deltrix::library::testing {
@@ -11,10 +12,11 @@ namespace {
 
 TEST(LibraryCommands, ShowPrintsTheFourBrowseOrdersWithCounts) {
   MemoryFileSystem fs;
-  ASSERT_EQ(0, CreateLibrary(fs, {Track(u"Rock", u"The Who", u"Tommy", u"Overture", u"\\w\\1.mp3", 1),
-                                  Track(u"Rock", u"The Who", u"Tommy", u"It's a Boy", u"\\w\\2.mp3", 2),
-                                  Track(u"Pop", u"ABBA", u"Gold", u"Waterloo", u"\\a\\1.mp3"),
-                                  Track(u"", u"", u"", u"Untitled", u"\\x.mp3")}));
+  ASSERT_EQ(
+      0, CreateLibrary(fs, {Track(u"Rock", u"The Who", u"Tommy", u"Overture", u"\\w\\1.mp3", 1),
+                            Track(u"Rock", u"The Who", u"Tommy", u"It's a Boy", u"\\w\\2.mp3", 2),
+                            Track(u"Pop", u"ABBA", u"Gold", u"Waterloo", u"\\a\\1.mp3"),
+                            Track(u"", u"", u"", u"Untitled", u"\\x.mp3")}));
   std::ostringstream out;
   EXPECT_EQ(0, cli::RunShowCommand(fs, kRoot, out));
   EXPECT_EQ(
@@ -70,13 +72,16 @@ TEST(LibraryCommands, ShowPrintsTheFourBrowseOrdersWithCounts) {
 
 TEST(LibraryCommands, ADamagedOrMissingLibraryIsAnErrorWithItsProblems) {
   MemoryFileSystem fs;
-  ASSERT_EQ(0, CreateLibrary(fs, {Track(u"A", u"B", u"C", u"D", u"\\d.mp3"), Track(u"A", u"B", u"C", u"E", u"\\e.mp3")}));
+  ASSERT_EQ(0, CreateLibrary(fs, {Track(u"A", u"B", u"C", u"D", u"\\d.mp3"),
+                                  Track(u"A", u"B", u"C", u"E", u"\\e.mp3")}));
   std::vector<uint8_t> browse = fs.Contents(kBrowsePath);
   std::swap(browse[56], browse[60]);  // two tracks of the genre list
   fs.AddFile(kBrowsePath, browse);
   std::ostringstream check;
   EXPECT_EQ(3, cli::RunCheckCommand(fs, kRoot, check));
-  EXPECT_NE(std::string::npos, check.str().find("ZRBL.DB: key 0: tracks 1 and 0 at positions 0 and 1 are out of order\n"));
+  EXPECT_NE(
+      std::string::npos,
+      check.str().find("ZRBL.DB: key 0: tracks 1 and 0 at positions 0 and 1 are out of order\n"));
   EXPECT_NE(std::string::npos, check.str().find("found in the library on E:\\.\n"));
   std::ostringstream show;
   EXPECT_EQ(3, cli::RunShowCommand(fs, kRoot, show));

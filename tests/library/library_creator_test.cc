@@ -1,11 +1,12 @@
 // Whole create runs over an in-memory drive: batches, the order of equal keys, group numbers, more
 // genres than get a number, the owner's answers and every failing step's code.
+#include "library/library_creator.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <set>
 
-#include "library/library_creator.h"
 #include "library/library_files.h"
 #include "library/library_reader.h"
 #include "library_test_util.h"
@@ -16,7 +17,8 @@ namespace {
 LibraryImage ReadImage(MemoryFileSystem& fs) {
   LibraryImage image;
   std::vector<std::string> problems;
-  EXPECT_TRUE(ReadLibraryImage(fs, kRoot, &image, &problems)) << (problems.empty() ? "" : problems[0]);
+  EXPECT_TRUE(ReadLibraryImage(fs, kRoot, &image, &problems))
+      << (problems.empty() ? "" : problems[0]);
   return image;
 }
 
@@ -35,7 +37,8 @@ std::u16string Name(const char* prefix, int i) {
 // Titles of the tracks in the order of `key`'s list.
 std::vector<std::u16string> TitlesInOrder(const LibraryImage& image, int key) {
   std::vector<std::u16string> titles;
-  for (uint32_t t : image.blocks[key].lists[0].tracks) titles.push_back(image.tracks[t].text[kTitle]);
+  for (uint32_t t : image.blocks[key].lists[0].tracks)
+    titles.push_back(image.tracks[t].text[kTitle]);
   return titles;
 }
 
@@ -48,15 +51,18 @@ TEST(LibraryCreator, EqualKeysKeepTheQuicksortOrderWithinABatch) {
   ASSERT_EQ(0, CreateLibrary(fs, {Same(u"\\a.mp3"), Same(u"\\b.mp3"), Same(u"\\c.mp3")}));
   const LibraryImage image = ReadImage(fs);
   // Not the order of addition: the partition swaps equal entries.
-  for (int key = 0; key < 4; ++key) EXPECT_EQ((std::vector<uint32_t>{2, 0, 1}), image.blocks[key].lists[0].tracks);
+  for (int key = 0; key < 4; ++key)
+    EXPECT_EQ((std::vector<uint32_t>{2, 0, 1}), image.blocks[key].lists[0].tracks);
   ExpectSound(fs);
 }
 
 TEST(LibraryCreator, ANewTrackGoesBeforeAnEqualWrittenOne) {
   MemoryFileSystem fs;
-  ASSERT_EQ(0, CreateLibrary(fs, {Same(u"\\a.mp3"), Same(u"\\b.mp3"), Same(u"\\c.mp3")}, SmallBatches(kOneEntryPool)));
+  ASSERT_EQ(0, CreateLibrary(fs, {Same(u"\\a.mp3"), Same(u"\\b.mp3"), Same(u"\\c.mp3")},
+                             SmallBatches(kOneEntryPool)));
   const LibraryImage image = ReadImage(fs);
-  for (int key = 0; key < 4; ++key) EXPECT_EQ((std::vector<uint32_t>{2, 1, 0}), image.blocks[key].lists[0].tracks);
+  for (int key = 0; key < 4; ++key)
+    EXPECT_EQ((std::vector<uint32_t>{2, 1, 0}), image.blocks[key].lists[0].tracks);
   ExpectSound(fs);
 }
 
@@ -74,13 +80,17 @@ TEST(LibraryCreator, OrdersArtistsTitlesAndEmptyValuesAsThePlayer) {
   ASSERT_EQ(0, CreateLibrary(fs, tracks));
   const LibraryImage image = ReadImage(fs);
   using V = std::vector<std::u16string>;
-  EXPECT_EQ((V{u"Waterloo", u"Scene", u"Overture", u"Amazing Journey", u"It's a Boy", u"Roundabout", u"No Tags"}),
+  EXPECT_EQ((V{u"Waterloo", u"Scene", u"Overture", u"Amazing Journey", u"It's a Boy", u"Roundabout",
+               u"No Tags"}),
             TitlesInOrder(image, kGenre));
-  EXPECT_EQ((V{u"Waterloo", u"Scene", u"Overture", u"Amazing Journey", u"It's a Boy", u"Roundabout", u"No Tags"}),
+  EXPECT_EQ((V{u"Waterloo", u"Scene", u"Overture", u"Amazing Journey", u"It's a Boy", u"Roundabout",
+               u"No Tags"}),
             TitlesInOrder(image, kArtist));
-  EXPECT_EQ((V{u"Scene", u"Roundabout", u"Waterloo", u"Overture", u"Amazing Journey", u"It's a Boy", u"No Tags"}),
+  EXPECT_EQ((V{u"Scene", u"Roundabout", u"Waterloo", u"Overture", u"Amazing Journey", u"It's a Boy",
+               u"No Tags"}),
             TitlesInOrder(image, kAlbum));
-  EXPECT_EQ((V{u"Amazing Journey", u"It's a Boy", u"No Tags", u"Overture", u"Roundabout", u"Scene", u"Waterloo"}),
+  EXPECT_EQ((V{u"Amazing Journey", u"It's a Boy", u"No Tags", u"Overture", u"Roundabout", u"Scene",
+               u"Waterloo"}),
             TitlesInOrder(image, kTitle));
   // "Rock" and "rock" are one genre, "The Who" and "the Who" one artist.
   EXPECT_EQ(3u, image.stats[kGenre].count);
@@ -104,7 +114,8 @@ TEST(LibraryCreator, BatchesWrittenBeforeTheFinalPassGetTheirFinalGroupNumbers) 
   MemoryFileSystem fs;
   std::vector<TestTrack> tracks;
   for (int i = 0; i < 23; ++i) {
-    tracks.push_back(Track(Name("G", i % 3), Name("A", i % 5), Name("L", i % 7), Name("T", i), Name("\\m\\", i), 1));
+    tracks.push_back(Track(Name("G", i % 3), Name("A", i % 5), Name("L", i % 7), Name("T", i),
+                           Name("\\m\\", i), 1));
   }
   TestOwner owner;
   ASSERT_EQ(0, CreateLibrary(fs, tracks, SmallBatches(), &owner));
@@ -144,9 +155,11 @@ TEST(LibraryCreator, BatchesWrittenBeforeTheFinalPassGetTheirFinalGroupNumbers) 
 TEST(LibraryCreator, ALastTrackThatFillsTheBatchLeavesAnEmptyFinalPass) {
   MemoryFileSystem fs;
   TestOwner owner;
-  // Two tracks, one per batch: the second add writes its batch, so the final pass has no entries and
-  // numbers the written tracks alone.
-  ASSERT_EQ(0, CreateLibrary(fs, {Track(u"", u"", u"", u"Same", u"\\a.mp3"), Track(u"", u"", u"", u"Sbme", u"\\b.mp3")},
+  // Two tracks, one per batch: the second add writes its batch, so the final pass has no entries
+  // and numbers the written tracks alone.
+  ASSERT_EQ(0, CreateLibrary(fs,
+                             {Track(u"", u"", u"", u"Same", u"\\a.mp3"),
+                              Track(u"", u"", u"", u"Sbme", u"\\b.mp3")},
                              SmallBatches(kOneEntryPool), &owner));
   EXPECT_EQ((std::vector<bool>{true, false, true, false}), owner.marks);
   const LibraryImage image = ReadImage(fs);
@@ -159,7 +172,8 @@ TEST(LibraryCreator, ALastTrackThatFillsTheBatchLeavesAnEmptyFinalPass) {
 TEST(LibraryCreator, GenresBeyondTheThousandthShareOneNumberAndNoGenreEntry) {
   MemoryFileSystem fs;
   std::vector<TestTrack> tracks;
-  for (int i = 0; i < 1001; ++i) tracks.push_back(Track(Name("G", i), u"Artist", u"Album", u"t", Name("\\t", i)));
+  for (int i = 0; i < 1001; ++i)
+    tracks.push_back(Track(Name("G", i), u"Artist", u"Album", u"t", Name("\\t", i)));
   tracks.push_back(Track(Name("G", 1000), u"Other", u"Album", u"u", u"\\u1"));
   tracks.push_back(Track(Name("G", 999), u"Artist", u"Album", u"u", u"\\u2"));
   ASSERT_EQ(0, CreateLibrary(fs, tracks, SmallBatches(64 * 1024)));
@@ -185,8 +199,10 @@ TEST(LibraryCreator, GenresBeyondTheThousandthShareOneNumberAndNoGenreEntry) {
 
 TEST(LibraryCreator, TheLastGenresArtistsAfterItsFirstGetTheirRunningIndex) {
   MemoryFileSystem fs;
-  ASSERT_EQ(0, CreateLibrary(fs, {Track(u"A", u"x", u"1", u"t", u"\\1"), Track(u"B", u"x", u"1", u"t", u"\\2"),
-                                  Track(u"B", u"y", u"1", u"t", u"\\3"), Track(u"B", u"z", u"1", u"t", u"\\4")}));
+  ASSERT_EQ(
+      0, CreateLibrary(
+             fs, {Track(u"A", u"x", u"1", u"t", u"\\1"), Track(u"B", u"x", u"1", u"t", u"\\2"),
+                  Track(u"B", u"y", u"1", u"t", u"\\3"), Track(u"B", u"z", u"1", u"t", u"\\4")}));
   const LibraryImage image = ReadImage(fs);
   const auto& artists = image.blocks[kGenre].lists[2].groups;
   ASSERT_EQ(4u, artists.size());
@@ -252,7 +268,7 @@ struct Outcome {
 Outcome RunTwoBatches(MemoryFileSystem& fs) {
   MemorySource source;
   source.Add(Track(u"", u"", u"", u"Same1234", u"\\a.mp3"));  // a 64-byte entry fills the batch
-  source.Add(Same(u"\\b.mp3"));                              // a 60-byte one does not
+  source.Add(Same(u"\\b.mp3"));                               // a 60-byte one does not
   TestOwner owner;
   CLibraryCreator creator(fs, source, SmallBatches(930 + 64));
   Outcome out;
@@ -283,10 +299,14 @@ TEST(LibraryCreator, EachFailingOpenReturnsItsCodeAndTraces) {
   };
   // Opens of ZRTL.DB: w+b (first batch), rb x4 (the final merges), a+b, r+b (header), r+b (patch).
   const Case cases[] = {
-      {u"ZRTL.DB", 1, 4, kSiteWriteTrackList, 1},  {u"ZRTL.DB", 2, 3, kSiteReadRecord, 1},
-      {u"ZRTL.DB", 5, 3, kSiteReadRecord, 1},      {u"ZRTL.DB", 6, 4, kSiteWriteTrackList, 6},
-      {u"ZRTL.DB", 7, 4, kSiteWriteTrackList, 12}, {u"ZRTL.DB", 8, 3, kSitePatch, 1},
-      {u"ZRBL.DB", 1, 4, kSiteWriteBrowseList, 1}, {u"ZRDB.DB", 1, 4, kSiteWriteSummary, 1},
+      {u"ZRTL.DB", 1, 4, kSiteWriteTrackList, 1},
+      {u"ZRTL.DB", 2, 3, kSiteReadRecord, 1},
+      {u"ZRTL.DB", 5, 3, kSiteReadRecord, 1},
+      {u"ZRTL.DB", 6, 4, kSiteWriteTrackList, 6},
+      {u"ZRTL.DB", 7, 4, kSiteWriteTrackList, 12},
+      {u"ZRTL.DB", 8, 3, kSitePatch, 1},
+      {u"ZRBL.DB", 1, 4, kSiteWriteBrowseList, 1},
+      {u"ZRDB.DB", 1, 4, kSiteWriteSummary, 1},
       {u"ZRTL.DB", 9, 0, 0, 0},
   };
   for (const Case& c : cases) {
@@ -315,10 +335,11 @@ TEST(LibraryCreator, ShortWritesAndReadsFailWithTheirSteps) {
     uint32_t step;
   };
   const Case cases[] = {
-      {"write", u"ZRTL.DB", 4, kSiteWriteTrackList, 2},   // the first header
-      {"read", u"ZRTL.DB", 3, kSiteReadRecord, 4},        // a record read back for the merge
+      {"write", u"ZRTL.DB", 4, kSiteWriteTrackList, 2},  // the first header
+      {"read", u"ZRTL.DB", 3, kSiteReadRecord, 4},       // a record read back for the merge
       {"seek", u"ZRTL.DB", 4, kSiteWriteTrackList, 5},   // to rewrite the first header
-      {"close", u"ZRTL.DB", 4, kSiteWriteTrackList, 5},   // the first batch's data did not reach the file
+      {"close", u"ZRTL.DB", 4, kSiteWriteTrackList, 5},  // the first batch's data did not reach the
+                                                         // file
       {"write", u"ZRBL.DB", 4, kSiteWriteBrowseList, 8},  // gathered: written out at the end
       {"close", u"ZRBL.DB", 4, kSiteWriteBrowseList, 8},
       {"write", u"ZRDB.DB", 4, kSiteWriteSummary, 2},
@@ -329,7 +350,9 @@ TEST(LibraryCreator, ShortWritesAndReadsFailWithTheirSteps) {
     MemoryFileSystem fs;
     const std::u16string file = c.file;
     const std::string op = c.op;
-    fs.SetFault([file, op](std::string_view o, std::u16string_view path) { return o == op && path.ends_with(file); });
+    fs.SetFault([file, op](std::string_view o, std::u16string_view path) {
+      return o == op && path.ends_with(file);
+    });
     const Outcome out = RunTwoBatches(fs);
     EXPECT_EQ(c.code, out.code);
     EXPECT_EQ(c.site, out.last.site);
@@ -393,7 +416,8 @@ TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndRenameNeedsAFreeTarget) {
   EXPECT_EQ(0, RenameLibraryFile(fs, kRoot, nullptr, kRewriteFile, kTrackListFile));
   EXPECT_FALSE(fs.Exists(u"E:\\KORVANE\\LIBRARY\\ZRTB.DB"));
   EXPECT_EQ(-1, DeleteLibraryFile(fs, kRoot, kRewriteFile));
-  EXPECT_EQ(u"", LibraryFilePath(std::u16string(250, u'x'), kTrackListFile)) << "longer than 255 units";
+  EXPECT_EQ(u"", LibraryFilePath(std::u16string(250, u'x'), kTrackListFile))
+      << "longer than 255 units";
 }
 
 }  // namespace

@@ -37,8 +37,12 @@ class BytesBuilder {
     bytes_.push_back(v);
     return *this;
   }
-  BytesBuilder& Le16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
-  BytesBuilder& Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)).Le16(static_cast<uint16_t>(v >> 16)); }
+  BytesBuilder& Le16(uint16_t v) {
+    return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8));
+  }
+  BytesBuilder& Le32(uint32_t v) {
+    return Le16(static_cast<uint16_t>(v)).Le16(static_cast<uint16_t>(v >> 16));
+  }
   // UTF-16LE units, a zero terminator, zero padding to a multiple of 4.
   BytesBuilder& Utf16Data(std::u16string_view s) {
     for (char16_t c : s) Le16(c);
@@ -62,8 +66,9 @@ inline void ExpectSameBytes(const std::vector<uint8_t>& want, const std::vector<
   const size_t n = std::min(want.size(), got.size());
   for (size_t i = 0; i < n; ++i) {
     if (want[i] != got[i]) {
-      ADD_FAILURE() << "first difference at offset " << i << ": want 0x" << std::hex << int{want[i]} << ", got 0x"
-                    << int{got[i]} << std::dec << " (sizes " << want.size() << " and " << got.size() << ")";
+      ADD_FAILURE() << "first difference at offset " << i << ": want 0x" << std::hex << int{want[i]}
+                    << ", got 0x" << int{got[i]} << std::dec << " (sizes " << want.size() << " and "
+                    << got.size() << ")";
       return;
     }
   }
@@ -122,15 +127,16 @@ class TestOwner : public BuildOwner {
 
 // A create run as the driver makes it: open, add every track, final batch, finish, close. Returns
 // the first code that is not 0 (or 0).
-inline int CreateLibrary(MemoryFileSystem& fs, const std::vector<TestTrack>& tracks, CreatorOptions options = {},
-                         TestOwner* owner = nullptr) {
+inline int CreateLibrary(MemoryFileSystem& fs, const std::vector<TestTrack>& tracks,
+                         CreatorOptions options = {}, TestOwner* owner = nullptr) {
   MemorySource source;
   for (const TestTrack& t : tracks) source.Add(t);
   TestOwner localOwner;
   TestOwner& o = owner != nullptr ? *owner : localOwner;
   CLibraryCreator creator(fs, source, options);
   int code = creator.Open(kRoot, o, 1);
-  for (size_t i = 0; code == 0 && i < tracks.size(); ++i) code = creator.AddFile(u"E:" + tracks[i].path, 3);
+  for (size_t i = 0; code == 0 && i < tracks.size(); ++i)
+    code = creator.AddFile(u"E:" + tracks[i].path, 3);
   if (code == 0) code = creator.SortAndWriteBatch(true);
   if (code == 0) code = creator.Finish();
   creator.Close();
@@ -145,8 +151,8 @@ inline CreatorOptions SmallBatches(size_t poolBytes = 1400) {
   return options;
 }
 
-inline TestTrack Track(std::u16string genre, std::u16string artist, std::u16string album, std::u16string title,
-                       std::u16string path, int16_t number = -1) {
+inline TestTrack Track(std::u16string genre, std::u16string artist, std::u16string album,
+                       std::u16string title, std::u16string path, int16_t number = -1) {
   TestTrack t;
   t.genre = std::move(genre);
   t.artist = std::move(artist);
@@ -158,7 +164,8 @@ inline TestTrack Track(std::u16string genre, std::u16string artist, std::u16stri
 }
 
 inline uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+         uint32_t{b[at + 3]} << 24;
 }
 
 }  // namespace deltrix::library::testing

@@ -15,7 +15,10 @@ namespace {
 // A context over blocks of the real sizes (or a smaller pool).
 struct Engine {
   explicit Engine(size_t poolBytes = kPoolBytes)
-      : pool(poolBytes), fileBuffer(kFileBufferBytes), aux(kAuxBytes / 4), ctx(std::make_unique<LibraryContext>()) {}
+      : pool(poolBytes),
+        fileBuffer(kFileBufferBytes),
+        aux(kAuxBytes / 4),
+        ctx(std::make_unique<LibraryContext>()) {}
   int Open() { return OpenForCreate(*ctx, Memory(), 1); }
   EngineMemory Memory() { return EngineMemory{pool, kRoot, fileBuffer, aux}; }
   int Add(const TestTrack& track) {
@@ -44,13 +47,13 @@ TEST(TrackPool, StoresTextsInEightBitsUpToTheLimitElseInUtf16) {
   const Case cases[] = {
       {ascii63, true, 64},   // 63 units and the terminator
       {wide63, false, 128},  // one unit above U+00FF: 63 units and the terminator in UTF-16
-      {u"abc", true, 4},
-      {u"abcd", true, 6},  // the terminator makes 5 bytes, made even
-      {latin, true, 6},    // U+00E9 still fits 8 bits
+      {u"abc", true, 4},    {u"abcd", true, 6},  // the terminator makes 5 bytes, made even
+      {latin, true, 6},                          // U+00E9 still fits 8 bits
       {u"", true, 2},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.title.begin(), c.title.begin() + std::min<size_t>(c.title.size(), 8)));
+    SCOPED_TRACE(
+        std::string(c.title.begin(), c.title.begin() + std::min<size_t>(c.title.size(), 8)));
     Engine e(64 * 1024);
     ASSERT_EQ(kDone, e.Open());
     ASSERT_EQ(0, e.Add(Track(u"G", u"A", u"B", c.title, u"\\p")));
@@ -95,7 +98,7 @@ TEST(TrackPool, EntryHoldsScalarsAndSlashedPath) {
 TEST(TrackPool, TitleStatisticsCountUtf16AndStoredBytes) {
   Engine e(64 * 1024);
   ASSERT_EQ(kDone, e.Open());
-  ASSERT_EQ(0, e.Add(Track(u"", u"", u"", u"abc", u"\\a")));          // 8 and 4
+  ASSERT_EQ(0, e.Add(Track(u"", u"", u"", u"abc", u"\\a")));           // 8 and 4
   ASSERT_EQ(0, e.Add(Track(u"", u"", u"", u"\u4e00\u4e01", u"\\b")));  // 6 and 6
   EXPECT_EQ(14u, e.ctx->stats[kTitle].total);
   EXPECT_EQ(10u, e.ctx->stats[kTitle].compact);
@@ -123,14 +126,16 @@ TEST(TrackPool, SharedPrefixFollowedByWideUnitsCountsInUtf16) {
   ASSERT_EQ(kDone, e.Open());
   ASSERT_EQ(0, e.Add(Track(u"", u"", u"", u"t", u"\\a\\b")));
   ASSERT_EQ(0, e.Add(Track(u"", u"", u"", u"t", u"\\a\\\u4e00")));
-  // First: 10 bytes, rest of 5 units -> 6. Second: 10 bytes, 3 units shared, rest 4 bytes in UTF-16.
+  // First: 10 bytes, rest of 5 units -> 6. Second: 10 bytes, 3 units shared, rest 4 bytes in
+  // UTF-16.
   EXPECT_EQ(20u, e.ctx->stats[kPath].total);
   EXPECT_EQ(6u + 4u, e.ctx->stats[kPath].compact);
 }
 
 TEST(TrackPool, ResultsTellWhenTheBatchAndTheLibraryAreFull) {
   // A pool that takes exactly two small entries before fewer than 930 bytes are free.
-  const TestTrack t = Track(u"", u"", u"", u"t", u"\\a");  // 38 + 2+2+2+2+4 = 50 bytes, then 52 aligned
+  const TestTrack t =
+      Track(u"", u"", u"", u"t", u"\\a");  // 38 + 2+2+2+2+4 = 50 bytes, then 52 aligned
   Engine e(930 + 2 * 52 - 4);
   ASSERT_EQ(kDone, e.Open());
   EXPECT_EQ(0, e.Add(t));
@@ -163,12 +168,15 @@ TEST(TrackPool, OpenRefusesMissingOrMisalignedBlocks) {
   };
   const Case cases[] = {
       {"no pool", EngineMemory{{}, kRoot, e.fileBuffer, e.aux}},
-      {"misaligned pool", EngineMemory{std::span<uint8_t>(e.pool).subspan(1), kRoot, e.fileBuffer, e.aux}},
+      {"misaligned pool",
+       EngineMemory{std::span<uint8_t>(e.pool).subspan(1), kRoot, e.fileBuffer, e.aux}},
       {"no root", EngineMemory{e.pool, u"", e.fileBuffer, e.aux}},
       {"no file buffer", EngineMemory{e.pool, kRoot, {}, e.aux}},
-      {"misaligned file buffer", EngineMemory{e.pool, kRoot, std::span<uint8_t>(e.fileBuffer).subspan(2), e.aux}},
+      {"misaligned file buffer",
+       EngineMemory{e.pool, kRoot, std::span<uint8_t>(e.fileBuffer).subspan(2), e.aux}},
       {"small stacks", EngineMemory{e.pool, kRoot, e.fileBuffer, smallAux}},
-      {"pool below one entry", EngineMemory{std::span<uint8_t>(e.pool).first(900), kRoot, e.fileBuffer, e.aux}},
+      {"pool below one entry",
+       EngineMemory{std::span<uint8_t>(e.pool).first(900), kRoot, e.fileBuffer, e.aux}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

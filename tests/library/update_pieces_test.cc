@@ -14,7 +14,11 @@ namespace deltrix::library::testing {
 namespace {
 
 struct UpdateEngine {
-  UpdateEngine() : pool(kPoolBytes), fileBuffer(kFileBufferBytes), aux(kAuxBytes / 4), ctx(std::make_unique<LibraryContext>()) {}
+  UpdateEngine()
+      : pool(kPoolBytes),
+        fileBuffer(kFileBufferBytes),
+        aux(kAuxBytes / 4),
+        ctx(std::make_unique<LibraryContext>()) {}
   int Open() { return OpenForUpdate(*ctx, EngineMemory{pool, kRoot, fileBuffer, aux}, 4); }
   std::vector<uint8_t> pool;
   std::vector<uint8_t> fileBuffer;
@@ -51,7 +55,8 @@ TEST(UpdatePieces, ReadsTheSortedListsAndTheSummaryBack) {
   ASSERT_TRUE(ReadLibraryImage(fs, kRoot, &image, nullptr));
   for (int key = 0; key < 4; ++key) {
     EXPECT_EQ(3u, counts[key]);
-    const std::vector<uint32_t> read(e.ctx->sortedLists[key].begin(), e.ctx->sortedLists[key].begin() + 3);
+    const std::vector<uint32_t> read(e.ctx->sortedLists[key].begin(),
+                                     e.ctx->sortedLists[key].begin() + 3);
     EXPECT_EQ(image.blocks[key].lists[0].tracks, read) << key;
   }
   EXPECT_EQ((std::vector<uint32_t>{1, 0, 2}), image.blocks[kGenre].lists[0].tracks);
@@ -76,8 +81,10 @@ TEST(UpdatePieces, ReadersFailCleanlyOnDamagedFiles) {
     uint32_t step;
   };
   // ZRBL.DB: header 16, block 0 head at 16, track list head at 36.
-  const Case lists[] = {{"no header", kBrowsePath, 10, 2}, {"no block head", kBrowsePath, 30, 3},
-                        {"no list head", kBrowsePath, 40, 4}, {"short list", kBrowsePath, 60, 5}};
+  const Case lists[] = {{"no header", kBrowsePath, 10, 2},
+                        {"no block head", kBrowsePath, 30, 3},
+                        {"no list head", kBrowsePath, 40, 4},
+                        {"short list", kBrowsePath, 60, 5}};
   for (const Case& c : lists) {
     SCOPED_TRACE(c.what);
     MemoryFileSystem fs;

@@ -30,7 +30,8 @@ TEST(Backup, CopiesACompleteLibraryAndPutsItBackAfterAFailure) {
   mp.files.AddFile(kLib + u"ZRTL.DB", "half");
   mp.files.AddFile(kLib + u"ZRTA.LST", "tmp");
   EXPECT_TRUE(backup.RestoreBackup());
-  EXPECT_EQ((std::vector<std::u16string>{u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"}), mp.files.Names(kLib));
+  EXPECT_EQ((std::vector<std::u16string>{u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"}),
+            mp.files.Names(kLib));
   EXPECT_EQ(B("old1"), mp.files.Contents(kLib + u"ZRTL.DB"));
   EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(kDev)) << "copies deleted";
 }
@@ -51,7 +52,8 @@ TEST(Backup, StaleCopiesAreReplacedWhenTheLibraryIsSound) {
   for (auto name : kBackedUpFiles) mp.files.AddFile(kDev + std::u16string(name) + u".bak", "stale");
   Backup backup(mp.files);
   bool recovered = true;
-  ASSERT_TRUE(backup.PrepareBackup(u"E:\\", [](std::u16string_view) { return true; }, &recovered));
+  ASSERT_TRUE(backup.PrepareBackup(
+      u"E:\\", [](std::u16string_view) { return true; }, &recovered));
   EXPECT_FALSE(recovered);
   EXPECT_EQ(B("new1"), mp.files.Contents(kDev + u"ZRTL.DB.bak"));
   EXPECT_EQ(B("new1"), mp.files.Contents(kLib + u"ZRTL.DB"));
@@ -63,11 +65,13 @@ TEST(Backup, StaleCopiesBesideABrokenLibraryAreRecoveredFirst) {
     MemoryPlatform mp;
     AddLibrary(mp, "half", libraryFiles);
     for (int i = 0; i < 3; ++i) {
-      mp.files.AddFile(kDev + std::u16string(kBackedUpFiles[i]) + u".bak", "good" + std::to_string(i));
+      mp.files.AddFile(kDev + std::u16string(kBackedUpFiles[i]) + u".bak",
+                       "good" + std::to_string(i));
     }
     Backup backup(mp.files);
     bool recovered = false;
-    ASSERT_TRUE(backup.PrepareBackup(u"E:\\", [](std::u16string_view) { return false; }, &recovered));
+    ASSERT_TRUE(backup.PrepareBackup(
+        u"E:\\", [](std::u16string_view) { return false; }, &recovered));
     EXPECT_TRUE(recovered);
     EXPECT_EQ(B("good1"), mp.files.Contents(kLib + u"ZRTL.DB"));
     EXPECT_EQ(B("good1"), mp.files.Contents(kDev + u"ZRTL.DB.bak"));

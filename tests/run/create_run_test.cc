@@ -40,7 +40,8 @@ std::string Mp3(std::string_view title, std::string_view artist, std::string_vie
 using Folder = std::map<std::u16string, testing::Bytes>;
 Folder FolderOf(const MemoryFileSystem& fs) {
   Folder files;
-  for (const std::u16string& name : fs.Names(kFolder)) files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  for (const std::u16string& name : fs.Names(kFolder))
+    files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
   return files;
 }
 
@@ -74,9 +75,12 @@ TEST(CreateRun, WritesALibraryThatPassesTheCheck) {
   ASSERT_EQ(Success, CreateToEnd(mp, host));
   EXPECT_EQ(u"3 files are processed.", host.finish());
   std::vector<std::string> problems;
-  EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", &problems)) << (problems.empty() ? "" : problems[0]);
-  EXPECT_EQ((std::vector<std::u16string>{u"ZRTL.DB", u"ZRBL.DB", u"ZRDB.DB"}), mp.files.Names(kFolder));
-  EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(u"E:\\KORVANE")) << "no copy left";
+  EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", &problems))
+      << (problems.empty() ? "" : problems[0]);
+  EXPECT_EQ((std::vector<std::u16string>{u"ZRTL.DB", u"ZRBL.DB", u"ZRDB.DB"}),
+            mp.files.Names(kFolder));
+  EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(u"E:\\KORVANE"))
+      << "no copy left";
 }
 
 TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
@@ -115,7 +119,8 @@ TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
       } else {
         // A fault the run goes on from (a folder not listed, a file skipped, a copy not deleted)
         // leaves a sound library, or none written at all when nothing could be found.
-        EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", nullptr) || before == FolderOf(mp.files))
+        EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", nullptr) ||
+                    before == FolderOf(mp.files))
             << "after a failed " << failed;
       }
     }
@@ -131,7 +136,8 @@ TEST(CreateRun, ARunKilledWhileWritingIsRecoveredByTheNextRun) {
   const Folder good = FolderOf(mp.files);
   // The killed run had made its copies and was half-way through writing the track list.
   for (const char16_t* name : {u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"}) {
-    ASSERT_TRUE(mp.files.Copy(std::u16string(kFolder) + u"\\" + name, std::u16string(u"E:\\KORVANE\\") + name + u".bak"));
+    ASSERT_TRUE(mp.files.Copy(std::u16string(kFolder) + u"\\" + name,
+                              std::u16string(u"E:\\KORVANE\\") + name + u".bak"));
   }
   testing::Bytes half = mp.files.Contents(std::u16string(kFolder) + u"\\ZRTL.DB");
   half.resize(half.size() / 2);

@@ -26,7 +26,10 @@ struct FakeBuilderLog {
 class FakeBuilder : public run::CreateBuilder {
  public:
   FakeBuilder(FakeBuilderLog& log, library::BuildOwner& owner) : log_(log), owner_(owner) {}
-  int Open() override { Note("open"); return log_.openResult; }
+  int Open() override {
+    Note("open");
+    return log_.openResult;
+  }
   int AddFile(std::u16string_view path, int tagLanguage) override {
     {
       std::lock_guard lock(log_.mu);
@@ -35,8 +38,14 @@ class FakeBuilder : public run::CreateBuilder {
     }
     return log_.addResult ? log_.addResult(path, owner_) : Success;
   }
-  int SortAndWriteBatch(bool final) override { Note(final ? "final" : "batch"); return log_.finalResult; }
-  int Finish() override { Note("finish"); return log_.finishResult; }
+  int SortAndWriteBatch(bool final) override {
+    Note(final ? "final" : "batch");
+    return log_.finalResult;
+  }
+  int Finish() override {
+    Note("finish");
+    return log_.finishResult;
+  }
   void Close() override { Note("close"); }
 
  private:
@@ -62,7 +71,10 @@ struct FakeUpdaterLog {
 class FakeUpdater : public run::UpdateBuilder {
  public:
   FakeUpdater(FakeUpdaterLog& log, library::BuildOwner& owner) : log_(log), owner_(owner) {}
-  int Open() override { Note("open"); return log_.openResult; }
+  int Open() override {
+    Note("open");
+    return log_.openResult;
+  }
   int CheckFile(std::u16string_view path) override {
     {
       std::lock_guard lock(log_.mu);
@@ -74,7 +86,10 @@ class FakeUpdater : public run::UpdateBuilder {
     Note("merge");
     return log_.merge ? log_.merge(owner_) : Success;
   }
-  int Finish() override { Note("finish"); return log_.finishResult; }
+  int Finish() override {
+    Note("finish");
+    return log_.finishResult;
+  }
   void Close() override { Note("close"); }
 
  private:

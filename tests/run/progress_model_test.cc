@@ -14,7 +14,8 @@ struct Fixture {
     model.Start(state, now);
   }
   void Found(int n) {
-    for (int i = 0; i < n; ++i) state.files.Append(u"E:\\" + std::u16string(1, char16_t(u'a' + i % 26)) + u".mp3");
+    for (int i = 0; i < n; ++i)
+      state.files.Append(u"E:\\" + std::u16string(1, char16_t(u'a' + i % 26)) + u".mp3");
   }
   const ProgressView& TickAt(int64_t second) {
     now = second;

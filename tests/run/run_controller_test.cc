@@ -58,7 +58,8 @@ TEST(RunCreate, HandsEveryFileOverInScanOrderAndFinishes) {
 
 TEST(RunCreate, CountsSkippedFilesApartAndFinishesWithProcessedOnly) {
   MemoryPlatform mp;
-  for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad.mp3", u"E:\\3.mp3"}) mp.files.AddFile(name, "");
+  for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad.mp3", u"E:\\3.mp3"})
+    mp.files.AddFile(name, "");
   TestHost host;
   FakeBuilderLog log;
   log.addResult = [](std::u16string_view path, library::BuildOwner& owner) {
@@ -75,7 +76,9 @@ TEST(RunCreate, EverySkippedMeansNothingWrittenButSuccess) {
   AddLibrary(mp, "kept");
   TestHost host;
   FakeBuilderLog log;
-  log.addResult = [](std::u16string_view, library::BuildOwner& owner) { return owner.AskSkipFile(); };
+  log.addResult = [](std::u16string_view, library::BuildOwner& owner) {
+    return owner.AskSkipFile();
+  };
   EXPECT_EQ(Success, RunToEnd(mp, host, log));
   EXPECT_EQ((std::vector<std::string>{"open", "close"}), log.calls);
   EXPECT_EQ(u"0 files are processed.", host.finish());
@@ -87,7 +90,7 @@ TEST(RunCreate, EverySkippedMeansNothingWrittenButSuccess) {
 TEST(RunCreate, AbortAndWriteFailuresEndTheRunAndRestoreTheLibrary) {
   struct Case {
     const char* what;
-    int addAnswer;        // what AddFile returns for the second file (2 asks the user)
+    int addAnswer;  // what AddFile returns for the second file (2 asks the user)
     bool userAborts;
     int finalResult;
     int wantCode;
@@ -222,7 +225,7 @@ TEST(StopAndJoin, APauseWithoutStopResumesWhereTheRunWas) {
   gate.WaitReached();
   run.RequestPause();  // the stop question is open...
   gate.Release();
-  run.Resume();        // ...and answered No
+  run.Resume();  // ...and answered No
   host.WaitForClose();
   run.StopAndJoin();
   EXPECT_EQ(Success, run.resultCode());
@@ -246,7 +249,8 @@ TEST(StartRun, AFailedBackupCopyReportsCodeFourAndStartsNothing) {
   AddLibrary(mp, "before");
   mp.files.AddFile(u"E:\\1.mp3", "");
   int copies = 0;
-  mp.files.SetFault([&](std::string_view op, std::u16string_view) { return op == "copy" && ++copies == 2; });
+  mp.files.SetFault(
+      [&](std::string_view op, std::u16string_view) { return op == "copy" && ++copies == 2; });
   TestHost host;
   FakeBuilderLog log;
   RunController run(mp.platform, host, testing::FakeFactory(log));

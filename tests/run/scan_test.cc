@@ -25,16 +25,17 @@ std::vector<std::u16string> Scan(MemoryPlatform& mp, bool ipod = false, size_t c
   const bool result = run.ScanFolder(u"E:\\", 1);
   if (ok) *ok = result;
   std::vector<std::u16string> found;
-  for (int32_t i = 0; i < run.state().foundCount(); ++i) found.emplace_back(run.state().files.Get(i));
+  for (int32_t i = 0; i < run.state().foundCount(); ++i)
+    found.emplace_back(run.state().files.Get(i));
   return found;
 }
 
 TEST(ScanFolder, CollectsAudioFilesByExtensionInAnyCase) {
   MemoryPlatform mp;
   const std::u16string names[] = {
-      u"Song.MP3", u"SONG.Mp3", u"song.mp3", u"a.m4a", u"b.AAC", u"c.mp4", u"d.wav", u"e.aif",
-      u"f.AIFF",   u"song.mp3.bak", u"song.m4p", u"song.aifc", u"song.ogg", u"songAIFF", u".mp3",
-      u"._x.mp3",  u"x.Wav"};
+      u"Song.MP3", u"SONG.Mp3", u"song.mp3", u"a.m4a",        u"b.AAC",    u"c.mp4",
+      u"d.wav",    u"e.aif",    u"f.AIFF",   u"song.mp3.bak", u"song.m4p", u"song.aifc",
+      u"song.ogg", u"songAIFF", u".mp3",     u"._x.mp3",      u"x.Wav"};
   // One folder per name: the drive compares names without case, as FAT does.
   std::vector<std::u16string> want;
   for (size_t i = 0; i < std::size(names); ++i) {
@@ -83,7 +84,8 @@ TEST(ScanFolder, GoesSevenFolderLevelsDeepDepthFirst) {
 
 TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
   MemoryPlatform mp;
-  for (int i = 0; i < 4; ++i) mp.files.AddFile(u"E:\\A\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", "");
+  for (int i = 0; i < 4; ++i)
+    mp.files.AddFile(u"E:\\A\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", "");
   mp.files.AddFile(u"E:\\b.mp3", "");
   bool ok = false;
   const auto found = Scan(mp, false, 3, &ok);

@@ -17,8 +17,12 @@ class MemoryFile : public platform::File {
  public:
   MemoryFile(MemoryFileSystem* fs, std::u16string path, std::shared_ptr<Bytes> data, bool canRead,
              bool canWrite, bool append)
-      : fs_(fs), path_(std::move(path)), data_(std::move(data)), canRead_(canRead),
-        canWrite_(canWrite), append_(append) {}
+      : fs_(fs),
+        path_(std::move(path)),
+        data_(std::move(data)),
+        canRead_(canRead),
+        canWrite_(canWrite),
+        append_(append) {}
 
   size_t Read(void* dst, size_t size) override {
     if (closed_ || !canRead_ || (fs_ && fs_->Fails("read", path_))) return 0;
@@ -125,8 +129,8 @@ bool MemoryFileSystem::ParentIsFolder(const std::u16string& key) const {
   return it != nodes_.end() && it->second.folder;
 }
 
-MemoryFileSystem::Node& MemoryFileSystem::Insert(const std::u16string& key, std::u16string_view path,
-                                                 bool folder) {
+MemoryFileSystem::Node& MemoryFileSystem::Insert(const std::u16string& key,
+                                                 std::u16string_view path, bool folder) {
   Node& node = nodes_[key];
   std::u16string_view name = path;
   while (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.remove_suffix(1);
@@ -164,7 +168,8 @@ void MemoryFileSystem::AddFile(std::u16string_view path, const Bytes& data, uint
   node.data = std::make_shared<Bytes>(data);
 }
 
-void MemoryFileSystem::AddFile(std::u16string_view path, std::string_view data, uint32_t attributes) {
+void MemoryFileSystem::AddFile(std::u16string_view path, std::string_view data,
+                               uint32_t attributes) {
   AddFile(path, Bytes(data.begin(), data.end()), attributes);
 }
 
@@ -186,7 +191,8 @@ std::vector<std::u16string> MemoryFileSystem::Names(std::u16string_view folder) 
   for (const auto& [key, node] : nodes_) {
     if (ParentKey(key) == parent) found.push_back(&node);
   }
-  std::sort(found.begin(), found.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
+  std::sort(found.begin(), found.end(),
+            [](const Node* a, const Node* b) { return a->order < b->order; });
   std::vector<std::u16string> names;
   for (const Node* n : found) names.push_back(n->name);
   return names;
@@ -212,7 +218,8 @@ std::unique_ptr<platform::File> MemoryFileSystem::Open(std::u16string_view path,
     ++writeOpens_;
     Note(std::string("open ") + mode, path);
   }
-  return std::make_unique<MemoryFile>(this, std::u16string(path), node->data, read, write, m[0] == 'a');
+  return std::make_unique<MemoryFile>(this, std::u16string(path), node->data, read, write,
+                                      m[0] == 'a');
 }
 
 std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view folder) {
@@ -232,7 +239,8 @@ std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view
   for (const auto& [k, node] : nodes_) {
     if (ParentKey(k) == key) found.push_back(&node);
   }
-  std::sort(found.begin(), found.end(), [](const Node* a, const Node* b) { return a->order < b->order; });
+  std::sort(found.begin(), found.end(),
+            [](const Node* a, const Node* b) { return a->order < b->order; });
   for (const Node* n : found) entries.push_back({n->name, n->attributes});
   return std::make_unique<MemoryListing>(std::move(entries));
 }
@@ -253,8 +261,8 @@ bool MemoryFileSystem::SetAttributes(std::u16string_view path, uint32_t attribut
   Node* node = Find(path);
   if (!node) return false;
   Note("setattr", path);
-  node->attributes = (attributes & ~platform::kAttrDirectory) |
-                     (node->folder ? platform::kAttrDirectory : 0);
+  node->attributes =
+      (attributes & ~platform::kAttrDirectory) | (node->folder ? platform::kAttrDirectory : 0);
   return true;
 }
 
@@ -287,6 +295,23 @@ bool MemoryFileSystem::Move(std::u16string_view from, std::u16string_view to) {
   Note("move " + ToUtf8(from) + " ->", to);
   Node moved = *src;
   nodes_.erase(Key(from));
+  Node& dst = Insert(toKey, to, false);
+  dst.data = moved.data;
+  dst.attributes = moved.attributes;
+  return true;
+}
+
+bool MemoryFileSystem::Replace(std::u16string_view from, std::u16string_view to) {
+  if (Fails("replace", from)) return false;
+  std::lock_guard lock(mu_);
+  Node* src = Find(from);
+  const std::u16string toKey = Key(to);
+  if (!src || src->folder || !ParentIsFolder(toKey)) return false;
+  if (Node* existing = Find(to); existing && existing->folder) return false;
+  Note("replace " + ToUtf8(from) + " ->", to);
+  Node moved = *src;
+  nodes_.erase(Key(from));
+  nodes_.erase(toKey);
   Node& dst = Insert(toKey, to, false);
   dst.data = moved.data;
   dst.attributes = moved.attributes;

@@ -1,8 +1,9 @@
-// An in-memory drive for tests, safe to use from several threads: a FileSystem over drive paths (E:\a\b) with FAT-like behaviour
-// (names compared without regard to ASCII case, entries listed in creation order, "." and ".."
-// listed first), a fake DriveTable, a codec that widens bytes (tests of real code pages use the
-// POSIX codec), and a clock that never sleeps. It records what was opened for writing and can be
-// told to fail chosen calls, so tests can assert effects and inject faults.
+// An in-memory drive for tests, safe to use from several threads: a FileSystem over drive paths
+// (E:\a\b) with FAT-like behaviour (names compared without regard to ASCII case, entries listed in
+// creation order, "." and ".." listed first), a fake DriveTable, a codec that widens bytes (tests
+// of real code pages use the POSIX codec), and a clock that never sleeps. It records what was
+// opened for writing and can be told to fail chosen calls, so tests can assert effects and inject
+// faults.
 #pragma once
 
 #include <atomic>
@@ -42,7 +43,7 @@ class MemoryFileSystem : public platform::FileSystem {
 
   // A predicate over (operation, path) that makes the call fail when it returns true. Operations:
   // "open" (any mode), "read", "write", "close", "seek", "list", "attr", "setattr", "mkdir",
-  // "remove", "move", "copy". Used for fault injection.
+  // "remove", "move", "replace", "copy". Used for fault injection.
   using FaultRule = std::function<bool(std::string_view op, std::u16string_view path)>;
   void SetFault(FaultRule rule) { fault_ = std::move(rule); }
 
@@ -62,6 +63,7 @@ class MemoryFileSystem : public platform::FileSystem {
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;
   bool Move(std::u16string_view from, std::u16string_view to) override;
+  bool Replace(std::u16string_view from, std::u16string_view to) override;
   bool Copy(std::u16string_view from, std::u16string_view to) override;
 
   struct Node {
@@ -120,7 +122,8 @@ class FakeDriveTable : public platform::DriveTable {
 // Widens every byte (Latin-1); the real code pages are tested against the POSIX codec.
 class WideningCodec : public platform::TextCodec {
  public:
-  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes, std::span<char16_t> out) override;
+  size_t Decode(uint32_t codePage, std::span<const uint8_t> bytes,
+                std::span<char16_t> out) override;
   std::string UserLanguage() override { return language; }
   std::string language = "en";
 };

@@ -65,12 +65,30 @@ class TestHost : public run::RunHost {
     cv_.wait(lock, [&] { return closeRequested_; });
   }
 
-  bool stopEnabled() { std::lock_guard lock(mu_); return stopEnabled_; }
-  std::vector<std::u16string> errors() { std::lock_guard lock(mu_); return errors_; }
-  std::vector<std::u16string> notices() { std::lock_guard lock(mu_); return notices_; }
-  std::vector<std::string> events() { std::lock_guard lock(mu_); return events_; }
-  std::u16string finish() { std::lock_guard lock(mu_); return finish_; }
-  size_t asked() { std::lock_guard lock(mu_); return asked_; }
+  bool stopEnabled() {
+    std::lock_guard lock(mu_);
+    return stopEnabled_;
+  }
+  std::vector<std::u16string> errors() {
+    std::lock_guard lock(mu_);
+    return errors_;
+  }
+  std::vector<std::u16string> notices() {
+    std::lock_guard lock(mu_);
+    return notices_;
+  }
+  std::vector<std::string> events() {
+    std::lock_guard lock(mu_);
+    return events_;
+  }
+  std::u16string finish() {
+    std::lock_guard lock(mu_);
+    return finish_;
+  }
+  size_t asked() {
+    std::lock_guard lock(mu_);
+    return asked_;
+  }
 
  private:
   std::mutex mu_;

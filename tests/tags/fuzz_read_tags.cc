@@ -31,6 +31,7 @@ class OneFileSystem : public deltrix::platform::FileSystem {
   bool MakeFolder(std::u16string_view) override { return false; }
   bool RemoveFile(std::u16string_view) override { return false; }
   bool Move(std::u16string_view, std::u16string_view) override { return false; }
+  bool Replace(std::u16string_view, std::u16string_view) override { return false; }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
 
  private:

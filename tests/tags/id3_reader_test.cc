@@ -104,7 +104,9 @@ TEST(DecodeId3v2Text, FollowsTheEncodingByteAndBothByteOrderMarks) {
       {TagBytes().U8(3).Ascii("\xC0\x80"
                               "after"),
        u""},  // decodes to a zero unit
-      {TagBytes().U8(4).Ascii("Four"), u"\x0004" u"Four"},  // 4 and above: the whole data
+      {TagBytes().U8(4).Ascii("Four"),
+       u"\x0004"
+       u"Four"},  // 4 and above: the whole data
       {TagBytes().U8(5).Ascii("Weird").U8(0).Ascii("x"),
        u"\u0005Weird"},  // the encoding byte is text
       {TagBytes().U8(0xE9).Ascii("t\xE9"), u"\u00E9t\u00E9"},

@@ -240,7 +240,8 @@ class PosixListing : public DirListing {
       struct stat st {};
       folder = fstatat(dirfd(dir_), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
-    entry->attributes = ReadStoredAttributesAt(dirfd(dir_), e->d_name, folder_, fat_, &atUnsupported_);
+    entry->attributes =
+        ReadStoredAttributesAt(dirfd(dir_), e->d_name, folder_, fat_, &atUnsupported_);
     if (!fat_) entry->attributes &= ~kAttrReadOnly;
     if (folder) entry->attributes |= kAttrDirectory;
     return true;
@@ -410,6 +411,15 @@ bool PosixFileSystem::Move(std::u16string_view from, std::u16string_view to) {
   struct stat st {};
   if (lstat(b.c_str(), &st) == 0 || errno != ENOENT) return false;
   return rename(a.c_str(), b.c_str()) == 0;
+}
+
+bool PosixFileSystem::Replace(std::u16string_view from, std::u16string_view to) {
+  std::string a, b;
+  bool fat = false;
+  if (!drives_.Resolve(from, &a, &fat) || !drives_.Resolve(to, &b, &fat)) return false;
+  struct stat st {};
+  if (lstat(a.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return rename(a.c_str(), b.c_str()) == 0;  // rename(2) replaces `to` atomically, vfat included
 }
 
 bool PosixFileSystem::Copy(std::u16string_view from, std::u16string_view to) {

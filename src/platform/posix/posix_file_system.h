@@ -42,6 +42,7 @@ class PosixFileSystem : public FileSystem {
   // rename with RENAME_NOREPLACE; where the file system lacks it, link and unlink, and where that
   // fails too (vfat has no links), a check for the target and a plain rename.
   bool Move(std::u16string_view from, std::u16string_view to) override;
+  bool Replace(std::u16string_view from, std::u16string_view to) override;
   // Copies into a hidden temporary file beside `to` (".<name>.XXXXXX"), syncs it, gives it the
   // source's permissions, modification time and stored attributes, then renames it over `to`: a
   // failed copy never leaves a partial target.

@@ -4,10 +4,9 @@
 #include <QDir>
 #include <QImage>
 #include <QString>
-
 #include <cstdio>
 
-#include "gui/pictures.h"
+#include "gui/qt/pictures.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -17,8 +16,8 @@ int main(int argc, char** argv) {
   const QString root = QString::fromLocal8Bit(argv[1]);
   for (int size : {16, 32, 48, 64, 128, 256}) {
     const QString folder = QStringLiteral("%1/hicolor/%2x%2/apps").arg(root).arg(size);
-    if (!QDir().mkpath(folder) ||
-        !deltrix::gui::ProgramIconImage(size).save(folder + QStringLiteral("/deltrix-creator-gui.png"))) {
+    if (!QDir().mkpath(folder) || !deltrix::gui::ProgramIconImage(size).save(
+                                      folder + QStringLiteral("/deltrix-creator-gui.png"))) {
       std::fprintf(stderr, "cannot write the %dx%d icon in %s\n", size, size, argv[1]);
       return 1;
     }

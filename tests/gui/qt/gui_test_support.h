@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -17,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/run_dialog.h"
+#include "gui/qt/run_dialog.h"
 #include "run/builders.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
@@ -43,7 +42,8 @@ class Gate {
 struct BuilderScript {
   std::mutex mu;
   std::vector<std::u16string> added;
-  std::vector<std::string> calls;  // "open", "final", "finish", "close" (create); "update ..." (update)
+  std::vector<std::string>
+      calls;  // "open", "final", "finish", "close" (create); "update ..." (update)
   int openResult = 0;
   // Per file: the create builder's AddFile answer (null: 0, taken in).
   std::function<int(std::u16string_view path, library::BuildOwner& owner)> add;
@@ -95,7 +95,8 @@ class DialogScript {
   void Poll();
   void Handled(QDialog* dialog);
   std::deque<std::pair<QString, Act>> steps_;
-  QPointer<QWidget> last_;  // the dialog answered last, until it hides (a dialog may be shown again)
+  QPointer<QWidget>
+      last_;  // the dialog answered last, until it hides (a dialog may be shown again)
   std::unique_ptr<QObject> context_;
   std::unique_ptr<QObject> hideWatch_;
 };

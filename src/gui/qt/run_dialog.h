@@ -1,7 +1,7 @@
 // CRunDlg: the modal dialog that hosts one run at a time and is reused for every run. When it
-// becomes visible it starts the run; every 25 ms it ticks the run's ProgressModel and draws the view
-// unchanged; its Cancel button leads to the stop question (CCancelDlg). It is the run's host: the
-// worker's errors, skip questions and finish message are shown on the main thread through a
+// becomes visible it starts the run; every 25 ms it ticks the run's ProgressModel and draws the
+// view unchanged; its Cancel button leads to the stop question (CCancelDlg). It is the run's host:
+// the worker's errors, skip questions and finish message are shown on the main thread through a
 // RunHandOver (see run_hand_over.h for why the threads cannot deadlock), and the worker's close
 // request ends the dialog. All members are used on the main thread unless marked otherwise.
 #pragma once
@@ -9,15 +9,14 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "gui/dialogs.h"
-#include "gui/run_hand_over.h"
+#include "gui/qt/dialogs.h"
+#include "gui/qt/run_hand_over.h"
 #include "platform/platform.h"
 #include "run/progress_model.h"
 #include "run/run_controller.h"
@@ -36,11 +35,13 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   // builders (and tests their doubles).
   using ControllerFactory = std::function<std::unique_ptr<run::RunController>(run::RunHost& host)>;
 
-  CRunDlg(platform::Platform& platform, const ControllerFactory& makeController, QWidget* parent = nullptr);
+  CRunDlg(platform::Platform& platform, const ControllerFactory& makeController,
+          QWidget* parent = nullptr);
   ~CRunDlg() override;
 
   // Opens the dialog modally for one run and returns when it has closed: Accepted after the
-  // worker's close request (success or failure), Rejected after a confirmed stop or a close request.
+  // worker's close request (success or failure), Rejected after a confirmed stop or a close
+  // request.
   int RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode);
   // The last run's outcome (RunController::resultCode).
   int resultCode() const { return controller_->resultCode(); }

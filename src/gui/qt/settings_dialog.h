@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,8 +13,8 @@
 
 #include "app/error_report.h"
 #include "app/settings_presenter.h"
-#include "gui/dialogs.h"
-#include "gui/run_dialog.h"
+#include "gui/qt/dialogs.h"
+#include "gui/qt/run_dialog.h"
 #include "platform/platform.h"
 
 class QRadioButton;
@@ -75,7 +74,8 @@ class CSettingDlg : public CDialogBase {
   // The confirmation, then the run with this dialog minimised. Returns the run's code, or -1 when
   // the confirmation was cancelled.
   int ConfirmAndRun(const app::StartConfirmation& confirmation, bool manual);
-  // What the run left to say (a recovered library, kept backup copies, a drive in use), one box each.
+  // What the run left to say (a recovered library, kept backup copies, a drive in use), one box
+  // each.
   void ShowRunNotices(const std::u16string& shownDrive);
 
   platform::Platform& platform_;

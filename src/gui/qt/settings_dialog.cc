@@ -1,4 +1,4 @@
-#include "gui/settings_dialog.h"
+#include "gui/qt/settings_dialog.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -25,7 +25,13 @@ void DriveComboBox::showPopup() {
 void DriveComboBox::hidePopup() {
   QComboBox::hidePopup();
   // The choice made in the list arrives after the list has closed: look at the selection after it.
-  if (onCloseUp) QMetaObject::invokeMethod(this, [this] { if (onCloseUp) onCloseUp(); }, Qt::QueuedConnection);
+  if (onCloseUp)
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (onCloseUp) onCloseUp();
+        },
+        Qt::QueuedConnection);
 }
 
 void DialogErrorHost::ShowError(const std::u16string& message, const std::u16string& codeLine) {
@@ -40,16 +46,16 @@ bool DialogErrorHost::AskSkipOrAbort() {
   return dialog.abortChosen();
 }
 
-CSettingDlg::CSettingDlg(platform::Platform& platform, const CRunDlg::ControllerFactory& makeController,
-                         QWidget* parent)
+CSettingDlg::CSettingDlg(platform::Platform& platform,
+                         const CRunDlg::ControllerFactory& makeController, QWidget* parent)
     : CDialogBase(parent, "CSettingDlg", 179, 141, true),
       platform_(platform),
       presenter_(platform, app::DefaultTagLanguage(platform.text.UserLanguage())),
       errors_(this),
       runDialog_(std::make_unique<CRunDlg>(platform, makeController)) {
   // A main window of its own: a close button, no minimise or maximise box, a taskbar entry.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setAcceptDrops(true);
 
   AddText(QStringLiteral("Program Setting"), 7, 6, 165, 10, Qt::AlignLeft, true)
@@ -114,7 +120,8 @@ CSettingDlg::~CSettingDlg() = default;
 void CSettingDlg::Render() {
   const app::SettingsView& v = presenter_.view();
   bool same = drives_->count() == static_cast<int>(v.driveItems.size());
-  for (int i = 0; same && i < drives_->count(); ++i) same = drives_->itemText(i) == ToQString(v.driveItems[i]);
+  for (int i = 0; same && i < drives_->count(); ++i)
+    same = drives_->itemText(i) == ToQString(v.driveItems[i]);
   {
     const QSignalBlocker block(drives_);
     if (!same) {
@@ -150,7 +157,9 @@ void CSettingDlg::OnDropFiles(const std::vector<std::string>& localPaths) {
   }
   errors_.SetParent(this);
   app::StartConfirmation confirmation;
-  if (!presenter_.StartFromPaths(errors_, driveItems, shownItems, app::StartSource::Drop, &confirmation)) return;
+  if (!presenter_.StartFromPaths(errors_, driveItems, shownItems, app::StartSource::Drop,
+                                 &confirmation))
+    return;
   ConfirmAndRun(confirmation, false);
 }
 

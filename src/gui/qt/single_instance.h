@@ -17,6 +17,7 @@ namespace deltrix::gui {
 std::u16string InstanceKey(std::string_view executablePath);
 
 // The lock of this copy, or null when another copy holds it (this copy must then end silently).
-std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks, std::string_view executablePath);
+std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks,
+                                                 std::string_view executablePath);
 
 }  // namespace deltrix::gui

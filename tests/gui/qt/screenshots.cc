@@ -11,16 +11,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-
 #include <cstdio>
 
 #include "app/error_report.h"
 #include "base/error_code.h"
-#include "gui/dialog_units.h"
-#include "gui/dialogs.h"
-#include "gui/pictures.h"
-#include "gui/run_dialog.h"
-#include "gui/settings_dialog.h"
+#include "gui/qt/dialog_units.h"
+#include "gui/qt/dialogs.h"
+#include "gui/qt/pictures.h"
+#include "gui/qt/run_dialog.h"
+#include "gui/qt/settings_dialog.h"
 #include "gui_test_support.h"
 
 namespace deltrix::gui {
@@ -53,7 +52,8 @@ QImage Framed(const QPixmap& client, const QString& title, const QIcon& icon) {
 
 void Save(QWidget* window, const char* name, const QPixmap& client) {
   const QImage image = Framed(client, window->windowTitle(), window->windowIcon());
-  const QString path = g_folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
+  const QString path =
+      g_folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
   if (!image.save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     ++g_failures;
@@ -70,13 +70,15 @@ class MountedDrives : public testing::FakeDriveTable {
   std::string ToUserPath(std::u16string_view drivePath) override {
     std::string user = FakeDriveTable::ToUserPath(drivePath);
     if (user.size() < 6 || user.compare(0, 5, "/mnt/") != 0) return user;
-    const char* mounts[] = {"/media/anna/МУЗЫКА", "/media/anna/音楽カード", "/media/anna/我的音乐", "/media/anna/H"};
+    const char* mounts[] = {"/media/anna/МУЗЫКА", "/media/anna/音楽カード", "/media/anna/我的音乐",
+                            "/media/anna/H"};
     const int index = user[5] - 'e';
     return index < 0 || index > 3 ? user : mounts[index] + user.substr(6);
   }
 };
 
-// E: "МУЗЫКА" with a library, F: an NTFS stick "音楽カード", G: "我的音乐" without a library, H: no name.
+// E: "МУЗЫКА" with a library, F: an NTFS stick "音楽カード", G: "我的音乐" without a library, H: no
+// name.
 struct ShotDrives : GuiDrives {
   ShotDrives() {
     for (char16_t letter : {u'E', u'F', u'G'}) mounted.Add(*mp.drives.Get(letter));
@@ -85,7 +87,8 @@ struct ShotDrives : GuiDrives {
     mounted.Get(u'G')->volume.name = u"我的音乐";
     mounted.Add({u'H', {u"", 11, u"FAT"}, platform::DriveTypeRemovable, true});
     factory = [this](run::RunHost& host) {
-      return std::make_unique<run::RunController>(platform, host, testing::ScriptedFactories(script));
+      return std::make_unique<run::RunController>(platform, host,
+                                                  testing::ScriptedFactories(script));
     };
   }
   MountedDrives mounted;
@@ -134,14 +137,18 @@ void SettingsShots() {
 
 void RunShots() {
   ShotDrives drives;
-  const char16_t* folders[] = {u"E:\\音楽\\宇多田ヒカル\\First Love\\", u"E:\\音乐\\周杰伦\\魔杰座\\",
-                               u"E:\\Музыка\\Кино\\Группа крови\\", u"E:\\Music\\Miles Davis\\Kind of Blue\\"};
+  const char16_t* folders[] = {u"E:\\音楽\\宇多田ヒカル\\First Love\\",
+                               u"E:\\音乐\\周杰伦\\魔杰座\\", u"E:\\Музыка\\Кино\\Группа крови\\",
+                               u"E:\\Music\\Miles Davis\\Kind of Blue\\"};
   std::vector<std::u16string> paths;
   for (int i = 0; i < 40; ++i) {
     std::u16string name = folders[i / 10];
     name += char16_t(u'0' + (i % 10) / 10);
     name += char16_t(u'0' + i % 10);
-    name += i / 10 == 0 ? u" Automatic.mp3" : i / 10 == 1 ? u" 稻香.mp3" : i / 10 == 2 ? u" Кукушка.mp3" : u" So What.m4a";
+    name += i / 10 == 0   ? u" Automatic.mp3"
+            : i / 10 == 1 ? u" 稻香.mp3"
+            : i / 10 == 2 ? u" Кукушка.mp3"
+                          : u" So What.m4a";
     drives.AddAudio(name);
     paths.push_back(name);
   }

@@ -1,12 +1,13 @@
 // One copy at a time: the lock's key, and the rule with real processes of the program: a second
 // copy started while the first runs ends at once and silently; after the first has ended a new
 // start works.
+#include "gui/qt/single_instance.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "gui/single_instance.h"
 #include "platform/posix/posix_locks.h"
 
 namespace deltrix::gui {
@@ -28,7 +29,8 @@ bool StartHolding(QProcess& process, platform::posix::PosixLocks& locks) {
     process.start(QString::fromLocal8Bit(kProgram), {});
     if (!process.waitForStarted(10000)) return false;
     QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired() && process.state() == QProcess::Running && !HeldElsewhere(locks)) {
+    while (!deadline.hasExpired() && process.state() == QProcess::Running &&
+           !HeldElsewhere(locks)) {
       QTest::qWait(10);
     }
     if (process.state() == QProcess::Running && HeldElsewhere(locks)) return true;

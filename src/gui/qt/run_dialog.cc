@@ -1,4 +1,4 @@
-#include "gui/run_dialog.h"
+#include "gui/qt/run_dialog.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-
 #include <utility>
 
 namespace deltrix::gui {
@@ -26,7 +25,8 @@ QString WrappablePath(const QString& path) {
 
 }  // namespace
 
-CRunDlg::CRunDlg(platform::Platform& platform, const ControllerFactory& makeController, QWidget* parent)
+CRunDlg::CRunDlg(platform::Platform& platform, const ControllerFactory& makeController,
+                 QWidget* parent)
     : CDialogBase(parent, "CRunDlg", 239, 143, false),
       platform_(platform),
       handOver_([this](std::function<void()> call) { Post(std::move(call)); },
@@ -153,18 +153,19 @@ void CRunDlg::Render() {
   set(elapsed_, ToQString(v.elapsed));
   // Users read their own paths: a mount point and the paths below it, not drive letters.
   const std::string userPath = v.path.empty() ? std::string() : platform_.drives.ToUserPath(v.path);
-  set(path_, WrappablePath(userPath.empty() ? ToQString(v.path) : QString::fromStdString(userPath)));
+  set(path_,
+      WrappablePath(userPath.empty() ? ToQString(v.path) : QString::fromStdString(userPath)));
   if (bar_->value() != v.barPosition) bar_->setValue(v.barPosition);
   const std::u16string& root = controller_->state().driveRoot;
   const std::string userRoot = root.empty() ? std::string() : platform_.drives.ToUserPath(root);
-  const QString title = userRoot.empty() ? ToQString(v.title)
-                                         : QStringLiteral("%1% / %2").arg(v.barPosition).arg(QString::fromStdString(userRoot));
+  const QString title =
+      userRoot.empty()
+          ? ToQString(v.title)
+          : QStringLiteral("%1% / %2").arg(v.barPosition).arg(QString::fromStdString(userRoot));
   if (windowTitle() != title) setWindowTitle(title);
 }
 
-void CRunDlg::RefreshStopButton() {
-  cancel_->setEnabled(runActive_ && handOver_.stopEnabled());
-}
+void CRunDlg::RefreshStopButton() { cancel_->setEnabled(runActive_ && handOver_.stopEnabled()); }
 
 void CRunDlg::OnCancel() {
   if (!runActive_ || stopQuestionOpen_) return;
@@ -287,9 +288,7 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine});
 }
 
-bool CRunDlg::AskSkipOrAbort() {
-  return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}});
-}
+bool CRunDlg::AskSkipOrAbort() { return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}}); }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
   (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}});

@@ -1,6 +1,8 @@
 // The settings dialog through its widgets: the drive list read afresh, the mode buttons and Start
 // by drive class, the start flows with their confirmation messages, and the drop and command-line
 // starts with errors 1, 5 and 6.
+#include "gui/qt/settings_dialog.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDropEvent>
@@ -13,7 +15,6 @@
 #include <QUrl>
 
 #include "base/error_code.h"
-#include "gui/settings_dialog.h"
 #include "gui_test_support.h"
 
 namespace deltrix::gui {
@@ -36,12 +37,14 @@ struct Widgets {
   // and Start.
   QString Describe() const {
     QStringList items;
-    for (int i = 0; i < drives->count(); ++i) items << (i == drives->currentIndex() ? "*" : "") + drives->itemText(i);
+    for (int i = 0; i < drives->count(); ++i)
+      items << (i == drives->currentIndex() ? "*" : "") + drives->itemText(i);
     auto mode = [](QRadioButton* b) {
-      return QString::fromLatin1(!b->isEnabled() ? (b->isChecked() ? "d*" : "-") : (b->isChecked() ? "E" : "e"));
+      return QString::fromLatin1(!b->isEnabled() ? (b->isChecked() ? "d*" : "-")
+                                                 : (b->isChecked() ? "E" : "e"));
     };
-    return "[" + items.join('|') + "] create " + mode(create) + " update " + mode(update) + " start " +
-           (start->isEnabled() ? "e" : "-");
+    return "[" + items.join('|') + "] create " + mode(create) + " update " + mode(update) +
+           " start " + (start->isEnabled() ? "e" : "-");
   }
 
   // Opens the list and clicks item `index`, or closes it without a choice when `index` < 0.
@@ -95,13 +98,34 @@ class SettingsDialogTest : public QObject {
       const char* want;
     };
     const Case cases[] = {
-        {"opened and closed without a choice", {-1}, false, "[*Please Select Drive.] create - update - start -"},
-        {"a drive with a library", {0}, false, "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create e update E start e"},
-        {"...switched to Create", {0}, true, "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"},
-        {"an NTFS stick", {1}, false, "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
-        {"a new stick", {2}, false, "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\] create E update - start e"},
-        {"library, then NTFS", {0, 1}, false, "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
-        {"a drive, then closed without a choice", {2, -1}, false, "[*Please Select Drive.] create - update - start -"},
+        {"opened and closed without a choice",
+         {-1},
+         false,
+         "[*Please Select Drive.] create - update - start -"},
+        {"a drive with a library",
+         {0},
+         false,
+         "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create e update E start e"},
+        {"...switched to Create",
+         {0},
+         true,
+         "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"},
+        {"an NTFS stick",
+         {1},
+         false,
+         "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+        {"a new stick",
+         {2},
+         false,
+         "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\] create E update - start e"},
+        {"library, then NTFS",
+         {0, 1},
+         false,
+         "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+        {"a drive, then closed without a choice",
+         {2, -1},
+         false,
+         "[*Please Select Drive.] create - update - start -"},
     };
     for (const Case& c : cases) {
       GuiDrives drives;
@@ -111,7 +135,8 @@ class SettingsDialogTest : public QObject {
       QCOMPARE(w.Describe(), kNoDrive);
       for (int choice : c.choices) w.Choose(choice);
       if (c.clickCreate) QTest::mouseClick(w.create, Qt::LeftButton);
-      QVERIFY2(w.Describe() == QString::fromLatin1(c.want), qPrintable(QString::fromLatin1(c.what) + ": " + w.Describe()));
+      QVERIFY2(w.Describe() == QString::fromLatin1(c.want),
+               qPrintable(QString::fromLatin1(c.what) + ": " + w.Describe()));
     }
   }
 
@@ -146,14 +171,16 @@ class SettingsDialogTest : public QObject {
 
     DialogScript script;
     script.Then("CStartCheckDlg", [](QDialog* d) {
-      QCOMPARE(Text(d, "message"), QStringLiteral("A previous Library has been located on the selected drive!\n"
-                                                  "Are you sure you want to overwrite this?"));
+      QCOMPARE(Text(d, "message"),
+               QStringLiteral("A previous Library has been located on the selected drive!\n"
+                              "Are you sure you want to overwrite this?"));
       QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nEnglish"));
       Click(d, QStringLiteral("Cancel"));
     });
     QTest::mouseClick(w.start, Qt::LeftButton);
     QVERIFY(script.finished());
-    QCOMPARE(w.Describe(), QStringLiteral("[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"));
+    QCOMPARE(w.Describe(),
+             QStringLiteral("[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"));
     QVERIFY2(drives.script.Calls().empty(), "a cancelled confirmation runs nothing");
 
     QTest::mouseClick(w.update, Qt::LeftButton);
@@ -161,8 +188,9 @@ class SettingsDialogTest : public QObject {
     emit w.languages->activated(1);
     bool minimised = false;
     script.Then("CStartCheckDlg", [](QDialog* d) {
-      QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to update the library using these "
-                                                  "settings?"));
+      QCOMPARE(Text(d, "message"),
+               QStringLiteral("Are you sure you would like to update the library using these "
+                              "settings?"));
       QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nChinese"));
       Click(d, QStringLiteral("OK"));
     });
@@ -187,10 +215,18 @@ class SettingsDialogTest : public QObject {
       const char* error;  // nullptr: the confirmation follows
     };
     const Case cases[] = {
-        {"a folder below a root", {QStringLiteral("/mnt/e/Music")}, "Can only create a Library in the Root Directory."},
-        {"a file on no drive", {QStringLiteral("/home/me/a.mp3")}, "Can only create a Library in the Root Directory."},
-        {"not a local file", {QStringLiteral("https://example.org/x")}, "Can only create a Library in the Root Directory."},
-        {"two drives", {QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")}, "Cannot make the library for multiple devices."},
+        {"a folder below a root",
+         {QStringLiteral("/mnt/e/Music")},
+         "Can only create a Library in the Root Directory."},
+        {"a file on no drive",
+         {QStringLiteral("/home/me/a.mp3")},
+         "Can only create a Library in the Root Directory."},
+        {"not a local file",
+         {QStringLiteral("https://example.org/x")},
+         "Can only create a Library in the Root Directory."},
+        {"two drives",
+         {QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")},
+         "Cannot make the library for multiple devices."},
         {"an NTFS stick", {QStringLiteral("/mnt/f")}, "[/mnt/f] is not supported device."},
         {"a mount point", {QStringLiteral("/mnt/e/")}, nullptr},
     };
@@ -211,8 +247,9 @@ class SettingsDialogTest : public QObject {
         });
       } else {
         script.Then("CStartCheckDlg", [](QDialog* d) {
-          QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to update the library using "
-                                                      "these settings?"));
+          QCOMPARE(Text(d, "message"),
+                   QStringLiteral("Are you sure you would like to update the library using "
+                                  "these settings?"));
           QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/e\nGerman"));
           Click(d, QStringLiteral("OK"));
         });
@@ -236,7 +273,8 @@ class SettingsDialogTest : public QObject {
     script.Then("CStartCheckDlg", [](QDialog* d) { Click(d, QStringLiteral("OK")); });
     script.Then("notice", [&](QDialog* d) {
       QVERIFY(dialog.isVisible() && !dialog.isMinimized());
-      QCOMPARE(static_cast<QMessageBox*>(d)->text(), QStringLiteral("Another run is already writing to /mnt/e."));
+      QCOMPARE(static_cast<QMessageBox*>(d)->text(),
+               QStringLiteral("Another run is already writing to /mnt/e."));
       d->accept();
     });
     dialog.OnDropFiles({"/mnt/e"});
@@ -253,8 +291,12 @@ class SettingsDialogTest : public QObject {
       int want;
     };
     const Case cases[] = {
-        {{QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")}, "Cannot make the library for multiple devices.", -1},
-        {{QStringLiteral("foo"), QStringLiteral("/mnt/e")}, "Can only create a Library in the Root Directory.", -1},
+        {{QStringLiteral("/mnt/e"), QStringLiteral("/mnt/g")},
+         "Cannot make the library for multiple devices.",
+         -1},
+        {{QStringLiteral("foo"), QStringLiteral("/mnt/e")},
+         "Can only create a Library in the Root Directory.",
+         -1},
         {{QStringLiteral("\"/mnt/e\"")}, "Can only create a Library in the Root Directory.", -1},
         {{QStringLiteral("/mnt/f")}, "[/mnt/f] is not supported device.", -1},
         {{QStringLiteral(" /mnt/g "), QStringLiteral("")}, nullptr, Success},
@@ -273,8 +315,9 @@ class SettingsDialogTest : public QObject {
       } else {
         script.Then("CStartCheckDlg", [&](QDialog* d) {
           settingsShown = settingsShown || dialog.isVisible();
-          QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you would like to create the library using "
-                                                      "these settings?"));
+          QCOMPARE(Text(d, "message"),
+                   QStringLiteral("Are you sure you would like to create the library using "
+                                  "these settings?"));
           QCOMPARE(Text(d, "values"), QStringLiteral("/mnt/g\nEnglish"));
           Click(d, QStringLiteral("OK"));
         });

@@ -1,4 +1,4 @@
-#include "gui/run_hand_over.h"
+#include "gui/qt/run_hand_over.h"
 
 #include <utility>
 

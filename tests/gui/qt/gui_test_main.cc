@@ -1,8 +1,7 @@
-// The desktop front-end's tests, one QtTest suite per area. Run all, or one suite by its name as the
-// first argument (the remaining arguments go to QtTest). Needs no display: ctest sets
+// The desktop front-end's tests, one QtTest suite per area. Run all, or one suite by its name as
+// the first argument (the remaining arguments go to QtTest). Needs no display: ctest sets
 // QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
-
 #include <cstring>
 #include <vector>
 

@@ -4,7 +4,7 @@
 // the run's builders.
 #pragma once
 
-#include "gui/run_dialog.h"
+#include "gui/qt/run_dialog.h"
 #include "platform/platform.h"
 
 namespace deltrix::gui {

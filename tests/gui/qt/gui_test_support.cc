@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <thread>
 
 #include "base/error_code.h"
@@ -36,7 +35,8 @@ namespace {
 
 class ScriptedCreate : public run::CreateBuilder {
  public:
-  ScriptedCreate(BuilderScript& script, library::BuildOwner& owner) : script_(script), owner_(owner) {}
+  ScriptedCreate(BuilderScript& script, library::BuildOwner& owner)
+      : script_(script), owner_(owner) {}
   int Open() override {
     script_.Note("open");
     return script_.openResult;
@@ -93,8 +93,11 @@ class ScriptedUpdate : public run::UpdateBuilder {
 }  // namespace
 
 run::BuilderFactories ScriptedFactories(BuilderScript& script) {
-  return {[&script](const run::BuilderRequest& r) { return std::make_unique<ScriptedCreate>(script, r.owner); },
-          [&script](const run::BuilderRequest&) { return std::make_unique<ScriptedUpdate>(script); }};
+  return {
+      [&script](const run::BuilderRequest& r) {
+        return std::make_unique<ScriptedCreate>(script, r.owner);
+      },
+      [&script](const run::BuilderRequest&) { return std::make_unique<ScriptedUpdate>(script); }};
 }
 
 GuiDrives::GuiDrives() {
@@ -114,7 +117,8 @@ void GuiDrives::AddLibrary(char16_t letter, std::string_view contents) {
 }
 
 std::string GuiDrives::Library(char16_t letter, std::u16string_view name) const {
-  const Bytes bytes = mp.files.Contents(std::u16string(1, letter) + u":\\KORVANE\\LIBRARY\\" + std::u16string(name));
+  const Bytes bytes = mp.files.Contents(std::u16string(1, letter) + u":\\KORVANE\\LIBRARY\\" +
+                                        std::u16string(name));
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -174,7 +178,8 @@ void DialogScript::Poll() {
 
 QString DialogTexts(QWidget* dialog) {
   QStringList texts;
-  for (QLabel* label : dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) texts << label->text();
+  for (QLabel* label : dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+    texts << label->text();
   return texts.join(QStringLiteral(" | "));
 }
 
@@ -190,7 +195,8 @@ void Click(QWidget* dialog, const QString& buttonText) {
 
 QString Text(QWidget* dialog, const char* labelName) {
   auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(labelName));
-  return label ? label->text() : QStringLiteral("<no label %1>").arg(QString::fromLatin1(labelName));
+  return label ? label->text()
+               : QStringLiteral("<no label %1>").arg(QString::fromLatin1(labelName));
 }
 
 }  // namespace deltrix::testing

@@ -1,9 +1,8 @@
-#include "gui/dialog_units.h"
+#include "gui/qt/dialog_units.h"
 
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
-
 #include <algorithm>
 #include <cmath>
 
@@ -11,7 +10,8 @@ namespace deltrix::gui {
 
 DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   averageWidth_ = std::max(1, (letters / 26 + 1) / 2);
   averageHeight_ = std::max(1, metrics.height());
 }
@@ -35,8 +35,8 @@ QFont HeadingFont(const QFont& dialogFont) {
   const int cellHeight = 30 - characterHeight;
   const QFontMetrics metrics(dialogFont);
   // A cell of `cellHeight` pixels holds characters in the proportion the dialog font has.
-  const int pixels = static_cast<int>(std::lround(static_cast<double>(cellHeight) * characterHeight /
-                                                  std::max(1, metrics.height())));
+  const int pixels = static_cast<int>(std::lround(static_cast<double>(cellHeight) *
+                                                  characterHeight / std::max(1, metrics.height())));
   font.setPixelSize(std::max(characterHeight + 1, pixels));
   return font;
 }

@@ -1,13 +1,12 @@
-#include "gui/creator_app.h"
+#include "gui/qt/creator_app.h"
 
 #include <QApplication>
 #include <QStringList>
-
 #include <memory>
 
-#include "gui/pictures.h"
-#include "gui/settings_dialog.h"
-#include "gui/single_instance.h"
+#include "gui/qt/pictures.h"
+#include "gui/qt/settings_dialog.h"
+#include "gui/qt/single_instance.h"
 
 namespace deltrix::gui {
 

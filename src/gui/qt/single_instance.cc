@@ -1,4 +1,4 @@
-#include "gui/single_instance.h"
+#include "gui/qt/single_instance.h"
 
 #include "base/utf16.h"
 
@@ -6,13 +6,15 @@ namespace deltrix::gui {
 
 std::u16string InstanceKey(std::string_view executablePath) {
   const size_t slash = executablePath.find_last_of("/\\");
-  std::string_view name = slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
+  std::string_view name =
+      slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
   const size_t dot = name.find_last_of('.');
   if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
   return FromUtf8(name);
 }
 
-std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks, std::string_view executablePath) {
+std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks,
+                                                 std::string_view executablePath) {
   return locks.TryLock(InstanceKey(executablePath));
 }
 

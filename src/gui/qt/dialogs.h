@@ -8,10 +8,9 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
-
 #include <string>
 
-#include "gui/dialog_units.h"
+#include "gui/qt/dialog_units.h"
 
 class QFrame;
 class QLabel;
@@ -36,8 +35,8 @@ class CDialogBase : public QDialog {
 
  protected:
   // A static text; one taller than a line (over 10 units) wraps its words.
-  QLabel* AddText(const QString& text, int x, int y, int w, int h, Qt::Alignment align = Qt::AlignLeft,
-                  bool bold = false);
+  QLabel* AddText(const QString& text, int x, int y, int w, int h,
+                  Qt::Alignment align = Qt::AlignLeft, bool bold = false);
   // An etched line or frame (`shape` QFrame::HLine, VLine or Panel).
   QFrame* AddFrame(int shape, int x, int y, int w, int h);
   QPushButton* AddButton(const QString& text, int x, int y, int w, int h);
@@ -63,8 +62,8 @@ class CErrorDlg : public CDialogBase {
   QPushButton* ok_;
 };
 
-// "Canonot open a file." with Skip and Abort. Abort sets the abort flag; Skip, Enter, Escape and the
-// close button leave it false, so they count as Skip.
+// "Canonot open a file." with Skip and Abort. Abort sets the abort flag; Skip, Enter, Escape and
+// the close button leave it false, so they count as Skip.
 class CCannotOpen : public CDialogBase {
  public:
   explicit CCannotOpen(QWidget* parent = nullptr);
@@ -92,7 +91,8 @@ class CStartCheckDlg : public CDialogBase {
 class CCancelDlg : public CDialogBase {
  public:
   static constexpr const char* kQuestion =
-      "Are you sure you want to Stop creating the library?\nThe Library being created will be discarded!";
+      "Are you sure you want to Stop creating the library?\nThe Library being created will be "
+      "discarded!";
   explicit CCancelDlg(QWidget* parent = nullptr);
 };
 

@@ -4,15 +4,14 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
-
 #include <atomic>
 #include <deque>
 #include <future>
 #include <thread>
 
 #include "base/error_code.h"
-#include "gui/run_dialog.h"
-#include "gui/run_hand_over.h"
+#include "gui/qt/run_dialog.h"
+#include "gui/qt/run_hand_over.h"
 #include "gui_test_support.h"
 
 namespace deltrix::gui {
@@ -24,7 +23,9 @@ using testing::Gate;
 using testing::GuiDrives;
 using testing::Text;
 
-QPushButton* CancelButton(QWidget* run) { return run->findChild<QPushButton*>(QStringLiteral("cancel")); }
+QPushButton* CancelButton(QWidget* run) {
+  return run->findChild<QPushButton*>(QStringLiteral("cancel"));
+}
 
 void ThreeFilesOneUnreadable(GuiDrives& drives, Gate& gate) {
   for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad.mp3", u"E:\\3.mp3"}) drives.AddAudio(name);
@@ -40,8 +41,8 @@ void ThreeFilesOneUnreadable(GuiDrives& drives, Gate& gate) {
 struct SlowScan {
   SlowScan(GuiDrives& drives, CRunDlg& run) {
     for (int i = 0; i < 20; ++i) {
-      drives.AddAudio(u"E:\\F" + std::u16string(1, char16_t(u'0' + i / 10)) + std::u16string(1, char16_t(u'0' + i % 10)) +
-                      u"\\a.mp3");
+      drives.AddAudio(u"E:\\F" + std::u16string(1, char16_t(u'0' + i / 10)) +
+                      std::u16string(1, char16_t(u'0' + i % 10)) + u"\\a.mp3");
     }
     drives.mp.files.SetFault([this, &run](std::string_view op, std::u16string_view path) {
       if (op != "list" || !path.starts_with(u"E:\\F")) return false;
@@ -203,7 +204,8 @@ class HandOverTest : public QObject {
     handOver.EndStopQuestion(true);
     QVERIFY2(worker.get(), "a confirmed stop answers Abort");
     QVERIFY(queue.empty());
-    QVERIFY(handOver.Ask({RunHandOver::Kind::Finish, u"1 files are processed.", {}}));  // main thread
+    QVERIFY(
+        handOver.Ask({RunHandOver::Kind::Finish, u"1 files are processed.", {}}));  // main thread
     QCOMPARE(shown, 0);
 
     // A question handed over but not yet served when the run is abandoned.

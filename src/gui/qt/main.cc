@@ -2,7 +2,7 @@
 // platform and the run's builders; everything else is CCreatorApp's (creator_app.h).
 #include <memory>
 
-#include "gui/creator_app.h"
+#include "gui/qt/creator_app.h"
 #include "platform/posix/posix_platform.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   const gui::CRunDlg::ControllerFactory makeController = [&posix](run::RunHost& host) {
     run::RunOptions options;
     options.libraryCheck = run::LibraryCheckFor(posix.platform.files);
-    return std::make_unique<run::RunController>(posix.platform, host, run::LibraryBuilders(), options);
+    return std::make_unique<run::RunController>(posix.platform, host, run::LibraryBuilders(),
+                                                options);
   };
   return gui::RunCreatorApp(argc, argv, posix.platform, makeController);
 }

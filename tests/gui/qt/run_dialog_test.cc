@@ -1,20 +1,19 @@
 // The run dialog driven by scripted runs: what it draws, the stop question (No resumes, Yes stops
 // and restores the library), Cancel doing nothing while a question is open or the run finishes, a
 // run that cannot start, and the dialog reused for a second run.
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-
-#include <thread>
+#include "gui/qt/run_dialog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <thread>
 
 #include "base/error_code.h"
-#include "gui/run_dialog.h"
 #include "gui_test_support.h"
 #include "platform/posix/posix_platform.h"
 #include "run/library_builders.h"
@@ -28,7 +27,9 @@ using testing::Gate;
 using testing::GuiDrives;
 using testing::Text;
 
-QPushButton* CancelButton(QWidget* run) { return run->findChild<QPushButton*>(QStringLiteral("cancel")); }
+QPushButton* CancelButton(QWidget* run) {
+  return run->findChild<QPushButton*>(QStringLiteral("cancel"));
+}
 int Bar(QWidget* run) { return run->findChild<QProgressBar*>(QStringLiteral("bar"))->value(); }
 
 // Opens a gate when a scripted step ends, also when a failed check returns early, so that a
@@ -72,7 +73,8 @@ class RunDialogTest : public QObject {
       QCOMPARE(Text(d, "countLabel"), QStringLiteral("Processed"));
       QCOMPARE(Text(d, "heading"), QStringLiteral("Creating.."));
       QTRY_COMPARE(Bar(d), 47);  // trunc(0.5 x 95)
-      QTRY_COMPARE(d->windowTitle(), QStringLiteral("47% / /mnt/e"));  // the user's own form of the drive
+      QTRY_COMPARE(d->windowTitle(),
+                   QStringLiteral("47% / /mnt/e"));  // the user's own form of the drive
       QCOMPARE(Text(d, "path").remove(QChar(0x200B)), QStringLiteral("/mnt/e/Music/03.mp3"));
       QCOMPARE(Text(d, "elapsed"), QStringLiteral("00:00"));
       QCOMPARE(Text(d, "remaining"), QStringLiteral("--:--"));
@@ -252,7 +254,8 @@ class RunDialogTest : public QObject {
     const CRunDlg::ControllerFactory real = [&posix](run::RunHost& host) {
       run::RunOptions options;
       options.libraryCheck = run::LibraryCheckFor(posix.platform.files);
-      return std::make_unique<run::RunController>(posix.platform, host, run::LibraryBuilders(), options);
+      return std::make_unique<run::RunController>(posix.platform, host, run::LibraryBuilders(),
+                                                  options);
     };
     CRunDlg run(posix.platform, real);
     DialogScript script;
@@ -265,7 +268,9 @@ class RunDialogTest : public QObject {
     QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
     QCOMPARE(run.resultCode(), int(Success));
     for (const char* name : {"ZRTL.DB", "ZRBL.DB", "ZRDB.DB"}) {
-      QVERIFY2(QFileInfo(card.path() + QStringLiteral("/KORVANE/LIBRARY/") + QLatin1String(name)).size() > 0, name);
+      QVERIFY2(QFileInfo(card.path() + QStringLiteral("/KORVANE/LIBRARY/") + QLatin1String(name))
+                       .size() > 0,
+               name);
     }
 
     // An update of the same card finds nothing new.

@@ -1,11 +1,11 @@
-#include "gui/dialogs.h"
+#include "gui/qt/dialogs.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 
-#include "gui/pictures.h"
+#include "gui/qt/pictures.h"
 
 namespace deltrix::gui {
 
@@ -14,13 +14,16 @@ QString ToQString(std::u16string_view text) {
 }
 
 std::u16string FromQString(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                        static_cast<size_t>(text.size()));
 }
 
-CDialogBase::CDialogBase(QWidget* parent, const char* className, int width, int height, bool closeBox)
+CDialogBase::CDialogBase(QWidget* parent, const char* className, int width, int height,
+                         bool closeBox)
     : QDialog(parent), font_(DialogFont()), units_(font_) {
   setObjectName(QString::fromLatin1(className));
-  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+  Qt::WindowFlags flags =
+      Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
   if (closeBox) flags |= Qt::WindowCloseButtonHint;
   setWindowFlags(flags);
   setWindowTitle(QString::fromLatin1(kDialogTitle));
@@ -29,7 +32,8 @@ CDialogBase::CDialogBase(QWidget* parent, const char* className, int width, int 
   setFixedSize(units_.Size(width, height));
 }
 
-QLabel* CDialogBase::AddText(const QString& text, int x, int y, int w, int h, Qt::Alignment align, bool bold) {
+QLabel* CDialogBase::AddText(const QString& text, int x, int y, int w, int h, Qt::Alignment align,
+                             bool bold) {
   auto* label = new QLabel(text, this);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(align | Qt::AlignTop);
@@ -104,7 +108,8 @@ CCannotOpen::CCannotOpen(QWidget* parent) : CDialogBase(parent, "CCannotOpen", 1
   });
 }
 
-CStartCheckDlg::CStartCheckDlg(QWidget* parent) : CDialogBase(parent, "CStartCheckDlg", 239, 82, false) {
+CStartCheckDlg::CStartCheckDlg(QWidget* parent)
+    : CDialogBase(parent, "CStartCheckDlg", 239, 82, false) {
   SetPicture(QuestionPicture());
   message_ = AddText(QString(), 37, 8, 195, 26);
   message_->setObjectName(QStringLiteral("message"));

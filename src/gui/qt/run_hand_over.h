@@ -8,11 +8,11 @@
 //
 //  1. Everything the two threads must agree on lives here, under one mutex, and is written at once
 //     by the thread that changes it, never through a queued message: whether the stop control is
-//     on, whether a question (the stop question or one of the worker's) is open, and whether the run
-//     has been abandoned. A Cancel press checks "stop on, no question open" and sets the run's pause
-//     flag in the same locked step in which the worker's EnableStop(false) runs: either the pause
-//     comes first (and the worker's next pause wait, right after it disables stop, holds), or the
-//     stop is already off and Cancel does nothing. The Cancel button's look follows later.
+//     on, whether a question (the stop question or one of the worker's) is open, and whether the
+//     run has been abandoned. A Cancel press checks "stop on, no question open" and sets the run's
+//     pause flag in the same locked step in which the worker's EnableStop(false) runs: either the
+//     pause comes first (and the worker's next pause wait, right after it disables stop, holds), or
+//     the stop is already off and Cancel does nothing. The Cancel button's look follows later.
 //  2. Before the main thread blocks in StopAndJoin it marks the run abandoned (Abandon, or a stop
 //     question answered Yes). Every wait of the worker on the main thread ends when that mark is
 //     set: a question waiting to be asked, or asked and waiting for its answer, returns Abort at

@@ -1,5 +1,7 @@
 // The small dialogs: exact texts, titles, the close box, bold values, the pictures' place, the
 // dialog-unit sizes, and what each way of closing answers.
+#include "gui/qt/dialogs.h"
+
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -7,11 +9,10 @@
 
 #include "app/error_report.h"
 #include "base/error_code.h"
-#include "gui/dialog_units.h"
-#include "gui/dialogs.h"
-#include "gui/pictures.h"
-#include "gui/run_dialog.h"
-#include "gui/settings_dialog.h"
+#include "gui/qt/dialog_units.h"
+#include "gui/qt/pictures.h"
+#include "gui/qt/run_dialog.h"
+#include "gui/qt/settings_dialog.h"
 #include "gui_test_support.h"
 
 namespace deltrix::gui {
@@ -30,7 +31,8 @@ void ExpectPictureAt1915(QWidget* dialog, const QImage& picture) {
   for (QPoint p : {QPoint(16, 16), QPoint(12, 20), QPoint(20, 9)}) {
     const QRgb want = picture.pixel(p);
     QCOMPARE(qAlpha(want), 255);
-    const QRgb got = shot.pixel(QPoint(int((kPictureX + p.x()) * ratio), int((kPictureY + p.y()) * ratio)));
+    const QRgb got =
+        shot.pixel(QPoint(int((kPictureX + p.x()) * ratio), int((kPictureY + p.y()) * ratio)));
     QCOMPARE(QColor(got).name(), QColor(want).name());
   }
 }
@@ -50,12 +52,16 @@ class DialogsTest : public QObject {
       const char* close;  // how the user ends it
     };
     const Case cases[] = {
-        {NotRootDirectory, "", "Can only create a Library in the Root Directory.", "Error Code : E-01", "OK"},
-        {CreateDataFailed, "", "Error occurred while creating library data.", "Error Code : E-03", "Enter"},
-        {WriteFileFailed, "", "Error occurred while writing library file.", "Error Code : E-04", "Escape"},
-        {MultipleDevices, "", "Cannot make the library for multiple devices.", "Error Code : E-05", "OK"},
-        {UnsupportedDevice, "/media/ユーザー/КАРТА", "[/media/ユーザー/КАРТА] is not supported device.",
-         "Error Code : E-06", "OK"},
+        {NotRootDirectory, "", "Can only create a Library in the Root Directory.",
+         "Error Code : E-01", "OK"},
+        {CreateDataFailed, "", "Error occurred while creating library data.", "Error Code : E-03",
+         "Enter"},
+        {WriteFileFailed, "", "Error occurred while writing library file.", "Error Code : E-04",
+         "Escape"},
+        {MultipleDevices, "", "Cannot make the library for multiple devices.", "Error Code : E-05",
+         "OK"},
+        {UnsupportedDevice, "/media/ユーザー/КАРТА",
+         "[/media/ユーザー/КАРТА] is not supported device.", "Error Code : E-06", "OK"},
         {DeviceRemoved, "E:\\", "Selected device is removed.", "Error Code : E-07", "OK"},
     };
     for (const Case& c : cases) {
@@ -82,14 +88,17 @@ class DialogsTest : public QObject {
 
   void aLongMessageWrapsAndTheErrorDialogGrows() {
     CErrorDlg shortOne, longOne;
-    shortOne.SetError(QStringLiteral("Selected device is removed."), QStringLiteral("Error Code : E-07"));
-    const QString path = QStringLiteral("/media/a-rather-long-user-name/A CARD WITH A VERY LONG VOLUME LABEL");
+    shortOne.SetError(QStringLiteral("Selected device is removed."),
+                      QStringLiteral("Error Code : E-07"));
+    const QString path =
+        QStringLiteral("/media/a-rather-long-user-name/A CARD WITH A VERY LONG VOLUME LABEL");
     longOne.SetError(QLatin1Char('[') + path + QStringLiteral("] is not supported device."),
                      QStringLiteral("Error Code : E-06"));
     auto* message = longOne.findChild<QLabel*>(QStringLiteral("message"));
     QVERIFY(longOne.height() > shortOne.height());
     QVERIFY(message->height() >= message->heightForWidth(message->width()));
-    QVERIFY(message->geometry().bottom() < longOne.findChild<QLabel*>(QStringLiteral("codeLine"))->y());
+    QVERIFY(message->geometry().bottom() <
+            longOne.findChild<QLabel*>(QStringLiteral("codeLine"))->y());
     QCOMPARE(longOne.width(), shortOne.width());
   }
 
@@ -105,13 +114,15 @@ class DialogsTest : public QObject {
       const char* how;
       bool wantAbort;
     };
-    const Case cases[] = {{"Skip", false}, {"Abort", true}, {"Enter", false}, {"Escape", false}, {"close", false}};
+    const Case cases[] = {
+        {"Skip", false}, {"Abort", true}, {"Enter", false}, {"Escape", false}, {"close", false}};
     for (const Case& c : cases) {
       DialogErrorHost host(nullptr);
       DialogScript script;
       script.Then("CCannotOpen", [&](QDialog* d) {
-        QCOMPARE(Text(d, "message"), QStringLiteral("Canonot open a file.\nSee the processing dialog for the file "
-                                                    "name.\nSkip the file or abort creating the library?"));
+        QCOMPARE(Text(d, "message"),
+                 QStringLiteral("Canonot open a file.\nSee the processing dialog for the file "
+                                "name.\nSkip the file or abort creating the library?"));
         QCOMPARE(Text(d, "codeLine"), QStringLiteral("Error Code : E-02"));
         QVERIFY(HasCloseBox(d));
         const QString how = QString::fromLatin1(c.how);
@@ -133,14 +144,16 @@ class DialogsTest : public QObject {
   void startCheckShowsDriveAndLanguageInBoldOnTwoLines() {
     for (const char* how : {"OK", "Cancel", "Escape", "Enter"}) {
       CStartCheckDlg dialog;
-      dialog.SetTexts(QString::fromUtf16(app::kOverwriteMessage.data(), app::kOverwriteMessage.size()),
-                      QStringLiteral("/media/me/MUSIC\nJapanese"));
+      dialog.SetTexts(
+          QString::fromUtf16(app::kOverwriteMessage.data(), app::kOverwriteMessage.size()),
+          QStringLiteral("/media/me/MUSIC\nJapanese"));
       DialogScript script;
       script.Then("CStartCheckDlg", [&](QDialog* d) {
         QVERIFY(!HasCloseBox(d));
         QCOMPARE(Text(d, "labels"), QStringLiteral("Slected Drive :\nID Tag Language :"));
-        QCOMPARE(Text(d, "message"), QStringLiteral("A previous Library has been located on the selected drive!\n"
-                                                    "Are you sure you want to overwrite this?"));
+        QCOMPARE(Text(d, "message"),
+                 QStringLiteral("A previous Library has been located on the selected drive!\n"
+                                "Are you sure you want to overwrite this?"));
         QCOMPARE(Text(d, "values"), QStringLiteral("/media/me/MUSIC\nJapanese"));
         QVERIFY(d->findChild<QLabel*>(QStringLiteral("values"))->font().bold());
         QVERIFY(!d->findChild<QLabel*>(QStringLiteral("message"))->font().bold());
@@ -154,8 +167,9 @@ class DialogsTest : public QObject {
           Click(d, h);
         }
       });
-      const int want = std::strcmp(how, "OK") == 0 || std::strcmp(how, "Enter") == 0 ? QDialog::Accepted
-                                                                                       : QDialog::Rejected;
+      const int want = std::strcmp(how, "OK") == 0 || std::strcmp(how, "Enter") == 0
+                           ? QDialog::Accepted
+                           : QDialog::Rejected;
       QCOMPARE(dialog.exec(), want);
     }
   }
@@ -164,8 +178,9 @@ class DialogsTest : public QObject {
     CCancelDlg question;
     DialogScript script;
     script.Then("CCancelDlg", [](QDialog* d) {
-      QCOMPARE(Text(d, "message"), QStringLiteral("Are you sure you want to Stop creating the library?\n"
-                                                  "The Library being created will be discarded!"));
+      QCOMPARE(Text(d, "message"),
+               QStringLiteral("Are you sure you want to Stop creating the library?\n"
+                              "The Library being created will be discarded!"));
       QVERIFY(!HasCloseBox(d));
       ExpectPictureAt1915(d, QuestionPicture());
       Click(d, QStringLiteral("No"));
@@ -193,13 +208,16 @@ class DialogsTest : public QObject {
     QVERIFY(u.averageWidth() > 2);
     QCOMPARE(run.size(), QSize(239 * u.averageWidth() / 4, 143 * u.averageHeight() / 8));
     QCOMPARE(CCancelDlg().size(), QSize(199 * u.averageWidth() / 4, 58 * u.averageHeight() / 8));
-    QCOMPARE(CFinshDialog(QString()).size(), QSize(179 * u.averageWidth() / 4, 50 * u.averageHeight() / 8));
-    QCOMPARE(CStartCheckDlg().size(), QSize(239 * u.averageWidth() / 4, 82 * u.averageHeight() / 8));
+    QCOMPARE(CFinshDialog(QString()).size(),
+             QSize(179 * u.averageWidth() / 4, 50 * u.averageHeight() / 8));
+    QCOMPARE(CStartCheckDlg().size(),
+             QSize(239 * u.averageWidth() / 4, 82 * u.averageHeight() / 8));
     QCOMPARE(CCannotOpen().size(), QSize(199 * u.averageWidth() / 4, 65 * u.averageHeight() / 8));
     // The progress bar sits at 10, 56 and is 219 x 11 units.
     auto* bar = run.findChild<QWidget*>(QStringLiteral("bar"));
-    QCOMPARE(bar->geometry(), QRect(QPoint(10 * u.averageWidth() / 4, 56 * u.averageHeight() / 8),
-                                    QPoint(229 * u.averageWidth() / 4 - 1, 67 * u.averageHeight() / 8 - 1)));
+    QCOMPARE(bar->geometry(),
+             QRect(QPoint(10 * u.averageWidth() / 4, 56 * u.averageHeight() / 8),
+                   QPoint(229 * u.averageWidth() / 4 - 1, 67 * u.averageHeight() / 8 - 1)));
     // Bold headings and values; the heading slightly larger.
     auto* heading = run.findChild<QLabel*>(QStringLiteral("heading"));
     QVERIFY(heading->font().bold());

@@ -1,4 +1,4 @@
-#include "gui/pictures.h"
+#include "gui/qt/pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -97,7 +97,8 @@ QImage ProgramIconImage(int size) {
 
 QIcon ProgramIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
   return icon;
 }
 
