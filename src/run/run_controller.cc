@@ -260,7 +260,11 @@ bool RunController::RunUpdate() {
     ~CloseAtEnd() { builder.Close(); }
   } closeAtEnd{*updater};
 
-  if (const int code = updater->Open(); code != Success) return Fail(code, u"");
+  if (const int code = updater->Open(); code != Success) {
+    const bool ok = Fail(code, u"");
+    if (code == CreateDataFailed) host_.Notice(std::u16string(kLibraryNotUpdatableNotice));
+    return ok;
+  }
   const bool walked = HandFoundFiles([&](std::u16string_view path) {
     const int r = updater->CheckFile(path);
     return r == CannotOpenFile ? AskSkipFile() : r;
