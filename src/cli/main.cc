@@ -1,6 +1,7 @@
 // deltrix-creator: builds the music library of a hardware player on a USB stick or memory card.
-// main() parses the command line, builds the real platform and dispatches to one command; the
-// exit status is the command's error code.
+// CreatorMain() (called by each system's entry point with UTF-8 arguments) parses the command line,
+// builds the real platform and dispatches to one command; the exit status is the command's error
+// code.
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
@@ -9,10 +10,10 @@
 #include "app/tag_languages.h"
 #include "base/utf16.h"
 #include "cli/commands.h"
+#include "cli/creator_main.h"
 #include "cli/library_commands.h"
 #include "cli/tags_command.h"
-#include "platform/posix/posix_platform.h"
-#include "platform/posix/posix_terminal.h"
+#include "native_platform.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int deltrix::cli::CreatorMain(int argc, char** argv) {
   using namespace deltrix;
   CLI::App app{
       "Builds the music library of a hardware music player on a FAT USB stick or memory card.\n"
@@ -89,15 +90,15 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
 
-  platform::posix::PosixPlatform posix;
-  platform::posix::PosixTerminal terminal;
+  platform::NativePlatform native;
+  platform::NativeTerminal terminal;
   cli::Console console{
-      posix.platform, terminal, std::cout, std::cerr,
-      [&](const std::string& folder) { return posix.drives.AddStagingFolder(folder); }};
+      native.platform, terminal, std::cout, std::cerr,
+      [&](const std::string& folder) { return native.drives.AddStagingFolder(folder); }};
 
   auto resolve = [&](const cli::DriveArg& where) -> std::u16string {
-    if (!where.folder.empty()) return posix.drives.AddStagingFolder(where.folder);
-    return posix.drives.ToDrivePath(where.drive);
+    if (!where.folder.empty()) return native.drives.AddStagingFolder(where.folder);
+    return native.drives.ToDrivePath(where.drive);
   };
 
   if (*drives) return cli::DrivesCommand(console);
@@ -110,33 +111,33 @@ int main(int argc, char** argv) {
       std::cerr << "Name the card by its mount point, or a folder with --folder.\n";
       return cli::kUsageError;
     }
-    const std::string shown = posix.drives.ToUserPath(root);
-    return *show ? cli::RunShowCommand(posix.files, root, std::cout, shown)
-                 : cli::RunCheckCommand(posix.files, root, std::cout, shown);
+    const std::string shown = native.drives.ToUserPath(root);
+    return *show ? cli::RunShowCommand(native.files, root, std::cout, shown)
+                 : cli::RunCheckCommand(native.files, root, std::cout, shown);
   }
   if (*tags) {
     // A file on no card is taken as lying at the root of its own folder.
     std::map<std::string, std::u16string> folderRoots;
     std::vector<cli::TagsInput> inputs;
     for (const std::string& file : tagFiles) {
-      std::u16string drivePath = posix.drives.ToDrivePath(file);
+      std::u16string drivePath = native.drives.ToDrivePath(file);
       if (drivePath.empty()) {
         const std::filesystem::path p(file);
         const std::string folder =
             p.has_parent_path() ? p.parent_path().string() : std::string(".");
         auto [it, added] = folderRoots.try_emplace(folder);
-        if (added) it->second = posix.drives.AddStagingFolder(folder);
+        if (added) it->second = native.drives.AddStagingFolder(folder);
         if (!it->second.empty()) drivePath = it->second + FromUtf8(p.filename().string());
       }
       inputs.push_back({file, drivePath});
     }
-    int language = tagLanguage.empty() ? app::DefaultTagLanguage(posix.text.UserLanguage())
+    int language = tagLanguage.empty() ? app::DefaultTagLanguage(native.text.UserLanguage())
                                        : app::FindTagLanguage(tagLanguage);
     if (language < 0) {
       std::cerr << "Unknown ID Tag Language \"" << tagLanguage << "\".\n";
       return cli::kUsageError;
     }
-    return cli::RunTagsCommand(posix.files, posix.text, inputs, language + 1, tagJson, std::cout);
+    return cli::RunTagsCommand(native.files, native.text, inputs, language + 1, tagJson, std::cout);
   }
   if (!startItems.empty()) return cli::StartCommand(console, startItems, startArgs);
   std::cout << app.help();

@@ -1,0 +1,54 @@
+#include "platform/win32/win32_locks.h"
+
+#include <windows.h>
+
+#include "base/utf16.h"
+#include "platform/win32/win32_text.h"
+
+namespace deltrix::platform::win32 {
+
+namespace {
+
+constexpr size_t kLongestName = 200;
+
+class MutexLock : public Lock {
+ public:
+  explicit MutexLock(HANDLE handle) : handle_(handle) {}
+  ~MutexLock() override { CloseHandle(handle_); }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::u16string Win32Locks::MutexName(std::u16string_view key) {
+  std::u16string name = u"Local\\deltrix-";
+  for (char16_t c : key) name.push_back(c == u'\\' ? u'/' : AsciiLower(c));
+  if (name.size() <= kLongestName) return name;
+  // Object names end at MAX_PATH: a long key (a staging folder deep in a tree) keeps its start and
+  // a hash of the whole, so different keys never share a name.
+  uint64_t h = 14695981039346656037ull;
+  for (char16_t c : name) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  name.resize(kLongestName - 17);
+  name.push_back(u'-');
+  for (int shift = 60; shift >= 0; shift -= 4)
+    name.push_back(u"0123456789abcdef"[(h >> shift) & 15]);
+  return name;
+}
+
+std::unique_ptr<Lock> Win32Locks::TryLock(std::u16string_view key) {
+  const std::u16string name = MutexName(key);
+  const HANDLE handle = CreateMutexW(nullptr, FALSE, Wide(name));
+  if (!handle) return nullptr;  // taken under another user's rights, or no name could be made
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return std::make_unique<MutexLock>(handle);
+}
+
+}  // namespace deltrix::platform::win32

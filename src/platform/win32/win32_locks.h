@@ -1,0 +1,28 @@
+// Locks that other processes see: a named mutex per key in the session's namespace
+// ("Local\deltrix-<key>"). The mutex is never waited on; holding a handle to it is the lock, and a
+// creator that finds the name already taken (ERROR_ALREADY_EXISTS) has lost. Windows removes the
+// name when the last handle closes, so a killed process never leaves a stale lock. A second
+// TryLock of a held key in the same process fails too.
+//
+// Keys: the single-instance key is the executable's base name, a drive's key its root as the user
+// sees it ("drive E:\"). Object names cannot hold a backslash, so each one becomes '/'; keys are
+// compared without regard to case, as Windows compares the names they come from.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace deltrix::platform::win32 {
+
+class Win32Locks : public Locks {
+ public:
+  std::unique_ptr<Lock> TryLock(std::u16string_view key) override;
+
+  // The object name a key is held under (for tests and messages).
+  static std::u16string MutexName(std::u16string_view key);
+};
+
+}  // namespace deltrix::platform::win32
