@@ -250,9 +250,7 @@ void Shots() {
     return made;
   };
 
-  // The main window in front, as after a start from Explorer.
-  Then(Kind::Settings, 500, [](HWND d) { SetForegroundWindow(d); });
-  Then(Kind::Settings, 1000, [](HWND d) {
+  Then(Kind::Settings, 1500, [](HWND d) {
     Save(d, L"settings");
     PostMessageW(GetDlgItem(d, IDC_DRIVES), CB_SHOWDROPDOWN, TRUE, 0);
   });
