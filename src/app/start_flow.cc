@@ -3,6 +3,7 @@
 #include "app/drive_checks.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
+#include "run/run_controller.h"
 
 namespace deltrix::app {
 
@@ -41,6 +42,50 @@ int CheckStartItems(ErrorHost& host, const std::vector<std::u16string>& items, S
     return MultipleDevices;
   }
   return Success;
+}
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+std::u16string_view Trimmed(std::u16string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::u16string> SplitCommandLine(std::u16string_view arguments) {
+  std::vector<std::u16string> items;
+  std::u16string_view rest = Trimmed(arguments);
+  while (!rest.empty()) {
+    const size_t space = rest.find(u' ');
+    const std::u16string_view item = Trimmed(rest.substr(0, space));
+    if (!item.empty()) items.emplace_back(item);
+    if (space == std::u16string_view::npos) break;
+    rest = rest.substr(space + 1);
+  }
+  return items;
+}
+
+std::u16string_view CommandLineArguments(std::u16string_view commandLine) {
+  size_t end = 0;
+  if (!commandLine.empty() && commandLine[0] == u'"') {
+    const size_t close = commandLine.find(u'"', 1);
+    end = close == std::u16string_view::npos ? commandLine.size() : close + 1;
+  } else {
+    while (end < commandLine.size() && commandLine[end] != u' ' && commandLine[end] != u'\t') ++end;
+  }
+  return commandLine.substr(end);
+}
+
+std::vector<std::u16string> NoticesAfterRun(int resultCode, std::vector<std::u16string> notices,
+                                            std::u16string_view shownDrive) {
+  if (resultCode == run::kDriveBusy) {
+    notices.push_back(u"Another run is already writing to " + std::u16string(shownDrive) + u".");
+  }
+  return notices;
 }
 
 }  // namespace deltrix::app

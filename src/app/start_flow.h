@@ -44,4 +44,18 @@ bool StartWithPath(platform::Platform& platform, ErrorHost& host, std::u16string
 enum class StartSource { CommandLine, Drop };
 int CheckStartItems(ErrorHost& host, const std::vector<std::u16string>& items, StartSource source);
 
+// The items of a command line's arguments: the text is trimmed and split at spaces; runs of spaces
+// make no empty items, and each item is trimmed of white space. Quotation marks stay, so a quoted
+// root is not a root.
+std::vector<std::u16string> SplitCommandLine(std::u16string_view arguments);
+// The arguments of a whole Windows command line: what follows the program's name, which is either
+// quoted ("C:\Program Files\x.exe" E:\) or ends at the first blank.
+std::u16string_view CommandLineArguments(std::u16string_view commandLine);
+
+// What the settings dialog says once a run has closed, one message each: the run's own notices (a
+// recovered library, kept backup copies), then that another run holds the drive when that kept
+// this run from starting (`resultCode` kDriveBusy).
+std::vector<std::u16string> NoticesAfterRun(int resultCode, std::vector<std::u16string> notices,
+                                            std::u16string_view shownDrive);
+
 }  // namespace deltrix::app

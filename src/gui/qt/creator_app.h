@@ -1,7 +1,7 @@
-// CCreatorApp: the program from start to end. It refuses a second copy (single_instance.h), then
-// runs the settings dialog, whose close ends the program; with a mount point on the command line it
-// runs that one start instead and ends after the run or the error. main() supplies the platform and
-// the run's builders.
+// CCreatorApp: the program from start to end. It refuses a second copy (app/single_instance.h),
+// then runs the settings dialog, whose close ends the program; with a mount point on the command
+// line it runs that one start instead and ends after the run or the error. main() supplies the
+// platform and the run's builders.
 #pragma once
 
 #include "gui/qt/run_dialog.h"

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "app/dialog_texts.h"
 #include "gui/qt/pictures.h"
 
 namespace deltrix::gui {
@@ -131,7 +132,7 @@ void CStartCheckDlg::SetTexts(const QString& message, const QString& values) {
 
 CCancelDlg::CCancelDlg(QWidget* parent) : CDialogBase(parent, "CCancelDlg", 199, 58, false) {
   SetPicture(QuestionPicture());
-  AddText(QString::fromLatin1(kQuestion), 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
+  AddText(ToQString(app::kStopQuestion), 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
   QPushButton* yes = AddButton(QStringLiteral("Yes"), 46, 38, 50, 13);
   QPushButton* no = AddButton(QStringLiteral("No"), 101, 38, 50, 13);
   yes->setDefault(true);

@@ -203,10 +203,8 @@ int CSettingDlg::ConfirmAndRun(const app::StartConfirmation& confirmation, bool 
 }
 
 void CSettingDlg::ShowRunNotices(const std::u16string& shownDrive) {
-  std::vector<std::u16string> notices = runDialog_->TakeNotices();
-  if (runDialog_->resultCode() == run::kDriveBusy) {
-    notices.push_back(u"Another run is already writing to " + shownDrive + u".");
-  }
+  const std::vector<std::u16string> notices =
+      app::NoticesAfterRun(runDialog_->resultCode(), runDialog_->TakeNotices(), shownDrive);
   for (const std::u16string& text : notices) {
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kDialogTitle), ToQString(text),
                     QMessageBox::Ok, isVisible() ? this : nullptr);

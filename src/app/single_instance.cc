@@ -1,8 +1,8 @@
-#include "gui/qt/single_instance.h"
+#include "app/single_instance.h"
 
 #include "base/utf16.h"
 
-namespace deltrix::gui {
+namespace deltrix::app {
 
 std::u16string InstanceKey(std::string_view executablePath) {
   const size_t slash = executablePath.find_last_of("/\\");
@@ -18,4 +18,4 @@ std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks,
   return locks.TryLock(InstanceKey(executablePath));
 }
 
-}  // namespace deltrix::gui
+}  // namespace deltrix::app

@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 
-namespace deltrix::gui {
+namespace deltrix::app {
 
 // The base name of an executable path: "/usr/bin/deltrix-creator-gui" and "C:\x\Creator.exe" give
 // "deltrix-creator-gui" and "Creator".
@@ -20,4 +20,4 @@ std::u16string InstanceKey(std::string_view executablePath);
 std::unique_ptr<platform::Lock> TakeInstanceLock(platform::Locks& locks,
                                                  std::string_view executablePath);
 
-}  // namespace deltrix::gui
+}  // namespace deltrix::app
