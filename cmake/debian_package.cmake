@@ -64,14 +64,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Deltrix Library Creator maintainers <maintainers@deltrix.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "music library builder for a portable player's card")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "music library builder for a portable player's card\n"
-    "A portable music player browses the music on its USB stick or memory card\n"
-    "through a small library stored on the card. This program builds it: it\n"
-    "reads the tags of every audio file on the card (MP3, M4A, MP4, AAC, WAV,\n"
-    "AIFF), sorts the tracks the way the player does and writes the library.\n"
-    "It has a console front-end, deltrix-creator, and a window,\n"
-    "deltrix-creator-gui.")
+# The synopsis is the summary above; this is the extended description below it.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "A portable music player browses the music on its USB stick or memory card\n"
+       "through a small library stored on the card. This program builds it: it\n"
+       "reads the tags of every audio file on the card (MP3, M4A, MP4, AAC, WAV,\n"
+       "AIFF), sorts the tracks the way the player does and writes the library.\n"
+       "It has a console front-end, deltrix-creator, and a window,\n"
+       "deltrix-creator-gui.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

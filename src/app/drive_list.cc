@@ -57,7 +57,7 @@ std::vector<DriveChoice> ListDriveChoices(platform::Platform& platform, bool jud
     c.userPath = platform.drives.ToUserPath(c.root);
     c.letterForm = c.userPath.empty() || FromUtf8(c.userPath) == c.root;
     if (c.letterForm && !judge) {
-      c.item = std::move(entry.label);
+      c.item = c.name = std::move(entry.label);
       choices.push_back(std::move(c));
       continue;
     }
@@ -66,9 +66,10 @@ std::vector<DriveChoice> ListDriveChoices(platform::Platform& platform, bool jud
     c.type = platform.drives.TypeOf(c.root);
     c.refusal = RefusalOf(platform, c.root);
     if (c.letterForm) {
-      c.item = std::move(entry.label);
+      c.item = c.name = std::move(entry.label);
     } else {
-      c.item = c.volume.empty() ? FromUtf8(c.userPath) : c.volume + u" — " + FromUtf8(c.userPath);
+      c.name = c.volume.empty() ? FromUtf8(c.userPath) : c.volume + u" — " + FromUtf8(c.userPath);
+      c.item = c.name;
       if (c.refusal != DriveRefusal::None) {
         c.item += u" (" + std::u16string(RefusalText(c.refusal)) + u")";
       }

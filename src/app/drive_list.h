@@ -36,6 +36,7 @@ DriveRefusal RefusalOf(platform::Platform& platform, std::u16string_view root);
 struct DriveChoice {
   std::u16string root;      // the drive root (E:\)
   std::u16string item;      // what the list shows
+  std::u16string name;      // the item without the reason for a refusal
   std::u16string volume;    // the volume label, may be empty
   std::string userPath;     // the drive as the user names it: a mount point, or E:\ on Windows
   bool letterForm = false;  // the platform names drives by their root

@@ -102,17 +102,10 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
 
 int DrivesCommand(Console& c) {
   for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
-    // The item of the mount-point form carries its refusal already.
-    const bool refusalShown = !choice.letterForm && choice.refusal != app::DriveRefusal::None;
-    c.out << ToUtf8(choice.item);
-    if (!refusalShown) {
-      const std::u16string_view reason = app::RefusalText(choice.refusal);
-      c.out << "  ("
-            << (reason.empty() ? ClassName(app::CheckDrive(c.platform, choice.root))
-                               : ToUtf8(reason))
-            << ")";
-    }
-    c.out << "\n";
+    const std::u16string_view reason = app::RefusalText(choice.refusal);
+    c.out << ToUtf8(choice.name) << "  ("
+          << (reason.empty() ? ClassName(app::CheckDrive(c.platform, choice.root)) : ToUtf8(reason))
+          << ")\n";
   }
   return Success;
 }

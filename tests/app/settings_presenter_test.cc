@@ -153,10 +153,9 @@ TEST(SettingsPresenter, NamesDrivesByLabelAndMountPointWhereThePlatformDoes) {
   d.mp.drives.Add({u'J', {u"DISC", 6, u"UDF"}, platform::DriveTypeCdRom, true});
   SettingsPresenter p(d.mp.platform, 2);
   p.OnDriveDropDown();
-  EXPECT_EQ((std::vector<std::u16string>{u"МУЗЫКА — /mnt/e", u"WINDOWS — /mnt/f (not FAT)",
-                                         u"/mnt/g", u"/mnt/h (no medium)",
-                                         u"NAS — /mnt/i (network drive)",
-                                         u"DISC — /mnt/j (optical drive)"}),
+  EXPECT_EQ((std::vector<std::u16string>{
+                u"МУЗЫКА — /mnt/e", u"WINDOWS — /mnt/f (not FAT)", u"/mnt/g", u"/mnt/h (no medium)",
+                u"NAS — /mnt/i (network drive)", u"DISC — /mnt/j (optical drive)"}),
             p.view().driveItems);
   p.OnDriveSelChange(0);
   EXPECT_TRUE(p.view().updateSelected) << "the items map to the same drives as in letter form";

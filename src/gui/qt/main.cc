@@ -27,13 +27,11 @@ Options:
   --version      print the version and end
   Qt's own options (-platform, -display, ...) are accepted as well.
 
-Exit status:
+*Exit status*
   0   the window was closed, the run succeeded, or the run named on the command line did not
       start (its confirmation was cancelled, or the path cannot be used: a box says why)
   3   the library data could not be made
   4   a file could not be written on the card (full, read-only)
-  5   more than one drive was named
-  6   the drive cannot carry a library (not FAT, network or optical drive, no medium)
   7   the drive was removed during the run
   8   the run was stopped or aborted
   9   another run is writing to the same card
