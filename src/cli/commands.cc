@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/drive_checks.h"
+#include "app/drive_list.h"
 #include "app/error_report.h"
 #include "app/start_flow.h"
 #include "app/tag_languages.h"
@@ -20,7 +21,7 @@ namespace deltrix::cli {
 
 namespace {
 
-const char* ClassName(int driveClass) {
+std::string ClassName(int driveClass) {
   switch (driveClass) {
     case app::DriveHasLibrary:
       return "library present";
@@ -100,10 +101,19 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
 }  // namespace
 
 int DrivesCommand(Console& c) {
-  for (const app::DriveListEntry& entry : app::EnumerateDrives(c.platform.drives)) {
-    const int driveClass = app::CheckDrive(c.platform, entry.root);
-    c.out << ToUtf8(entry.label) << "  " << c.platform.drives.ToUserPath(entry.root) << "  ("
-          << ClassName(driveClass) << ")\n";
+  for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
+    const std::u16string_view reason = app::RefusalText(choice.refusal);
+    c.out << ToUtf8(choice.name) << "  ("
+          << (reason.empty() ? ClassName(app::CheckDrive(c.platform, choice.root)) : ToUtf8(reason))
+          << ")\n";
+  }
+  return Success;
+}
+
+int DriveMountPointsCommand(Console& c) {
+  for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
+    if (choice.type == platform::DriveTypeRemovable && choice.refusal == app::DriveRefusal::None)
+      c.out << choice.userPath << "\n";
   }
   return Success;
 }

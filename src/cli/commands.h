@@ -38,7 +38,11 @@ struct RunArgs {
   std::string onError;   // "skip" or "abort": the answer to unreadable files without a terminal
 };
 
+// One line per drive: how the user names it, then "library present", "usable", or why it cannot
+// be used.
 int DrivesCommand(Console& console);
+// The mount points of the removable drives that can carry a library, one a line, for completion.
+int DriveMountPointsCommand(Console& console);
 int ScanCommand(Console& console, const DriveArg& where);
 int CreateCommand(Console& console, const RunArgs& args);
 // Brings the library up to date: reads only the files it does not hold, drops vanished ones, and

@@ -111,9 +111,11 @@ class FakeDriveTable : public platform::DriveTable {
   uint32_t PresentDrives() override;
   bool ReadVolume(std::u16string_view root, platform::VolumeInfo* info) override;
   platform::DriveType TypeOf(std::u16string_view root) override;
-  // User paths are "/mnt/<letter>/..." in tests.
+  // User paths are "/mnt/<letter>/..." in tests, or the drive paths themselves (as on Windows)
+  // when `namesByRoot` is set.
   std::u16string ToDrivePath(std::string_view userPath) override;
   std::string ToUserPath(std::u16string_view drivePath) override;
+  bool namesByRoot = false;
 
  private:
   std::vector<Drive> drives_;

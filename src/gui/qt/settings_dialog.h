@@ -60,6 +60,11 @@ class CSettingDlg : public CDialogBase {
   void OnStart();
   // Local paths dropped on the dialog (an empty string for an item that is not a local file).
   void OnDropFiles(const std::vector<std::string>& localPaths);
+  // The drives changed (a card inserted or removed): an open or chosen drive list is read again.
+  void OnDrivesChanged();
+  // Calls OnDrivesChanged when the mount table behind `mountTableFd` changes (drive_watch.h);
+  // -1 watches nothing.
+  void WatchDrives(int mountTableFd);
 
   const app::SettingsPresenter& presenter() const { return presenter_; }
   CRunDlg& runDialog() { return *runDialog_; }
