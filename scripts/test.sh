@@ -7,10 +7,12 @@ scripts/setup.sh
 jobs=$(nproc)
 scripts/check_format.sh
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON \
+  -DDELTRIX_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_SANITIZE=ON -DDELTRIX_GUI=ON >/dev/null
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_SANITIZE=ON -DDELTRIX_GUI=ON \
+  -DDELTRIX_WERROR=ON >/dev/null
 cmake --build build/asan -j"$jobs"
 ctest --test-dir build/asan --output-on-failure -j"$jobs"
