@@ -116,7 +116,40 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
       },
       "Print every command with its options, and the exit statuses");
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    // One line that says what is wrong, and the status of a command line we cannot use.
+    std::cerr << "deltrix-creator: " << e.what() << "\n";
+    return cli::kUsageError;
+  }
+  struct Checked {
+    CLI::App* command;
+    const cli::DriveArg* where;
+    const std::string* language;  // null for commands without --language
+  };
+  for (const auto& [command, where, language] :
+       {Checked{create, &createArgs.where, &createArgs.language},
+        Checked{update, &updateArgs.where, &updateArgs.language},
+        Checked{scan, &scanWhere, nullptr}, Checked{show, &showWhere, nullptr},
+        Checked{check, &checkWhere, nullptr}}) {
+    if (!*command) continue;
+    if (const std::string wrong = cli::UsageProblem(*where); !wrong.empty()) {
+      std::cerr << "deltrix-creator " << command->get_name() << ": " << wrong << "\n";
+      return cli::kUsageError;
+    }
+    if (language && command->count("--language") > 0 && language->empty()) {
+      std::cerr << "deltrix-creator " << command->get_name()
+                << ": --language needs the name of an ID Tag Language\n";
+      return cli::kUsageError;
+    }
+  }
+  if (*tags && tags->count("--language") > 0 && tagLanguage.empty()) {
+    std::cerr << "deltrix-creator tags: --language needs the name of an ID Tag Language\n";
+    return cli::kUsageError;
+  }
 
   platform::NativePlatform native;
   platform::NativeTerminal terminal;
@@ -124,18 +157,16 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
       native.platform, terminal, std::cout, std::cerr,
       [&](const std::string& folder) { return native.drives.AddStagingFolder(folder); }};
 
-  auto resolve = [&](const cli::DriveArg& where) -> std::u16string {
-    if (!where.folder.empty()) return native.drives.AddStagingFolder(where.folder);
-    return native.drives.ToDrivePath(where.drive);
-  };
-
   if (*drives)
     return mountPointsOnly ? cli::DriveMountPointsCommand(console) : cli::DrivesCommand(console);
   if (*scan) return cli::ScanCommand(console, scanWhere);
   if (*create) return cli::CreateCommand(console, createArgs);
   if (*update) return cli::UpdateCommand(console, updateArgs);
   if (*show || *check) {
-    const std::u16string root = resolve(*show ? showWhere : checkWhere);
+    const cli::DriveArg& where = *show ? showWhere : checkWhere;
+    const std::u16string root = where.folder.empty() ? native.drives.ToDrivePath(where.drive)
+                                                     : cli::StagingRoot(console, where.folder);
+    if (!where.folder.empty() && root.empty()) return cli::kUsageError;
     if (root.size() != 3) {
       std::cerr << "Name the card by its mount point, or a folder with --folder.\n";
       return cli::kUsageError;

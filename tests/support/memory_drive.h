@@ -141,6 +141,10 @@ class FastClock : public platform::Clock {
 class MemoryLocks : public platform::Locks {
  public:
   std::unique_ptr<platform::Lock> TryLock(std::u16string_view key) override;
+  // Held under the key "drive " + the root, so tests can take it as another run would.
+  std::unique_ptr<platform::Lock> TryLockDrive(std::u16string_view driveRoot) override {
+    return TryLock(u"drive " + std::u16string(driveRoot));
+  }
 
  private:
   friend class MemoryLock;

@@ -41,7 +41,7 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.exec();
 }
 
-bool DialogErrorHost::AskSkipOrAbort() {
+bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog(parent_);
   dialog.exec();
   return dialog.abortChosen();

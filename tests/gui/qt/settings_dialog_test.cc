@@ -317,7 +317,7 @@ class SettingsDialogTest : public QObject {
 
   void aDriveThatAnotherRunIsWritingIsNamedAfterTheRunDialogCloses() {
     GuiDrives drives;
-    const auto held = drives.mp.locks.TryLock(u"drive /mnt/e");  // the run's lock on that drive
+    const auto held = drives.mp.locks.TryLockDrive(u"E:\\");  // another run's lock on that drive
     QVERIFY(held != nullptr);
     CSettingDlg dialog(drives.mp.platform, drives.factory);
     dialog.show();
