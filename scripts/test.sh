@@ -10,6 +10,7 @@ scripts/check_format.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_GUI=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+scripts/test_windows.sh
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_SANITIZE=ON -DDELTRIX_GUI=ON >/dev/null
 cmake --build build/asan -j"$jobs"
