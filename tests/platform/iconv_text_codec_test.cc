@@ -60,12 +60,13 @@ TEST(IconvTextCodec, BrokenDoubleByteTextBecomesTheDefaultCharacter) {
   };
   const Case cases[] = {
       {932, {'A', 0x82}, u"A\u30FB"},              // a lead byte at the end
-      {932, {0x82, ' ', 'B'}, u"\u30FB B"},        // a lead byte before a non-trail byte
+      {932, {0x82, ' ', 'B'}, u"\u30FBB"},         // a lead byte takes a non-trail byte along
       {932, {0x85, 0x40, 'C'}, u"\u30FBC"},        // an unassigned pair: one character
       {932, {0x82, 0x00, 0x82, 0xA0}, u"\u30FB"},  // the zero ends the text
       {936, {0xD6}, u"?"},
-      {936, {0xD6, 0x7F, 'x'}, u"?\u007Fx"},  // 0x7F is no trail byte
-      {936, {0x81, 0x20}, u"? "},
+      {936, {0xD6, 0x7F, 'x'}, u"?x"},  // 0x7F is no trail byte, and goes along
+      {936, {0x81, 0x20}, u"?"},
+      {936, {0xA2, 0xAB, 0xFE, 0xA0}, u"\uE766\uE864"},  // empty GB2312 positions
   };
   IconvTextCodec codec;
   for (size_t i = 0; i < std::size(cases); ++i) {

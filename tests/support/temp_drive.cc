@@ -1,13 +1,10 @@
+// The parts of TempDrive every system shares; temp_drive_<system>.cc makes and removes the folder.
 #include "support/temp_drive.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 namespace deltrix::testing {
 
@@ -15,46 +12,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The running system, but without its mounts.
-class NoMountsProbe : public platform::posix::LinuxSystemProbe {
- public:
-  std::string MountInfo() override { return {}; }
-};
-
-std::string MakeTempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/deltrix-drive-XXXXXX";
-  if (!mkdtemp(pattern.data())) return {};
-  return pattern;
+// A UTF-8 path as the file system library reads it on every system.
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 }  // namespace
 
-TempDrive::TempDrive()
-    : folder_(MakeTempFolder()),
-      posix_(std::make_unique<NoMountsProbe>()),
-      root_(posix_.drives.AddStagingFolder(folder_)) {}
-
-TempDrive::~TempDrive() {
-  if (folder_.empty()) return;
-  std::error_code ec;
-  // Folders made read-only by a test would keep their contents; give write access back first.
-  for (auto it = fs::recursive_directory_iterator(folder_, ec); !ec && it != fs::end(it);
-       it.increment(ec)) {
-    if (it->is_directory(ec) && !it->is_symlink(ec)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-  }
-  fs::remove_all(folder_, ec);
-}
-
 std::string TempDrive::Native(std::u16string_view drivePath) {
-  return posix_.drives.ToUserPath(drivePath);
+  return native_.drives.ToUserPath(drivePath);
 }
 
 bool TempDrive::WriteFile(std::u16string_view drivePath, std::string_view bytes) {
-  const fs::path path = Native(drivePath);
-  if (path.empty()) return false;
+  const std::string native = Native(drivePath);
+  if (native.empty()) return false;
+  const fs::path path = PathOf(native);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -69,7 +41,7 @@ bool TempDrive::WriteFile(std::u16string_view drivePath, const std::vector<uint8
 }
 
 std::string TempDrive::ReadFile(std::u16string_view drivePath) {
-  std::ifstream in(Native(drivePath), std::ios::binary);
+  std::ifstream in(PathOf(Native(drivePath)), std::ios::binary);
   if (!in) return {};
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -77,15 +49,16 @@ std::string TempDrive::ReadFile(std::u16string_view drivePath) {
 bool TempDrive::Exists(std::u16string_view drivePath) {
   std::error_code ec;
   const std::string path = Native(drivePath);
-  return !path.empty() && fs::exists(path, ec);
+  return !path.empty() && fs::exists(PathOf(path), ec);
 }
 
 std::vector<std::string> TempDrive::Names(std::u16string_view drivePath) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (auto it = fs::directory_iterator(Native(drivePath), ec); !ec && it != fs::end(it);
+  for (auto it = fs::directory_iterator(PathOf(Native(drivePath)), ec); !ec && it != fs::end(it);
        it.increment(ec)) {
-    names.push_back(it->path().filename().string());
+    const std::u8string name = it->path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
   }
   std::sort(names.begin(), names.end());
   return names;

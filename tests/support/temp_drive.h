@@ -1,7 +1,8 @@
 // A real folder on disk as a drive, for end-to-end tests: a fresh temporary folder registered as
-// the staging drive of a real PosixPlatform, so code under test reaches it through the same
-// system calls as the program. The platform is given no mounted volumes, so the temporary drive
-// is its only drive whatever the machine has mounted. The destructor removes the folder and
+// the staging drive of the system's real platform, so code under test reaches it through the same
+// system calls as the program. On Linux the platform is given no mounted volumes, so the temporary
+// drive is its only drive whatever the machine has mounted; on Windows it takes a free letter
+// beside the system's own drives. The destructor removes the folder and
 // everything in it. One TempDrive per test.
 #pragma once
 
@@ -10,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "native_platform.h"
 #include "platform/platform.h"
-#include "platform/posix/posix_platform.h"
 
 namespace deltrix::testing {
 
@@ -26,14 +27,14 @@ class TempDrive {
   const std::u16string& root() const {
     return root_;
   }  // its drive root, such as Y:\ (with the backslash)
-  platform::Platform& platform() { return posix_.platform; }
-  platform::posix::PosixPlatform& posix() { return posix_; }
+  platform::Platform& platform() { return native_.platform; }
+  platform::NativePlatform& native() { return native_; }
 
   // The drive path of a path relative to the root: Path(u"Music\\a.mp3") is Y:\Music\a.mp3.
   std::u16string Path(std::u16string_view relative) const {
     return root_ + std::u16string(relative);
   }
-  // The native path of a drive path.
+  // The native path of a drive path, in UTF-8.
   std::string Native(std::u16string_view drivePath);
 
   // Writes a file by drive path, making its folders first. False when that fails.
@@ -47,7 +48,7 @@ class TempDrive {
 
  private:
   std::string folder_;
-  platform::posix::PosixPlatform posix_;
+  platform::NativePlatform native_;
   std::u16string root_;
 };
 

@@ -85,6 +85,33 @@ char16_t UserDefined936(int lead, int trail) {
   return 0;
 }
 
+// The rest of code page 936's private-use characters: positions GB2312 leaves empty between its
+// characters, numbered on from U+E766 in order. Generated from Windows' own answers
+// (tests/codepages/data/windows_codepages.txt) as runs of consecutive pairs.
+struct PrivateUseRun {
+  uint16_t first, last;  // lead << 8 | trail
+  char16_t unit;         // of `first`
+};
+constexpr PrivateUseRun kPrivateUse936[] = {
+    {0xA2AB, 0xA2B0, 0xE766}, {0xA2E3, 0xA2E4, 0xE76C}, {0xA2EF, 0xA2F0, 0xE76E},
+    {0xA2FD, 0xA2FE, 0xE770}, {0xA4F4, 0xA4FE, 0xE772}, {0xA5F7, 0xA5FE, 0xE77D},
+    {0xA6B9, 0xA6C0, 0xE785}, {0xA6D9, 0xA6DF, 0xE78D}, {0xA6EC, 0xA6ED, 0xE794},
+    {0xA6F3, 0xA6F3, 0xE796}, {0xA6F6, 0xA6FE, 0xE797}, {0xA7C2, 0xA7D0, 0xE7A0},
+    {0xA7F2, 0xA7FE, 0xE7AF}, {0xA896, 0xA8A0, 0xE7BC}, {0xA8BC, 0xA8BC, 0xE7C7},
+    {0xA8BF, 0xA8BF, 0xE7C8}, {0xA8C1, 0xA8C4, 0xE7C9}, {0xA8EA, 0xA8FE, 0xE7CD},
+    {0xA958, 0xA958, 0xE7E2}, {0xA95B, 0xA95B, 0xE7E3}, {0xA95D, 0xA95F, 0xE7E4},
+    {0xA989, 0xA995, 0xE7E7}, {0xA997, 0xA9A3, 0xE7F4}, {0xA9F0, 0xA9FE, 0xE801},
+    {0xD7FA, 0xD7FE, 0xE810}, {0xFE50, 0xFE7E, 0xE815}, {0xFE80, 0xFEA0, 0xE844},
+};
+
+char16_t PrivateUse936(int pair) {
+  for (const PrivateUseRun& run : kPrivateUse936) {
+    if (pair >= run.first && pair <= run.last)
+      return static_cast<char16_t>(run.unit + (pair - run.first));
+  }
+  return 0;
+}
+
 }  // namespace
 
 struct IconvTextCodec::Table {
@@ -122,6 +149,7 @@ struct IconvTextCodec::Table {
           const uint8_t two[2] = {static_cast<uint8_t>(l), static_cast<uint8_t>(t)};
           char16_t unit = ConvertOne(cd, two, 2);
           if (unit == 0 && page.codePage == 936) unit = UserDefined936(l, t);
+          if (unit == 0 && page.codePage == 936) unit = PrivateUse936(l << 8 | t);
           pairs[static_cast<size_t>(l << 8 | t)] = unit;
         }
       }
@@ -152,12 +180,13 @@ size_t IconvTextCodec::Decode(uint32_t codePage, std::span<const uint8_t> bytes,
     if (!t.lead[b]) {
       out[n++] = t.single[b];
       ++i;
-    } else if (i + 1 < bytes.size() && t.trail[bytes[i + 1]]) {
+    } else if (i + 1 < bytes.size() && bytes[i + 1] != 0) {
+      // A lead byte takes the next byte with it, trail byte or not.
       const char16_t unit = t.pairs[static_cast<size_t>(b << 8 | bytes[i + 1])];
       out[n++] = unit != 0 ? unit : t.info->defaultChar;
       i += 2;
     } else {
-      out[n++] = t.info->defaultChar;  // the next byte, if any, is decoded on its own
+      out[n++] = t.info->defaultChar;  // a lead byte at the end
       ++i;
     }
   }

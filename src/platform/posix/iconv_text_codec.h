@@ -3,15 +3,17 @@
 //
 // Where glibc and Windows differ, Windows wins: in 1252 the five unassigned bytes 0x81 0x8D 0x8F
 // 0x90 0x9D decode to U+0081 ... U+009D, in 1251 0x98 to U+0098, in 932 the single bytes 0x80,
-// 0xA0, 0xFD, 0xFE, 0xFF to U+0080, U+F8F0, U+F8F1, U+F8F2, U+F8F3, and in 936 0xFF to U+F8F5 and
-// the user-defined areas (AAA1-AFFE, F8A1-FEFE, A140-A7A0) to the private use area from U+E000.
+// 0xA0, 0xFD, 0xFE, 0xFF to U+0080, U+F8F0, U+F8F1, U+F8F2, U+F8F3, and in 936 0xFF to U+F8F5, the
+// user-defined areas (AAA1-AFFE, F8A1-FEFE, A140-A7A0) to the private use area from U+E000 and the
+// empty positions between GB2312's characters to it from U+E766. Every byte and byte pair agrees
+// with Windows' converter (tests/codepages holds its answers, recorded under Wine).
 //
-// Invalid double-byte text (our choice, documented): a lead byte whose next byte is not a trail
-// byte, or that ends the text, decodes to the code page's default character (U+30FB in 932, "?"
-// in 936) and the next byte is decoded on its own; a lead and trail byte pair that the code page
-// leaves unassigned decodes to the default character once. So every unit out stands for at least
-// one byte in. Other code pages decode as 1252. Without iconv's modules for a code page, its bytes
-// below 0x80 decode as ASCII and the others to U+FFFD.
+// Invalid double-byte text decodes as Windows decodes it: a lead byte takes the next byte with
+// it whatever that byte is, and a pair the code page leaves unassigned gives the code page's
+// default character (U+30FB in 932, "?" in 936) once; a lead byte at the end, or before a zero
+// byte, gives the default character. So every unit out stands for at least one byte in. Other
+// code pages decode as 1252. Without iconv's modules for a code page, its bytes below 0x80 decode
+// as ASCII and the others to U+FFFD.
 //
 // Thread safety: Decode may be called from any thread; each table is built once, under a
 // std::call_once, on the first use of its code page.

@@ -20,15 +20,23 @@ constexpr size_t kWriteBuffer = 64 * 1024;
 
 class Win32File : public File {
  public:
-  explicit Win32File(FILE* f) : f_(f) {}
+  Win32File(FILE* f, const char* mode)
+      : f_(f),
+        canRead_(mode[0] == 'r' || mode[1] == '+'),
+        canWrite_(mode[0] != 'r' || mode[1] == '+'),
+        append_(mode[0] == 'a') {}
   ~Win32File() override { Close(); }
 
+  // A read on a write-only stream, or the reverse, fails here: the C runtime would also mark the
+  // stream as failed, and Close would then report data lost that never was.
   size_t Read(void* dst, size_t size) override {
-    if (!f_ || !Switch(Last::Read)) return 0;
+    if (!f_ || !canRead_ || !Switch(Last::Read)) return 0;
     return std::fread(dst, 1, size, f_);
   }
   size_t Write(const void* src, size_t size) override {
-    if (!f_ || !Switch(Last::Write)) return 0;
+    if (!f_ || !canWrite_ || !Switch(Last::Write)) return 0;
+    // Every write appends; going to the end first also makes Tell report where it landed.
+    if (append_ && _fseeki64(f_, 0, SEEK_END) != 0) return 0;
     return std::fwrite(src, 1, size, f_);
   }
   bool Seek(int64_t offset, SeekFrom from) override {
@@ -60,6 +68,9 @@ class Win32File : public File {
   }
 
   FILE* f_;
+  const bool canRead_;
+  const bool canWrite_;
+  const bool append_;
   Last last_ = Last::Seek;
 };
 
@@ -102,7 +113,7 @@ std::unique_ptr<File> Win32FileSystem::Open(std::u16string_view path, const char
   FILE* f = _wfopen(Wide(native), wideMode.c_str());
   if (!f) return nullptr;
   if (mode[0] != 'r' || mode[1] == '+') std::setvbuf(f, nullptr, _IOFBF, kWriteBuffer);
-  return std::make_unique<Win32File>(f);
+  return std::make_unique<Win32File>(f, mode);
 }
 
 std::unique_ptr<DirListing> Win32FileSystem::List(std::u16string_view folder) {
@@ -161,8 +172,26 @@ bool Win32FileSystem::Replace(std::u16string_view from, std::u16string_view to) 
 
 bool Win32FileSystem::Copy(std::u16string_view from, std::u16string_view to) {
   std::u16string a, b;
-  return drives_.Resolve(from, &a) && drives_.Resolve(to, &b) &&
-         CopyFileW(Wide(a), Wide(b), FALSE) != 0;
+  if (!drives_.Resolve(from, &a) || !drives_.Resolve(to, &b)) return false;
+  const DWORD attributes = GetFileAttributesW(Wide(a));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  if (!CopyFileW(Wide(a), Wide(b), FALSE)) {
+    // CopyFileW refuses a hidden or read-only target; such a target is replaced like any other.
+    const DWORD old = GetFileAttributesW(Wide(b));
+    if (old == INVALID_FILE_ATTRIBUTES || (old & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) ||
+        !SetFileAttributesW(Wide(b), FILE_ATTRIBUTE_NORMAL)) {
+      return false;
+    }
+    if (!CopyFileW(Wide(a), Wide(b), FALSE)) {
+      SetFileAttributesW(Wide(b), old);
+      return false;
+    }
+  }
+  // Windows copies the attributes with the data; Wine does not, so they are set once more.
+  SetFileAttributesW(Wide(b), attributes & kSettableBits);
+  return true;
 }
 
 }  // namespace deltrix::platform::win32
