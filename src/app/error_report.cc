@@ -34,7 +34,7 @@ std::u16string ErrorCodeLine(int code) {
 
 bool ReportError(ErrorHost& host, int code, std::u16string_view text) {
   host.EnableStop(false);
-  if (code == CannotOpenFile) return host.AskSkipOrAbort();
+  if (code == CannotOpenFile) return host.AskSkipOrAbort(std::u16string(text));
   if (code == NotRootDirectory || (code >= CreateDataFailed && code <= DeviceRemoved)) {
     host.ShowError(ErrorMessage(code, text), ErrorCodeLine(code));
     return false;
@@ -42,12 +42,13 @@ bool ReportError(ErrorHost& host, int code, std::u16string_view text) {
   return true;
 }
 
-int AskSkipFile(ErrorHost& host, platform::DriveTable& drives, std::u16string_view driveRoot) {
+int AskSkipFile(ErrorHost& host, platform::DriveTable& drives, std::u16string_view driveRoot,
+                std::u16string_view path) {
   if (!IsDrivePresent(drives, driveRoot)) {
     ReportError(host, DeviceRemoved, driveRoot);
-    return RunAborted;
+    return DeviceRemoved;
   }
-  if (ReportError(host, CannotOpenFile, driveRoot)) return RunAborted;
+  if (ReportError(host, CannotOpenFile, path)) return RunAborted;
   host.EnableStop(true);
   return CannotOpenFile;
 }

@@ -1,6 +1,7 @@
 #include "app/settings_presenter.h"
 
 #include "app/drive_checks.h"
+#include "app/drive_list.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
@@ -24,20 +25,48 @@ void SettingsPresenter::ClearModes() {
 
 void SettingsPresenter::ResetDriveSelection() {
   driveRoots_.clear();
+  driveUserPaths_.clear();
   view_.driveItems = {std::u16string(kPleaseSelectDrive)};
   view_.driveSelection = 0;
   ClearModes();
   view_.startEnabled = false;
 }
 
-void SettingsPresenter::OnDriveDropDown() {
+void SettingsPresenter::ReadDriveList() {
   driveRoots_.clear();
+  driveUserPaths_.clear();
   view_.driveItems.clear();
-  for (DriveListEntry& entry : EnumerateDrives(platform_.drives)) {
-    driveRoots_.push_back(std::move(entry.root));
-    view_.driveItems.push_back(std::move(entry.label));
+  for (DriveChoice& choice : ListDriveChoices(platform_, false)) {
+    driveRoots_.push_back(std::move(choice.root));
+    driveUserPaths_.push_back(std::move(choice.userPath));
+    view_.driveItems.push_back(std::move(choice.item));
   }
+}
+
+void SettingsPresenter::OnDriveDropDown() {
+  ReadDriveList();
   view_.driveSelection = -1;
+}
+
+void SettingsPresenter::OnDrivesChanged() {
+  if (driveRoots_.empty()) return;  // "Please Select Drive.": the list is read when it opens
+  const int selected = view_.driveSelection;
+  if (selected < 0) {
+    ReadDriveList();
+    return;
+  }
+  // The same drive is the same root under the same name (a letter freed by a removed card may be
+  // given to the next one).
+  const std::u16string root = driveRoots_[selected];
+  const std::string userPath = driveUserPaths_[selected];
+  ReadDriveList();
+  for (size_t i = 0; i < driveRoots_.size(); ++i) {
+    if (driveRoots_[i] == root && driveUserPaths_[i] == userPath) {
+      OnDriveSelChange(static_cast<int>(i));
+      return;
+    }
+  }
+  ResetDriveSelection();
 }
 
 void SettingsPresenter::OnDriveCloseUp() {

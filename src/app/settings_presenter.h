@@ -29,9 +29,11 @@ inline constexpr std::u16string_view kPleaseSelectDrive = u"Please Select Drive.
 
 // What the dialog shows. The language items never change: kTagLanguageNames in order.
 struct SettingsView {
-  std::vector<std::u16string> driveItems;  // "Please Select Drive.", or drive labels "E:\ [MUSIC]"
-  int driveSelection = 0;                  // index into driveItems, -1 for none
-  int languageSelection = 2;               // index into kTagLanguageNames
+  // "Please Select Drive.", or the drives: "E:\ [MUSIC]" where drives are named by letter,
+  // "MUSIC — /media/anna/MUSIC" where they are named by mount point (app/drive_list.h).
+  std::vector<std::u16string> driveItems;
+  int driveSelection = 0;     // index into driveItems, -1 for none
+  int languageSelection = 2;  // index into kTagLanguageNames
   bool createEnabled = false;
   bool createSelected = false;
   bool updateEnabled = false;
@@ -57,6 +59,11 @@ class SettingsPresenter {
 
   // The drive list opens: it is emptied and filled with the present drives, none selected.
   void OnDriveDropDown();
+  // The drives changed (a card inserted or removed) while the dialog is open. A drive list that is
+  // open or has a drive chosen is read again; a chosen drive stays chosen, with its mode buttons
+  // judged again, while it is still there, and the state goes back to No drive when it is gone.
+  // Before any list was read ("Please Select Drive.") nothing changes.
+  void OnDrivesChanged();
   // The drive list closes: without a choice it goes back to "Please Select Drive.".
   void OnDriveCloseUp();
   // A drive was chosen (an index into the current list): the mode buttons and Start follow the
@@ -85,10 +92,12 @@ class SettingsPresenter {
 
  private:
   void ClearModes();
+  void ReadDriveList();
 
   platform::Platform& platform_;
   int defaultLanguage_;
-  std::vector<std::u16string> driveRoots_;  // root of each item of the drive list
+  std::vector<std::u16string> driveRoots_;   // root of each item of the drive list
+  std::vector<std::string> driveUserPaths_;  // and how the user names it
   SettingsView view_;
 };
 

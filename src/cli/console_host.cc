@@ -39,7 +39,7 @@ void ConsoleHost::Render(int64_t now, bool force) {
   std::lock_guard lock(mu_);
   if (questionOpen_) return;
   const run::ProgressView& v = model_.view();
-  currentPath_ = UserPath(v.path);
+  const std::string currentPath = UserPath(v.path);
   const std::string label = ToUtf8(v.countLabel);
   const std::string counts = ToUtf8(v.done) + "/" + ToUtf8(v.total);
   const std::string pct = std::to_string(v.barPosition) + "%";
@@ -48,7 +48,7 @@ void ConsoleHost::Render(int64_t now, bool force) {
     std::string line = "[" + std::string(filled, '#') + std::string(20 - filled, '-') + "] " + pct +
                        "  " + label + " " + counts + "  Elapsed " + ToUtf8(v.elapsed) +
                        "  Remaining " + ToUtf8(v.remaining);
-    if (!currentPath_.empty()) line += "  " + currentPath_;
+    if (!currentPath.empty()) line += "  " + currentPath;
     const size_t width = static_cast<size_t>(std::max(20, terminal_.Width() - 1));
     if (line.size() > width) {
       // Keep the start (the figures) and the end of the path, which names the file.
@@ -95,13 +95,13 @@ void ConsoleHost::ShowFinishMessage(const std::u16string& text) {
   out_ << ToUtf8(text) << "\n" << std::flush;
 }
 
-bool ConsoleHost::AskSkipOrAbort() {
+bool ConsoleHost::AskSkipOrAbort(const std::u16string& drivePath) {
   std::unique_lock lock(mu_);
   questionDone_.wait(lock, [&] { return !questionOpen_; });
   if (stopConfirmed_) return true;  // the user already chose to stop
   questionOpen_ = true;
   ClearLine();
-  const std::string path = currentPath_;
+  const std::string path = UserPath(drivePath);
   bool abort;
   if (interactive_) {
     err_ << "Canonot open a file.\nSee the processing dialog for the file name.\n"
@@ -151,7 +151,7 @@ bool ConsoleHost::AskStop() {
 
 int ConsoleHost::Drive(run::RunController& run, platform::Clock& clock) {
   run_ = &run;
-  model_.Start(run.state(), clock.NowSeconds());
+  model_.Start(run.state(), run.startSeconds());
   int interrupts = terminal_.Interrupts();
   while (!closeRequested_) {
     const int64_t now = clock.NowSeconds();

@@ -40,7 +40,7 @@ class ConsoleHost : public run::RunHost {
   // run::RunHost
   void EnableStop(bool on) override { stopEnabled_ = on; }
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override { completed_ = true; }
@@ -75,7 +75,6 @@ class ConsoleHost : public run::RunHost {
   bool stopConfirmed_ = false;
   std::string lastLine_;
   int64_t lastPlainSecond_ = -1;
-  std::string currentPath_;
   std::vector<std::string> skipped_;
 };
 

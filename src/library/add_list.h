@@ -10,9 +10,8 @@
 //  32 the path without drive letter and colon, "/" as separator, UTF-16LE, zero-padded to a
 //     multiple of 4 (the path data: d rounded up to a multiple of 4)
 //
-// A file name may hold the yen sign U+00A5, which the player's paths turn into "/" like a
-// backslash. The list keeps it as it is, so that the merge reads the file where it lies; the stored
-// track path converts it when the track is added.
+// A file name may hold the yen sign U+00A5: it is a character of the name, kept as it is here and
+// in the stored track path, so that the merge reads the file where it lies.
 #pragma once
 
 #include <cstddef>

@@ -154,11 +154,12 @@ int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
     ctx.stats[kTitle].compact += titleStored;
   }
 
-  // The player's paths use "/"; the yen sign is the backslash of Japanese code pages.
+  // The player's paths use "/". A path from a listing is UTF-16 and never uses the yen sign as a
+  // separator: it is a character of the file's name and stays.
   char16_t* path = record.path;
   const uint32_t pathUnits = units[kPath];
   for (uint32_t i = 0; i < pathUnits; ++i) {
-    if (path[i] == u'\\' || path[i] == 0x00A5) path[i] = u'/';
+    if (path[i] == u'\\') path[i] = u'/';
   }
   if (create) {
     const uint32_t n = 2 * pathUnits + 2;

@@ -16,6 +16,7 @@
 #include "library/library_files.h"
 #include "library/summary_file.h"
 #include "library/track_list_file.h"
+#include "library/track_record_view.h"
 
 namespace deltrix::library {
 
@@ -51,55 +52,6 @@ class PathHash {
  private:
   uint32_t h_ = 0;  // the signed hash's bits: unsigned arithmetic wraps as the signed one does
 };
-
-// Where each string of a record read back lies. ParseRecord checks the framing once; the other
-// steps then trust only what they read again within the same bounds.
-struct RecordStrings {
-  uint32_t length = 0;                 // the record length
-  uint32_t dataAt[kStringCount] = {};  // of each string's data, from the record's start
-  uint32_t units[kStringCount] = {};   // up to the first zero unit within the data
-};
-
-// The widest each string can be stored (units): 8-bit text keeps one byte for the terminator, and
-// no path is longer than a file may have.
-constexpr uint32_t kMostUnits[kStringCount] = {59, 95, 95, 127, kMaxRelativePathUnits};
-
-// 0 a well-formed track record within `bytes`; 7 not one (tag, head or record length, a chunk
-// out of place, a string longer than can be stored); 8 the string chunks end before the path's.
-uint32_t ParseRecord(std::span<const uint8_t> bytes, RecordStrings* out) {
-  if (bytes.size() < kRecordHeadLength || !HasTag(bytes.data(), kRecordTag)) return 7;
-  const uint8_t* p = bytes.data();
-  const uint32_t head = GetLe32(p + 4);
-  const uint32_t length = GetLe32(p + 8);
-  if (head < kRecordHeadLength || length < head || length > bytes.size()) return 7;
-  uint32_t at = head;
-  for (int s = 0; s < kStringCount; ++s) {
-    if (length - at < kStringChunkHeadLength || !HasTag(p + at, kStringChunkTag)) return 8;
-    const uint32_t chunkLength = GetLe32(p + at + 8);
-    const uint32_t index = GetLe32(p + at + 12);
-    const uint32_t dataLength = GetLe32(p + at + 20);
-    if (index != static_cast<uint32_t>(s) || chunkLength < kStringChunkHeadLength ||
-        chunkLength > length - at || dataLength > chunkLength - kStringChunkHeadLength) {
-      return 7;
-    }
-    const uint8_t* data = p + at + kStringChunkHeadLength;
-    uint32_t units = 0;
-    while (2 * units + 1 < dataLength && GetLe16(data + 2 * units) != 0) ++units;
-    if (units > kMostUnits[s]) return 7;
-    out->dataAt[s] = at + kStringChunkHeadLength;
-    out->units[s] = units;
-    at += chunkLength;
-  }
-  out->length = length;
-  return 0;
-}
-
-bool NarrowFrom(const uint8_t* data, uint32_t from, uint32_t units) {
-  for (uint32_t i = from; i < units; ++i) {
-    if (GetLe16(data + 2 * i) >= 0x100) return false;
-  }
-  return true;
-}
 
 // Serves ZRTL.DB front to back through the file buffer, refilling it from the asked offset.
 class SequentialReader {
@@ -245,58 +197,68 @@ int CLibraryUpdater::IndexTrackList() {
   int64_t size = -1;
   if (file->Seek(0, platform::SeekFrom::End)) size = file->Tell();
   // Appends land at the header's length, and every offset is counted from it: it must be the end.
-  if (count > kMaxTracks || size != int64_t{fileLength} || headLength < kTrackListHeadLength ||
+  if (count > kMaxTracks || size != int64_t{fileLength} || headLength != kTrackListHeadLength ||
       headLength > fileLength) {
     return fail(3);
   }
   index_->Clear();
+  figures_ = OpenFigures{};
+  std::span<uint32_t> ids(ctx.permutation.data(), count);
   SequentialReader in(*file, ctx.fileBuffer, fileLength);
   uint32_t offset = headLength;
   for (uint32_t i = 0; i < count; ++i) {
+    // Each record as it is read: whole and sound, carrying its own index and group numbers.
     const std::span<const uint8_t> bytes = in.At(offset, kRecordReadBytes);
-    RecordStrings strings;
-    if (bytes.size() < kRecordHeadLength) return fail(7);
-    if (const uint32_t step = ParseRecord(bytes, &strings); step != 0) return fail(step);
+    TrackRecordView record;
+    if (const RecordFault fault = ParseTrackRecord(bytes, &record); fault != kRecordSound)
+      return fail(fault);
+    if (record.index != i) return fail(kNotATrackRecord);
+    for (int key = 0; key < kTitle; ++key) {
+      if (record.groupNumber[key] == kGroupNumberUnset) return fail(kNotATrackRecord);
+      ctx.groupNumbers[key][i] = record.groupNumber[key];
+    }
     ctx.presentFlags[i] = 0;
     ctx.recordOffsets[i] = offset;
-    maxTrackId_ = std::max(maxTrackId_, GetLe32(bytes.data() + 24));
+    ids[i] = record.id;
+    figures_.Add(record);
     PathHash hash;
-    const uint8_t* path = bytes.data() + strings.dataAt[kPath];
-    for (uint32_t u = 0; u < strings.units[kPath]; ++u)
+    const uint8_t* path = bytes.data() + record.dataAt[kPath];
+    for (uint32_t u = 0; u < record.units[kPath]; ++u)
       hash.Add(static_cast<char16_t>(GetLe16(path + 2 * u)));
-    if (!index_->Add(hash.Bucket(), i, strings.dataAt[kPath])) return fail(3);
-    offset += strings.length;  // within the file: the record lies inside what was read
+    if (!index_->Add(hash.Bucket(), i, record.dataAt[kPath])) return fail(3);
+    offset += record.length;  // within the file: the record lies inside what was read
   }
   if (offset != fileLength) return fail(3);  // records must end where the header says
+  // Track ids are never given twice.
+  std::sort(ids.begin(), ids.end());
+  if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return fail(9);
+  maxTrackId_ = count > 0 ? ids.back() : 0;
   ctx.libraryTrackCount = count;
   ctx.trackListLength = fileLength;
   return kDone;
 }
 
+void CLibraryUpdater::OpenFigures::Add(const TrackRecordView& record) {
+  // A create counts a string's UTF-16 bytes with its terminator; an update that drops tracks
+  // recounts it from its data length + 2. The summary holds one of the two for every track.
+  for (int s = kTitle; s <= kPath; ++s) {
+    const uint32_t bytes = 2 * record.units[s] + 2;
+    least[s - kTitle] += bytes;
+    most[s - kTitle] += record.dataLength[s] + 2;
+  }
+}
+
 int CLibraryUpdater::ReadListsAndSummary() {
   LibraryContext& ctx = *ctx_;
   const uint32_t count = ctx.libraryTrackCount;
-  uint32_t lengths[kSortKeys] = {};
-  if (ReadSortedLists(ctx, files_, lengths) != kDone) return 0;
-  // Each list must name every track once: the rewrite and the rebuild renumber through them.
-  std::span<uint32_t> seen(ctx.mergeList.data(), count);
-  for (int key = 0; key < kSortKeys; ++key) {
-    bool permutation = lengths[key] == count;
-    std::fill(seen.begin(), seen.end(), 0u);
-    for (uint32_t p = 0; permutation && p < count; ++p) {
-      const uint32_t t = ctx.sortedLists[key][p];
-      permutation = t < count && seen[t] == 0;
-      if (permutation) seen[t] = 1;
-    }
-    if (!permutation) {
-      Trace(ctx, kSiteReadBrowseList, 5);
-      return 0;
-    }
-  }
+  if (ReadBrowseList(ctx, files_, count) != kDone) return 0;
+  // The records' group numbers have been held against the lists; a merge numbers them again.
+  for (auto& numbers : ctx.groupNumbers) numbers.fill(kGroupNumberUnset);
   // A summary that announces sections it does not hold is cut short or damaged: left as it is, an
   // update would write the library again without its statistics and its list directory.
   const uint32_t traced = ctx.traceCount;
-  if (ReadSummary(ctx, files_) != 1) return 0;
+  SummaryContents summary;
+  if (ReadSummary(ctx, files_, &summary) != 1) return 0;
   for (uint32_t r = traced; r < ctx.traceCount; ++r) {
     if (ctx.trace[r].site == kSiteReadStats) return 0;
   }
@@ -307,7 +269,42 @@ int CLibraryUpdater::ReadListsAndSummary() {
     Trace(ctx, kSiteReadSummary, 3);
     return 0;
   }
+  // What the summary says of the library must be what the other files say: its counts, the title
+  // and path totals and the list directory (a summary taken from another library does not fit).
+  if ((ctx.flags & kFlagStatsValid) != 0 && !SummaryFits(summary)) {
+    Trace(ctx, kSiteReadSummary, 4);
+    return 0;
+  }
   return kDone;
+}
+
+bool CLibraryUpdater::SummaryFits(const SummaryContents& summary) const {
+  const LibraryContext& ctx = *ctx_;
+  const uint32_t count = ctx.libraryTrackCount;
+  if (!summary.hasStatistics || !summary.hasDirectory) return false;
+  for (int s = kGenre; s < kTitle; ++s) {
+    if (summary.stats[s].count != ctx.listEntries[s][0]) return false;
+  }
+  for (int s = kTitle; s <= kPath; ++s) {
+    const uint32_t total = summary.stats[s].total;
+    if (summary.stats[s].count != count || total < figures_.least[s - kTitle] ||
+        total > figures_.most[s - kTitle]) {
+      return false;
+    }
+  }
+  size_t e = 0;
+  for (uint32_t i = 0; i < kSortKeys; ++i) {
+    for (uint32_t j = 0; j <= 3 - i; ++j, ++e) {
+      const bool trackList = j == 3 - i;
+      const SummaryContents::DirectoryEntry& d = summary.directory[e];
+      if (d.key != i || d.kind != (trackList ? kListKindTracks : kListKindGroups) ||
+          d.attribute != i + j || d.level != j ||
+          d.entries != (trackList ? count : ctx.listEntries[i][j])) {
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
@@ -321,15 +318,12 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     size = audio->Tell();
     if (size < 0) return CannotOpenFile;
   }
-  // The stored form: "/" for "\" and for the yen sign (the backslash of Japanese code pages). The
-  // add list keeps the yen sign, so that the merge finds the file again.
+  // The stored form: "/" for "\\" only (a yen sign is part of a name, as the add step keeps it).
   const uint32_t n = static_cast<uint32_t>(fullPath.size() - 2);
   char16_t relative[kPathBufferUnits];
-  char16_t queued[kPathBufferUnits];
   for (uint32_t i = 0; i < n; ++i) {
     const char16_t c = fullPath[2 + i];
-    queued[i] = c == u'\\' ? u'/' : c;
-    relative[i] = (c == u'\\' || c == 0x00A5) ? u'/' : c;
+    relative[i] = c == u'\\' ? u'/' : c;
   }
   const std::u16string_view stored(relative, n);
   const uint32_t bucket = PathBucket(stored);
@@ -370,9 +364,11 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
       return Success;
     }
   }
-  if (QueueAddListRecord(ctx, files_, static_cast<uint32_t>(size), AddListKind(fullPath),
-                         std::u16string_view(queued, n)) != kDone) {
-    return CreateDataFailed;
+  // The add list is only ever written here: a failure is a write error (a full card, or backup
+  // copies that could not be taken before the first write).
+  if (QueueAddListRecord(ctx, files_, static_cast<uint32_t>(size), AddListKind(fullPath), stored) !=
+      kDone) {
+    return WriteFileFailed;
   }
   ++ctx.filesToAdd;
   ctx.changeFlags |= 2;
@@ -384,10 +380,12 @@ int CLibraryUpdater::Merge(int tagLanguage) {
   LibraryContext& ctx = *ctx_;
   merged_ = true;
   trackList_.reset();  // the rewrite replaces the file
-  if (FlushAddList(ctx, files_) != kDone) return CreateDataFailed;
+  if (FlushAddList(ctx, files_) != kDone) return WriteFileFailed;
   if (ctx.totalTracks != ctx.libraryTrackCount) ctx.changeFlags |= 1;
   if (ctx.changeFlags == 0) return Success;  // nothing changed: nothing is written
-  if ((ctx.changeFlags & 1) != 0 && RewriteTrackList() != kDone) return CreateDataFailed;
+  if ((ctx.changeFlags & 1) != 0) {
+    if (const int code = RewriteTrackList(); code != Success) return code;
+  }
   if (Rebuild() != kDone) return CreateDataFailed;
   if ((ctx.changeFlags & 2) == 0) return NumberGroups() == kDone ? Success : CreateDataFailed;
   return AddQueuedFiles(tagLanguage);
@@ -398,12 +396,14 @@ int CLibraryUpdater::RewriteTrackList() {
   ctx.phase = 13;
   std::unique_ptr<platform::File> source;
   std::unique_ptr<platform::File> target;
-  auto fail = [&](uint32_t step) {
+  // A step that could not read the library is a data error; one that could not write ZRTB.DB or put
+  // it in place is a write error, as on a full card.
+  auto fail = [&](uint32_t step, int code = CreateDataFailed) {
     source.reset();
     target.reset();
     (void)DeleteLibraryFile(files_, ctx.rootPath(), kRewriteFile);
     Trace(ctx, kSiteRewrite, step);
-    return 0;
+    return code;
   };
   for (int s = kGenre; s < kStringCount; ++s) {
     ctx.stats[s].total = 0;
@@ -415,13 +415,13 @@ int CLibraryUpdater::RewriteTrackList() {
   source = OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
   if (!source) {
     Trace(ctx, kSiteRewrite, 1);
-    return 0;
+    return CreateDataFailed;
   }
   target = OpenLibraryFile(files_, ctx.rootPath(), kRewriteFile, "w+b");
-  if (!target) return fail(3);
+  if (!target) return fail(3, WriteFileFailed);
   uint8_t head[kTrackListHeadLength];
   if (source->Read(head, sizeof head) != sizeof head) return fail(4);
-  if (target->Write(head, sizeof head) != sizeof head) return fail(40);
+  if (target->Write(head, sizeof head) != sizeof head) return fail(40, WriteFileFailed);
 
   const uint32_t count = ctx.libraryTrackCount;
   std::span<uint32_t> newIndex(ctx.permutation.data(), count);  // old index -> new, or kRemoved
@@ -445,20 +445,22 @@ int CLibraryUpdater::RewriteTrackList() {
     if (source->Seek(offset, platform::SeekFrom::Start))
       got = source->Read(buffer + gathered, want);
     if (got < kRecordHeadLength) return fail(6);
-    RecordStrings strings;
-    if (ParseRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) != 0)
+    TrackRecordView strings;
+    if (ParseTrackRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) !=
+        kRecordSound)
       return fail(30);
     uint8_t* record = buffer + gathered;
     PutLe32(record + 20, u);
-    // Recount the title and the path of the kept record: bytes with the terminator, and the
-    // compact size (8-bit text in half; paths share their prefix with the previous kept path,
-    // except at every 20th old index).
+    // Recount the title and the path of the kept record from the chunks' data lengths (rounded up
+    // to 4, the terminator held): each counts its data length + 2, and its compact size from that
+    // (8-bit text in half; paths share their prefix with the previous kept path, except at every
+    // 20th old index).
     {
       const uint8_t* title = record + strings.dataAt[kTitle];
-      const uint32_t w = 2 * strings.units[kTitle] + 2;
+      const uint32_t w = strings.dataLength[kTitle] + 2;
       ctx.stats[kTitle].total += w;
       ctx.stats[kTitle].compact +=
-          NarrowFrom(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
+          NarrowUnits(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
       const uint8_t* path = record + strings.dataAt[kPath];
       const uint32_t units = strings.units[kPath];
       uint32_t shared = 0;
@@ -466,9 +468,10 @@ int CLibraryUpdater::RewriteTrackList() {
         const uint32_t common = std::min(units, ctx.previousPathUnits);
         while (shared < common && GetLe16(path + 2 * shared) == ctx.previousPath[shared]) ++shared;
       }
-      const uint32_t rest = 2 * units + 2 - 2 * shared;
-      ctx.stats[kPath].total += 2 * units + 2;
-      ctx.stats[kPath].compact += NarrowFrom(path, shared, units) ? RoundUpEven(rest / 2) : rest;
+      const uint32_t n = strings.dataLength[kPath] + 2;
+      const uint32_t rest = n - 2 * shared;
+      ctx.stats[kPath].total += n;
+      ctx.stats[kPath].compact += NarrowUnits(path, shared, units) ? RoundUpEven(rest / 2) : rest;
       for (uint32_t k = 0; k < units; ++k)
         ctx.previousPath[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
       ctx.previousPath[units] = 0;
@@ -479,12 +482,12 @@ int CLibraryUpdater::RewriteTrackList() {
     gathered += strings.length;
     ++u;
     if (gathered > flushAt) {
-      if (target->Write(buffer, gathered) != gathered) return fail(8);
+      if (target->Write(buffer, gathered) != gathered) return fail(8, WriteFileFailed);
       written += static_cast<uint32_t>(gathered);
       gathered = 0;
     }
   }
-  if (gathered > 0 && target->Write(buffer, gathered) != gathered) return fail(9);
+  if (gathered > 0 && target->Write(buffer, gathered) != gathered) return fail(9, WriteFileFailed);
   written += static_cast<uint32_t>(gathered);
   std::memcpy(head, kTrackListTag, 4);
   PutLe32(head + 4, kTrackListHeadLength);
@@ -492,12 +495,12 @@ int CLibraryUpdater::RewriteTrackList() {
   PutLe32(head + 12, u);
   if (!target->Seek(0, platform::SeekFrom::Start) ||
       target->Write(head, sizeof head) != sizeof head) {
-    return fail(10);
+    return fail(10, WriteFileFailed);
   }
   source.reset();
-  if (DeleteLibraryFile(files_, ctx.rootPath(), kTrackListFile) != 0) return fail(11);
-  if (RenameLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0)
-    return fail(12);
+  // ZRTB.DB takes the place of ZRTL.DB in one step: at no moment is there no track list.
+  if (ReplaceLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0)
+    return fail(12, WriteFileFailed);
 
   // Every list names each old track once: renumbering in place is replacing its first occurrence.
   for (auto& list : ctx.sortedLists) {
@@ -505,7 +508,7 @@ int CLibraryUpdater::RewriteTrackList() {
   }
   ctx.trackListLength = written;
   ctx.removedTracks = removed;
-  return kDone;
+  return Success;
 }
 
 int CLibraryUpdater::Rebuild() {

@@ -13,13 +13,15 @@
 // through the owner. Finish patches the group numbers and writes ZRBL.DB and ZRDB.DB.
 //
 // An update that changed nothing opens none of the three library files for writing. A library that
-// is truncated, foreign or corrupt fails Open with 3 before anything is written: the header's
-// count above 150000 or its length not the file's; a record that is short, not tagged, longer than
-// 2048 bytes or running past the file; string chunks that are not the five in their order or run
-// past their record; records that do not end where the header says; a sorted list whose length is
-// not the track count or that is not a permutation of the tracks; a summary without its header,
-// with sections that cannot be read to their end (a summary announcing none is fine), or whose next
-// track id is not above every id in ZRTL.DB or leaves no room for 150000 more.
+// is missing, truncated, foreign or damaged fails Open with 3 before anything is written. Each file
+// is checked as it is read, with the rules of the library check that need no second pass over the
+// card: every record whole and sound (track_record_view.h), carrying its own index and group
+// numbers, its id given once; the records ending where the header says; ZRBL.DB laid out as the
+// writer lays it out, each sorted list naming every track once, the group numbers counting up
+// along it and each group list what a finish would build; a summary with a next track id above
+// every id in ZRTL.DB and room for 150000 more, and, when it has its sections, counts, title and
+// path totals and a list directory that fit the other two files. The order of the sorted lists and
+// where their values change are not checked: that needs the strings in list order.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +32,8 @@
 #include "library/build_owner.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
+#include "library/summary_file.h"
+#include "library/track_record_view.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
 #include "tags/track_record.h"
@@ -40,8 +44,6 @@ namespace deltrix::library {
 inline constexpr uint32_t kPathBuckets = 180000;
 inline constexpr size_t kPathIndexBytes =
     4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
-// The longest path a file may have without its drive letter and colon, as a create accepts it.
-inline constexpr size_t kMaxRelativePathUnits = 255;
 
 // The bucket of a stored path ("/Music/a.mp3"): h = h * 37 + v over its units (at most 257, up to
 // a zero unit) in signed 32-bit arithmetic that wraps, v being the unit's high byte sign-extended
@@ -72,13 +74,14 @@ class CLibraryUpdater {
 
   // Looks up one audio file (E:\Music\a.mp3): a known file marks its track present, a new one is
   // queued in ZRTA.LST. 0 handled; 2 the file cannot be used (its path without drive letter and
-  // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB or ZRTA.LST
-  // cannot be accessed. ZRTL.DB stays open for reading from the first check to the merge.
+  // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB cannot be read;
+  // 4 ZRTA.LST cannot be written. ZRTL.DB stays open for reading from the first check to the merge.
   [[nodiscard]] int CheckFile(std::u16string_view fullPath);
 
   // Drops the tracks not found and renumbers, then (the merge phase) reads the tags of the queued
   // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
-  // 3 a library file or ZRTA.LST could not be read or renamed; 4 ZRTL.DB could not be written;
+  // 3 a library file or ZRTA.LST could not be read; 4 ZRTA.LST, ZRTB.DB or ZRTL.DB could not be
+  // written or ZRTB.DB not put in the place of ZRTL.DB;
   // 8 the owner's AskSkipFile answered stop at an unreadable file; -1 the owner reported a stop.
   [[nodiscard]] int Merge(int tagLanguage);
 
@@ -95,9 +98,17 @@ class CLibraryUpdater {
  private:
   class PathIndex;
 
+  // What the records say the summary's title and path totals can be.
+  struct OpenFigures {
+    uint64_t least[2] = {};  // title, path
+    uint64_t most[2] = {};
+    void Add(const TrackRecordView& record);
+  };
+
   [[nodiscard]] int IndexTrackList();
   [[nodiscard]] int ReadListsAndSummary();
-  [[nodiscard]] int RewriteTrackList();
+  bool SummaryFits(const SummaryContents& summary) const;
+  [[nodiscard]] int RewriteTrackList();  // an ErrorCode
   [[nodiscard]] int Rebuild();
   [[nodiscard]] int NumberGroups();
   [[nodiscard]] int AddQueuedFiles(int tagLanguage);
@@ -110,6 +121,7 @@ class CLibraryUpdater {
   bool addListCreated_ = false;
   bool merged_ = false;
   uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB at open
+  OpenFigures figures_;
   std::unique_ptr<LibraryContext> ctx_;
   std::unique_ptr<uint8_t[]> pool_;
   std::unique_ptr<uint8_t[]> fileBuffer_;

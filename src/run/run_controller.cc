@@ -65,6 +65,8 @@ RunController::~RunController() {
 }
 
 bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode) {
+  // The elapsed time counts from here: the backup copies below are part of the run.
+  startSeconds_ = platform_.clock.NowSeconds();
   state_.driveRoot = std::u16string(driveRoot);
   state_.tagLanguage = tagLanguage;
   state_.runMode = runMode;
@@ -73,8 +75,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   keptBackupFolder_.clear();
 
   // Two runs must never write the same drive, whichever front-end started them.
-  driveLock_ =
-      platform_.locks.TryLock(u"drive " + FromUtf8(platform_.drives.ToUserPath(driveRoot)));
+  driveLock_ = platform_.locks.TryLockDrive(driveRoot);
   if (!driveLock_) {
     resultCode_ = kDriveBusy;
     host_.RequestClose();
@@ -140,6 +141,13 @@ bool RunController::ScanFolder(const std::u16string& folder, int depth) {
     if (!entry.name.empty() && entry.name[0] == u'.') continue;
     if (!state_.isIpodVolume && (entry.attributes & platform::kAttrHidden)) continue;
     if (entry.attributes & platform::kAttrSystem) continue;
+    if (entry.unmappable) {
+      // Nothing below a name without a drive form can be opened: it is left out, and said so.
+      if ((entry.attributes & platform::kAttrDirectory) || IsAudioPath(entry.name)) {
+        state_.leftOut.push_back({folder, entry.name});
+      }
+      continue;
+    }
     std::u16string path = JoinPath(folder, entry.name);
     if (entry.attributes & platform::kAttrDirectory) {
       (void)ScanFolder(path, depth + 1);
@@ -181,6 +189,8 @@ int RunController::WorkerThreadMain() {
 }
 
 bool RunController::Fail(int code, std::u16string_view text) {
+  // The stop that follows a failure already reported (a drive found gone at a file) keeps its code.
+  if (code == RunAborted && resultCode_ != Success) return false;
   resultCode_ = code;
   app::ReportError(host_, code, text);
   return false;
@@ -195,6 +205,7 @@ bool RunController::HandFoundFiles(const std::function<int(std::u16string_view p
     if (!WaitWhilePaused()) return false;
     if (index < state_.foundCount()) {
       const std::u16string_view path = state_.files.Get(index);
+      handedPath_.assign(path);
       const int r = step(path);
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
@@ -260,7 +271,11 @@ bool RunController::RunUpdate() {
     ~CloseAtEnd() { builder.Close(); }
   } closeAtEnd{*updater};
 
-  if (const int code = updater->Open(); code != Success) return Fail(code, u"");
+  if (const int code = updater->Open(); code != Success) {
+    const bool ok = Fail(code, u"");
+    if (code == CreateDataFailed) host_.Notice(std::u16string(kLibraryNotUpdatableNotice));
+    return ok;
+  }
   const bool walked = HandFoundFiles([&](std::u16string_view path) {
     const int r = updater->CheckFile(path);
     return r == CannotOpenFile ? AskSkipFile() : r;
@@ -286,7 +301,13 @@ void RunController::BeginMergePhase() {
 }
 
 int RunController::AskSkipFile() {
-  return app::AskSkipFile(host_, platform_.drives, state_.driveRoot);
+  const int answer = app::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_);
+  if (answer == DeviceRemoved) {
+    // Reported already: the run ends with that code, and the builder's stop shows nothing more.
+    resultCode_ = DeviceRemoved;
+    return RunAborted;
+  }
+  return answer;
 }
 
 void RunController::StopAndJoin() {

@@ -59,19 +59,20 @@ TEST(AskSkipFile, SkipEnablesStopAgainAbortAndRemovedDriveStop) {
   MemoryPlatform mp;
   {
     TestHost host;
-    EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\"));
+    EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
     EXPECT_TRUE(host.stopEnabled());
+    EXPECT_EQ(std::vector<std::u16string>{u"E:\\a.mp3"}, host.askedPaths());
   }
   {
     TestHost host;
     host.abortAnswers = {true};
-    EXPECT_EQ(8, AskSkipFile(host, mp.drives, u"E:\\"));
+    EXPECT_EQ(8, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
     EXPECT_FALSE(host.stopEnabled());
   }
   {
     TestHost host;
     mp.drives.Get(u'E')->readable = false;  // unplugged
-    EXPECT_EQ(8, AskSkipFile(host, mp.drives, u"E:\\"));
+    EXPECT_EQ(7, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
     EXPECT_EQ(0u, host.asked()) << "a removed drive never gets the skip question";
     ASSERT_EQ(1u, host.errors().size());
     EXPECT_EQ(u"Selected device is removed. | Error Code : E-07", host.errors()[0]);

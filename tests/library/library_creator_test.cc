@@ -400,7 +400,7 @@ TEST(LibraryFiles, CreatesTheDeviceFolderHiddenAndKeepsAnExistingOnesAttributes)
   EXPECT_EQ(platform::kAttrSystem | platform::kAttrDirectory, existing.Attributes(u"E:\\KORVANE"));
 }
 
-TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndRenameNeedsAFreeTarget) {
+TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndReplaceClosesFirst) {
   MemoryFileSystem fs;
   fs.AddFile(u"E:\\KORVANE\\LIBRARY\\ZRDB.DB", "x");
   fs.AddFile(u"E:\\KORVANE\\LIBRARY\\ZRTL.DB", "x");
@@ -410,11 +410,12 @@ TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndRenameNeedsAFreeTarget) {
 
   std::unique_ptr<platform::File> open = OpenLibraryFile(fs, kRoot, kRewriteFile, "w+b");
   ASSERT_TRUE(open);
-  EXPECT_EQ(-1, RenameLibraryFile(fs, kRoot, &open, kRewriteFile, kTrackListFile));
+  ASSERT_EQ(3u, open->Write("new", 3));
+  EXPECT_EQ(0, ReplaceLibraryFile(fs, kRoot, &open, kRewriteFile, kTrackListFile));
   EXPECT_FALSE(open) << "closed first";
-  EXPECT_EQ(0, DeleteLibraryFile(fs, kRoot, kTrackListFile));
-  EXPECT_EQ(0, RenameLibraryFile(fs, kRoot, nullptr, kRewriteFile, kTrackListFile));
+  EXPECT_EQ((std::vector<uint8_t>{'n', 'e', 'w'}), fs.Contents(u"E:\\KORVANE\\LIBRARY\\ZRTL.DB"));
   EXPECT_FALSE(fs.Exists(u"E:\\KORVANE\\LIBRARY\\ZRTB.DB"));
+  EXPECT_EQ(-1, ReplaceLibraryFile(fs, kRoot, nullptr, kRewriteFile, kTrackListFile));
   EXPECT_EQ(-1, DeleteLibraryFile(fs, kRoot, kRewriteFile));
   EXPECT_EQ(u"", LibraryFilePath(std::u16string(250, u'x'), kTrackListFile))
       << "longer than 255 units";

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "base/error_code.h"
@@ -135,6 +136,86 @@ TEST(UpdateRun, AStopInTheCheckPassOrTheMergePhaseRestoresTheLibrary) {
     EXPECT_TRUE(before == FolderOf(mp.files));
     EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak"));
   }
+}
+
+TEST(UpdateRun, AFullCardOrBackupCopiesThatCannotBeTakenAreWriteErrors) {
+  struct Case {
+    const char* what;
+    std::string_view op;
+    std::u16string_view file;
+  };
+  const Case cases[] = {
+      {"the add list cannot be written", "write", u"ZRTA.LST"},
+      {"the rewritten track list cannot be written", "write", u"ZRTB.DB"},
+      {"a backup copy fails at the first write", "copy", u"ZRTL.DB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    const auto before = FolderOf(mp.files);
+    TestHost host;
+    mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+      return op == c.op && path.ends_with(c.file);
+    });
+    EXPECT_EQ(WriteFileFailed, RunToEnd(mp, host, run::RunModeUpdate));
+    EXPECT_EQ(1u, host.errors().size());
+    EXPECT_TRUE(before == FolderOf(mp.files));
+  }
+}
+
+// The device folder (backup copies and the library folder) as a killed run would leave it.
+using DeviceFolder = std::map<std::u16string, std::vector<uint8_t>>;
+constexpr std::u16string_view kDevice = u"E:\\KORVANE\\";
+DeviceFolder DeviceFolderOf(const MemoryFileSystem& fs) {
+  DeviceFolder files;
+  for (const std::u16string& name : fs.Names(kDevice)) {
+    if (name != u"LIBRARY") files[name] = fs.Contents(std::u16string(kDevice) + name);
+  }
+  for (const std::u16string& name : fs.Names(kFolder))
+    files[u"LIBRARY\\" + name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  return files;
+}
+void PutDeviceFolder(MemoryFileSystem& fs, const DeviceFolder& files) {
+  for (const auto& [name, bytes] : DeviceFolderOf(fs))
+    ASSERT_TRUE(fs.RemoveFile(u"E:\\KORVANE\\" + name));
+  for (const auto& [name, bytes] : files) fs.AddFile(u"E:\\KORVANE\\" + name, bytes);
+}
+
+TEST(UpdateRun, AnUpdateKilledAtAnyMomentIsRecoveredByTheNextOne) {
+  // The drive as it stands before every file operation of a changing update: a kill there leaves
+  // exactly that.
+  std::vector<DeviceFolder> moments;
+  DeviceFolder updated;
+  {
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    TestHost host;
+    std::mutex mu;  // the scan and the worker both call the rule
+    mp.files.SetFault([&](std::string_view, std::u16string_view) {
+      std::lock_guard lock(mu);
+      DeviceFolder now = DeviceFolderOf(mp.files);
+      if (moments.empty() || moments.back() != now) moments.push_back(std::move(now));
+      return false;
+    });
+    ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+    updated = DeviceFolderOf(mp.files);
+  }
+  ASSERT_GT(moments.size(), 5u);
+  bool rewriteSeen = false;
+  for (size_t m = 0; m < moments.size(); ++m) {
+    SCOPED_TRACE("moment " + std::to_string(m));
+    rewriteSeen = rewriteSeen || moments[m].count(u"LIBRARY\\ZRTB.DB") != 0;
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    PutDeviceFolder(mp.files, moments[m]);
+    TestHost host;
+    ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+    // Whatever the kill left, the next update ends where an update that was never killed ends, and
+    // leaves neither temporary files nor backup copies behind.
+    EXPECT_TRUE(updated == DeviceFolderOf(mp.files));
+  }
+  EXPECT_TRUE(rewriteSeen) << "the kill window of the track list's rewrite was tried";
 }
 
 TEST(UpdateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {

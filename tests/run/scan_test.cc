@@ -1,9 +1,14 @@
 // The scan's rules, run inline on the in-memory drive (no threads).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "fake_builder.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
+#include "support/temp_drive.h"
 #include "support/test_host.h"
 
 namespace deltrix::run {
@@ -91,6 +96,43 @@ TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
   const auto found = Scan(mp, false, 3, &ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(3u, found.size());
+}
+
+TEST(ScanFolder, StaysInsideAFolderWithLinksAndNamesWhatItCannotMap) {
+  testing::TempDrive drive;
+  const std::string root = drive.folder();
+  ASSERT_TRUE(drive.WriteFile(drive.Path(u"A\\1.mp3"), "1"));
+  ASSERT_TRUE(drive.WriteFile(drive.Path(u"2.mp3"), "2"));
+  ASSERT_EQ(0, symlink(".", (root + "/loop").c_str()));
+  ASSERT_EQ(0, symlink("..", (root + "/A/up").c_str()));
+  ASSERT_EQ(0, symlink("2.mp3", (root + "/linked.mp3").c_str()));
+  for (const std::string folder : {"/back\\slash", "/latin1-\xE9t\xE9"}) {
+    ASSERT_EQ(0, mkdir((root + folder).c_str(), 0755));
+    ASSERT_TRUE(drive.WriteFile(drive.root() + u"x.mp3", "x"));
+    ASSERT_EQ(0, rename((root + "/x.mp3").c_str(), (root + folder + "/x.mp3").c_str()));
+  }
+  ASSERT_TRUE(drive.WriteFile(drive.root() + u"x.mp3", "x"));
+  ASSERT_EQ(0, rename((root + "/x.mp3").c_str(), (root + "/bad\\name.mp3").c_str()));
+  TestHost host;
+  RunController run(drive.platform(), host, BuilderFactories{});
+  run.state().driveRoot = drive.root();
+  ASSERT_TRUE(run.ScanFolder(drive.root(), 1));
+  std::vector<std::u16string> found;
+  for (int32_t i = 0; i < run.state().foundCount(); ++i)
+    found.emplace_back(run.state().files.Get(i));
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ((std::vector<std::u16string>{drive.Path(u"2.mp3"), drive.Path(u"A\\1.mp3"),
+                                         drive.Path(u"linked.mp3")}),
+            found);
+  std::vector<std::u16string> leftOut;
+  for (const LeftOut& entry : run.state().leftOut) {
+    EXPECT_EQ(drive.root(), entry.folder);
+    leftOut.push_back(entry.name);
+  }
+  std::sort(leftOut.begin(), leftOut.end());
+  EXPECT_EQ(
+      (std::vector<std::u16string>{u"back\\slash", u"bad\\name.mp3", u"latin1-\uFFFDt\uFFFD"}),
+      leftOut);
 }
 
 }  // namespace

@@ -383,6 +383,7 @@ platform::DriveType FakeDriveTable::TypeOf(std::u16string_view root) {
 
 std::u16string FakeDriveTable::ToDrivePath(std::string_view userPath) {
   // "/mnt/e" -> "E:\", "/mnt/e/Music/a.mp3" -> "E:\Music\a.mp3"
+  if (namesByRoot) return FromUtf8(userPath);
   if (!userPath.starts_with("/mnt/") || userPath.size() < 6) return {};
   std::u16string out;
   out.push_back(AsciiUpper(static_cast<char16_t>(userPath[5])));
@@ -395,6 +396,7 @@ std::u16string FakeDriveTable::ToDrivePath(std::string_view userPath) {
 }
 
 std::string FakeDriveTable::ToUserPath(std::u16string_view drivePath) {
+  if (namesByRoot) return ToUtf8(drivePath);
   if (drivePath.size() < 3) return ToUtf8(drivePath);
   std::string out = "/mnt/";
   out.push_back(static_cast<char>(AsciiLower(drivePath[0])));

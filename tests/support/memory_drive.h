@@ -111,9 +111,11 @@ class FakeDriveTable : public platform::DriveTable {
   uint32_t PresentDrives() override;
   bool ReadVolume(std::u16string_view root, platform::VolumeInfo* info) override;
   platform::DriveType TypeOf(std::u16string_view root) override;
-  // User paths are "/mnt/<letter>/..." in tests.
+  // User paths are "/mnt/<letter>/..." in tests, or the drive paths themselves (as on Windows)
+  // when `namesByRoot` is set.
   std::u16string ToDrivePath(std::string_view userPath) override;
   std::string ToUserPath(std::u16string_view drivePath) override;
+  bool namesByRoot = false;
 
  private:
   std::vector<Drive> drives_;
@@ -139,6 +141,10 @@ class FastClock : public platform::Clock {
 class MemoryLocks : public platform::Locks {
  public:
   std::unique_ptr<platform::Lock> TryLock(std::u16string_view key) override;
+  // Held under the key "drive " + the root, so tests can take it as another run would.
+  std::unique_ptr<platform::Lock> TryLockDrive(std::u16string_view driveRoot) override {
+    return TryLock(u"drive " + std::u16string(driveRoot));
+  }
 
  private:
   friend class MemoryLock;

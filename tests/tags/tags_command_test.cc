@@ -52,13 +52,14 @@ TEST(TagsCommand, PrintsOneJsonObjectPerFileWithNullsForUnreadableOnes) {
   EXPECT_EQ(9u, read.size());
   for (size_t i : {1u, 2u}) {
     const auto unreadable = nlohmann::json::parse(run.lines[i]);
-    EXPECT_EQ(9u, unreadable.size());
+    EXPECT_EQ(10u, unreadable.size());
     for (const char* key :
          {"fileSize", "trackNumber", "fileType", "genre", "artist", "album", "title", "path"}) {
       EXPECT_TRUE(unreadable[key].is_null()) << key;
     }
   }
   EXPECT_EQ("/elsewhere/c.mp3", nlohmann::json::parse(run.lines[2])["file"]);
+  EXPECT_EQ("no such file", nlohmann::json::parse(run.lines[2])["error"]);
 }
 
 TEST(TagsCommand, PrintsTheRecordAsTextOrThatTheFileCannotBeRead) {
@@ -74,10 +75,51 @@ TEST(TagsCommand, PrintsTheRecordAsTextOrThatTheFileCannotBeRead) {
       "  fileType:    1 (MP3)",
       "  fileSize:    151",
       "  path:        \\Music\\a.mp3",
-      "/mnt/e/Music/b.ogg: cannot be read",
-      "/elsewhere/c.mp3: cannot be read",
+      "/mnt/e/Music/b.ogg: no record: not an audio file (.mp3, .m4a, .mp4, .aac, .wav, .aif, "
+      ".aiff)",
+      "/elsewhere/c.mp3: no record: no such file",
   };
   EXPECT_EQ(want, run.lines);
+}
+
+TEST(TagsCommand, SaysWhyAFileGivesNoRecord) {
+  MemoryFileSystem files;
+  IconvTestCodec codec;
+  // 2 + 254 units: the longest stored path the library holds is 255 units.
+  const std::u16string longest = u"E:\\" + std::u16string(250, u'x') + u".mp3";
+  const std::u16string tooLong = u"E:\\" + std::u16string(251, u'x') + u".mp3";
+  files.AddFile(longest, Audio(10));
+  files.AddFile(tooLong, Audio(10));
+  files.AddFile(u"E:\\unreadable.mp3", Audio(10));
+  files.AddFile(u"E:\\notes.txt", Audio(10));
+  files.AddFolder(u"E:\\Album.mp3");
+  files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "read" && path.ends_with(u"unreadable.mp3");
+  });
+  const struct {
+    std::u16string path;
+    const char* line;  // what follows "f: "
+  } cases[] = {
+      {longest, nullptr},
+      {tooLong, "no record: its path on the card would be longer than the library's 255 units"},
+      {u"E:\\missing.mp3", "no record: no such file"},
+      {u"E:\\notes.txt",
+       "no record: not an audio file (.mp3, .m4a, .mp4, .aac, .wav, .aif, .aiff)"},
+      {u"E:\\Album.mp3", "no record: a folder, not an audio file"},
+      {u"E:\\unreadable.mp3",
+       "no record: unreadable (it cannot be opened, or its tags are damaged)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line ? c.line : "read");
+    std::ostringstream out;
+    const int status = cli::RunTagsCommand(files, codec, {{"f", c.path}}, 3, false, out);
+    if (c.line) {
+      EXPECT_EQ(2, status);
+      EXPECT_EQ("f: " + std::string(c.line) + "\n", out.str());
+    } else {
+      EXPECT_EQ(0, status);
+    }
+  }
 }
 
 TEST(TagsCommand, ReturnsZeroWhenEveryFileWasRead) {

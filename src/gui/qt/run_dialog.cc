@@ -129,7 +129,7 @@ void CRunDlg::StartRunNow() {
   if (!controller_->StartRun(driveRoot_, tagLanguage_, runMode_)) {
     return;  // the error is shown (or the drive is busy); the close request is on its way
   }
-  model_.Start(controller_->state(), platform_.clock.NowSeconds());
+  model_.Start(controller_->state(), controller_->startSeconds());
   Render();
   RefreshStopButton();
   tick_.start();
@@ -151,10 +151,7 @@ void CRunDlg::Render() {
   set(total_, ToQString(v.total));
   set(remaining_, ToQString(v.remaining));
   set(elapsed_, ToQString(v.elapsed));
-  // Users read their own paths: a mount point and the paths below it, not drive letters.
-  const std::string userPath = v.path.empty() ? std::string() : platform_.drives.ToUserPath(v.path);
-  set(path_,
-      WrappablePath(userPath.empty() ? ToQString(v.path) : QString::fromStdString(userPath)));
+  ShowPath(v.path);
   if (bar_->value() != v.barPosition) bar_->setValue(v.barPosition);
   const std::u16string& root = controller_->state().driveRoot;
   const std::string userRoot = root.empty() ? std::string() : platform_.drives.ToUserPath(root);
@@ -163,6 +160,15 @@ void CRunDlg::Render() {
           ? ToQString(v.title)
           : QStringLiteral("%1% / %2").arg(v.barPosition).arg(QString::fromStdString(userRoot));
   if (windowTitle() != title) setWindowTitle(title);
+}
+
+void CRunDlg::ShowPath(const std::u16string& drivePath) {
+  // Users read their own paths: a mount point and the paths below it, not drive letters.
+  const std::string userPath =
+      drivePath.empty() ? std::string() : platform_.drives.ToUserPath(drivePath);
+  const QString text =
+      WrappablePath(userPath.empty() ? ToQString(drivePath) : QString::fromStdString(userPath));
+  if (path_->text() != text) path_->setText(text);
 }
 
 void CRunDlg::RefreshStopButton() { cancel_->setEnabled(runActive_ && handOver_.stopEnabled()); }
@@ -210,8 +216,13 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       return false;
     }
     case RunHandOver::Kind::SkipOrAbort: {
+      // The path field names the file the question is about until the next tick redraws it.
+      const bool ticking = tick_.isActive();
+      tick_.stop();
+      ShowPath(question.path);
       CCannotOpen dialog(this);
       ExecChild(dialog);
+      if (ticking && runActive_) tick_.start();
       return dialog.abortChosen();
     }
     case RunHandOver::Kind::Finish: {
@@ -288,7 +299,9 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine});
 }
 
-bool CRunDlg::AskSkipOrAbort() { return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}}); }
+bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+  return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
   (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}});

@@ -60,7 +60,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   // ShowCompletion, StopTick and Notice may be called on the worker thread.
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override;
@@ -79,6 +79,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void OnProgressTick();
   void Render();
   void RefreshStopButton();
+  void ShowPath(const std::u16string& drivePath);
   bool ShowQuestion(const RunHandOver::Question& question);
   int ExecChild(QDialog& dialog);
   void OnWorkerClose();

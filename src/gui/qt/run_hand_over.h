@@ -41,6 +41,7 @@ class RunHandOver {
     Kind kind = Kind::Error;
     std::u16string message;   // the error message, or the finish message
     std::u16string codeLine;  // "Error Code : E-%02d" for errors
+    std::u16string path;      // the file that could not be read (skip-or-abort), drive form
   };
   // Runs a function on the main thread later (queued, never inline); callable from any thread.
   using Post = std::function<void(std::function<void()>)>;

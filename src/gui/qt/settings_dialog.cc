@@ -13,6 +13,7 @@
 
 #include "app/tag_languages.h"
 #include "base/utf16.h"
+#include "gui/qt/drive_watch.h"
 #include "run/run_controller.h"
 
 namespace deltrix::gui {
@@ -40,7 +41,7 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.exec();
 }
 
-bool DialogErrorHost::AskSkipOrAbort() {
+bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog(parent_);
   dialog.exec();
   return dialog.abortChosen();
@@ -161,6 +162,16 @@ void CSettingDlg::OnDropFiles(const std::vector<std::string>& localPaths) {
                                  &confirmation))
     return;
   ConfirmAndRun(confirmation, false);
+}
+
+void CSettingDlg::OnDrivesChanged() {
+  presenter_.OnDrivesChanged();
+  Render();
+}
+
+void CSettingDlg::WatchDrives(int mountTableFd) {
+  new DriveWatch(
+      mountTableFd, [this] { OnDrivesChanged(); }, this);
 }
 
 int CSettingDlg::StartFromCommandLine(const QStringList& arguments) {

@@ -38,7 +38,7 @@ class DialogErrorHost : public app::ErrorHost {
   explicit DialogErrorHost(QWidget* parent) : parent_(parent) {}
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void SetParent(QWidget* parent) { parent_ = parent; }
 
  private:
@@ -60,6 +60,11 @@ class CSettingDlg : public CDialogBase {
   void OnStart();
   // Local paths dropped on the dialog (an empty string for an item that is not a local file).
   void OnDropFiles(const std::vector<std::string>& localPaths);
+  // The drives changed (a card inserted or removed): an open or chosen drive list is read again.
+  void OnDrivesChanged();
+  // Calls OnDrivesChanged when the mount table behind `mountTableFd` changes (drive_watch.h);
+  // -1 watches nothing.
+  void WatchDrives(int mountTableFd);
 
   const app::SettingsPresenter& presenter() const { return presenter_; }
   CRunDlg& runDialog() { return *runDialog_; }

@@ -181,6 +181,8 @@ class RunDialogTest : public QObject {
     script.Then("CCannotOpen", [&](QDialog* d) {
       cancelIsInert();
       QVERIFY(run.handOver().questionOpen());
+      // The path field names the file the question is about, whatever the progress showed last.
+      QCOMPARE(Text(&run, "path").remove(QChar(0x200B)), QStringLiteral("/mnt/e/bad.mp3"));
       Click(d, QStringLiteral("Skip"));
     });
     script.Then("CRunDlg", [&](QDialog*) {
