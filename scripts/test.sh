@@ -13,6 +13,7 @@ cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 # The Debian package from that build, unpacked and run from a temporary root.
 scripts/package.sh build/release
+scripts/test_windows.sh
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_SANITIZE=ON -DDELTRIX_GUI=ON \
   -DDELTRIX_WERROR=ON >/dev/null

@@ -186,12 +186,16 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
     for (const std::string& file : tagFiles) {
       std::u16string drivePath = native.drives.ToDrivePath(file);
       if (drivePath.empty()) {
-        const std::filesystem::path p(file);
+        // Built from UTF-8 explicitly: Windows would read a plain string in the ANSI code page.
+        const std::filesystem::path p(std::u8string(file.begin(), file.end()));
+        const std::u8string parent = p.parent_path().u8string();
         const std::string folder =
-            p.has_parent_path() ? p.parent_path().string() : std::string(".");
+            p.has_parent_path() ? std::string(parent.begin(), parent.end()) : std::string(".");
+        const std::u8string name = p.filename().u8string();
         auto [it, added] = folderRoots.try_emplace(folder);
         if (added) it->second = native.drives.AddStagingFolder(folder);
-        if (!it->second.empty()) drivePath = it->second + FromUtf8(p.filename().string());
+        if (!it->second.empty())
+          drivePath = it->second + FromUtf8(std::string(name.begin(), name.end()));
       }
       inputs.push_back({file, drivePath});
     }
