@@ -6,20 +6,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${BUILD_DIR:-build/windows-screenshots}
+build=${BUILD_DIR:-build/windows}
 out=docs/screenshots/windows
 
 scripts/setup.sh g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth fonts-ipafont-gothic \
   imagemagick
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+# The cross build of scripts/test_windows.sh, with its packages for Windows.
+export CCACHE_BASEDIR=$root
+launchers=()
+command -v ccache >/dev/null &&
+  launchers=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+scripts/windows_deps.sh build/windows-deps
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_WINDOWS_DEPS="$root/build/windows-deps" \
+  -DGTest_DIR="$root/build/windows-deps/lib/cmake/GTest" "${launchers[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target deltrix_gui_win32_screenshots
-program=$(find "$build" -name deltrix_gui_win32_screenshots.exe | head -n 1)
+program=$build/tests/gui/win32/deltrix_gui_win32_screenshots.exe
 
 prefix=$(mktemp -d)
 shots=$(mktemp -d)

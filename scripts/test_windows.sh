@@ -18,7 +18,7 @@ cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake 
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_WINDOWS_DEPS="$PWD/build/windows-deps" \
   -DGTest_DIR="$PWD/build/windows-deps/lib/cmake/GTest" "${launchers[@]}" >/dev/null
 cmake --build build/windows -j"$jobs" --target deltrix-creator deltrix_platform_test \
-  deltrix_codepage_dump
+  deltrix_codepage_dump deltrix-creator-gui deltrix_gui_win32_test
 [[ -f build/release/CMakeCache.txt ]] ||
   cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launchers[@]}" >/dev/null
 cmake --build build/release -j"$jobs" --target deltrix-creator

@@ -132,11 +132,14 @@ void CRunDlg::OnCommand(int id, int code) {
 }
 
 void CRunDlg::StartTimer() {
-  if (hwnd_ != nullptr) SetTimer(hwnd_, IDT_PROGRESS, kTickMilliseconds, nullptr);
+  if (hwnd_ == nullptr) return;
+  SetTimer(hwnd_, IDT_PROGRESS, kTickMilliseconds, nullptr);
+  ticking_ = true;
 }
 
 void CRunDlg::StopTimer() {
   if (hwnd_ != nullptr) KillTimer(hwnd_, IDT_PROGRESS);
+  ticking_ = false;
 }
 
 void CRunDlg::StartRunNow() {
@@ -145,7 +148,7 @@ void CRunDlg::StartRunNow() {
   if (!controller_->StartRun(driveRoot_, tagLanguage_, runMode_)) {
     return;  // the error is shown (or the drive is busy); the close request is on its way
   }
-  model_.Start(controller_->state(), platform_.clock.NowSeconds());
+  model_.Start(controller_->state(), controller_->startSeconds());
   Render();
   RefreshStopButton();
   StartTimer();
@@ -216,8 +219,13 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       return false;
     }
     case RunHandOver::Kind::SkipOrAbort: {
+      // The path field names the file the question is about until the next tick redraws it.
+      const bool ticking = ticking_;
+      StopTimer();
+      SetItemText(hwnd_, IDC_PATH, question.path);
       CCannotOpen dialog;
       dialog.Run(hwnd_, &openChild_);
+      if (ticking && runActive_) StartTimer();
       return dialog.abortChosen();
     }
     case RunHandOver::Kind::Finish: {
@@ -259,13 +267,15 @@ void CRunDlg::EnableStop(bool on) {
 }
 
 void CRunDlg::ShowError(const std::u16string& message, const std::u16string& codeLine) {
-  (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine});
+  (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort() { return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}}); }
+bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+  return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
-  (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}});
+  (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}, {}});
 }
 
 void CRunDlg::RequestClose() {

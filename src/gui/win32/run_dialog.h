@@ -43,7 +43,7 @@ class CRunDlg : public ModalDialog, public run::RunHost {
   // ShowCompletion, StopTick and Notice may be called on the worker thread.
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override;
@@ -89,6 +89,7 @@ class CRunDlg : public ModalDialog, public run::RunHost {
   bool runActive_ = false;   // started and not yet ended
   bool stopQuestionOpen_ = false;
   bool closeAfterQuestion_ = false;
+  bool ticking_ = false;      // the progress timer runs
   HWND openChild_ = nullptr;  // the question open over this dialog, if any
 
   std::mutex noticesMu_;  // Notice may come from the worker

@@ -1,5 +1,6 @@
 #include "gui/win32/settings_dialog.h"
 
+#include <dbt.h>
 #include <shellapi.h>
 
 #include "app/start_flow.h"
@@ -14,7 +15,7 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.Run(owner);
 }
 
-bool DialogErrorHost::AskSkipOrAbort() {
+bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog;
   dialog.Run(owner);
   return dialog.abortChosen();
@@ -77,6 +78,13 @@ INT_PTR CSettingDlg::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wParam));
       return TRUE;
+    case WM_DEVICECHANGE:
+      // A card inserted or removed: the list and a chosen drive are judged again.
+      if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
+        presenter_.OnDrivesChanged();
+        Render();
+      }
+      return FALSE;
     case WM_QUERYDRAGICON:
       SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(bigIcon_));
       return TRUE;

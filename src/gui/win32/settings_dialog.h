@@ -1,6 +1,7 @@
 // CSettingDlg: the program's main window, where the user picks the drive, the ID tag language and
 // the library mode and presses Start; a drive dropped from Explorer (DragQueryFileW) or named on
-// the command line starts the same way. The SettingsPresenter decides every state; this class only
+// the command line starts the same way. Cards inserted or removed while it is open are noticed
+// (WM_DEVICECHANGE). The SettingsPresenter decides every state; this class only
 // forwards the window's notifications and draws the presenter's view. It owns the one CRunDlg used
 // for every run. User-interface thread only.
 #pragma once
@@ -22,7 +23,7 @@ class DialogErrorHost : public app::ErrorHost {
  public:
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   HWND owner = nullptr;
 };
 
