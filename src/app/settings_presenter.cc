@@ -49,8 +49,9 @@ void SettingsPresenter::OnDriveDropDown() {
 }
 
 void SettingsPresenter::OnDrivesChanged() {
-  if (driveRoots_.empty()) return;  // "Please Select Drive.": the list is read when it opens
   const int selected = view_.driveSelection;
+  // "Please Select Drive.": the list is read when it opens.
+  if (driveRoots_.empty() && selected >= 0) return;
   if (selected < 0) {
     ReadDriveList();
     return;

@@ -203,6 +203,16 @@ TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
     p.OnDrivesChanged();
     EXPECT_EQ(c.want, Describe(p.view()));
   }
+
+  // A list opened with no drive at all gets the card inserted while it is open.
+  Drives d;
+  for (char16_t letter : {u'E', u'F', u'G', u'H'}) d.mp.drives.Remove(letter);
+  SettingsPresenter p(d.mp.platform, 2);
+  p.OnDriveDropDown();
+  EXPECT_EQ("[] create - update - start -", Describe(p.view()));
+  d.mp.drives.Add({u'E', {u"CARD", 11, u"FAT32"}, DriveTypeRemovable, true});
+  p.OnDrivesChanged();
+  EXPECT_EQ("[CARD — /mnt/e] create - update - start -", Describe(p.view()));
 }
 
 TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
