@@ -225,9 +225,9 @@ TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
     int wantMode;
   };
   const Case cases[] = {
-      {"library drive, Update", 0, false, 4, kUpdateMessage, 1},
-      {"library drive, Create: the overwrite question", 0, true, 0, kOverwriteMessage, 0},
-      {"new drive", 2, false, 8, kCreateMessage, 0},
+      {"library drive, Update", 0, false, 4, run::kUpdateMessage, 1},
+      {"library drive, Create: the overwrite question", 0, true, 0, run::kOverwriteMessage, 0},
+      {"new drive", 2, false, 8, run::kCreateMessage, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -265,10 +265,10 @@ TEST(SettingsPresenter, StartDoesNothingWhileDisabledAndARemovedDriveStillGetsAM
   p.OnDriveSelChange(0);
   d.mp.drives.Remove(u'E');  // pulled out after it was chosen: class 3 now
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kUpdateMessage, confirmation.request.message);
+  EXPECT_EQ(run::kUpdateMessage, confirmation.request.message);
   p.OnModeClicked(false);
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kCreateMessage, confirmation.request.message)
+  EXPECT_EQ(run::kCreateMessage, confirmation.request.message)
       << "no library can be seen on a missing drive";
 }
 
