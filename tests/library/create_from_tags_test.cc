@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "library/library_check.h"
 #include "library/library_reader.h"
 #include "library/tag_file_source.h"
 #include "library_test_util.h"
@@ -29,7 +30,7 @@ TEST(CreateFromTags, RealTaggedFilesMakeASoundLibraryAndAnUnreadableOneIsAsked) 
   TagFileSource source(fs, platform.text);
   TestOwner owner;
   CLibraryCreator creator(fs, source);
-  ASSERT_EQ(0, creator.Open(kRoot, owner, 1));
+  ASSERT_EQ(0, creator.Open(kRoot, owner));
   EXPECT_EQ(0, creator.AddFile(u"E:\\Music\\one.mp3", 3));
   EXPECT_EQ(0, creator.AddFile(u"E:\\Music\\two.m4a", 3));
   EXPECT_EQ(2, creator.AddFile(u"E:\\Music\\broken.mp3", 3));
