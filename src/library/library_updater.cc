@@ -92,10 +92,7 @@ int CLibraryUpdater::Open(std::u16string_view driveRoot, BuildOwner& owner) {
 int CLibraryUpdater::IndexTrackList() {
   LibraryContext& ctx = build_.ctx();
   ctx.phase = kPhaseIndexing;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteUpdateIndex, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteUpdateIndex};
   // Read only: an update that changes nothing must not open a library file for writing.
   std::unique_ptr<platform::File> file =
       OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
@@ -207,7 +204,7 @@ bool CLibraryUpdater::SummaryFits(const SummaryContents& summary) const {
   for (uint32_t i = 0; i < kSortKeys; ++i) {
     for (uint32_t j = 0; j <= 3 - i; ++j, ++e) {
       const bool trackList = j == 3 - i;
-      const SummaryContents::DirectoryEntry& d = summary.directory[e];
+      const DirectoryEntry& d = summary.directory[e];
       if (d.key != i || d.kind != (trackList ? kListKindTracks : kListKindGroups) ||
           d.attribute != i + j || d.level != j ||
           d.entries != (trackList ? count : ctx.listEntries[i][j])) {

@@ -33,13 +33,6 @@ namespace deltrix::library {
 // What an existing summary says beyond the context's fields, for an update to hold against the
 // other files: every string kind's statistics and the list directory, as far as they were read.
 struct SummaryContents {
-  struct DirectoryEntry {
-    uint32_t key = 0;
-    uint8_t kind = 0;
-    uint8_t attribute = 0;
-    uint8_t level = 0;
-    uint32_t entries = 0;
-  };
   bool hasStatistics = false;
   bool hasDirectory = false;
   StringStats stats[kStringCount];
