@@ -166,7 +166,7 @@ int CLibraryUpdater::ReadListsAndSummary() {
   // update would write the library again without its statistics and its list directory.
   const uint32_t traced = ctx.traceCount;
   SummaryContents summary;
-  if (ReadSummary(ctx, files_, &summary) != 1) return 0;
+  if (ReadSummary(ctx, files_, &summary) != kDone) return 0;
   for (uint32_t r = traced; r < ctx.traceCount; ++r) {
     if (ctx.trace[r].site == kSiteReadStats) return 0;
   }
@@ -463,14 +463,14 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   uint32_t units = 0;
   int32_t queued = 0;
   for (;;) {
-    const int r = reader.Next(path, &units);
-    if (r == 0) break;
-    if (r < 0) return CreateDataFailed;
+    const AddListRead r = reader.Next(path, &units);
+    if (r == kAddListEnded) break;
+    if (r == kAddListBroken) return CreateDataFailed;
     if (static_cast<uint32_t>(queued) >= ctx.filesToAdd) {
       Trace(ctx, kSiteReadAddList, 1);  // more records than files were queued
       return CreateDataFailed;
     }
-    if (!owner.WaitWhilePaused()) return -1;
+    if (!owner.WaitWhilePaused()) return RunStopped;
     std::u16string full(ctx.root.data(), 2);
     for (uint32_t i = 0; i < units; ++i) full.push_back(path[i] == u'/' ? u'\\' : path[i]);
     if (!owner.AppendMergePath(std::move(full))) {
@@ -491,7 +491,7 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   }
   uint32_t added = 0;
   for (int32_t i = 0; i < queued; ++i) {
-    if (!owner.WaitWhilePaused()) return -1;
+    if (!owner.WaitWhilePaused()) return RunStopped;
     const uint32_t before = ctx.totalTracks;
     const int code = build_.AddFile(owner.MergePath(i), tagLanguage);
     if (code != Success && code != CannotOpenFile) return code;
@@ -500,7 +500,7 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   }
 
   owner.EnableStop(false);
-  if (!owner.WaitWhilePaused()) return -1;
+  if (!owner.WaitWhilePaused()) return RunStopped;
   if (added == 0) {
     ctx.changeFlags &= ~uint32_t{kFilesQueued};
     if ((ctx.changeFlags & kTracksRemoved) == 0) return Success;  // nothing changed after all

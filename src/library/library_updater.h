@@ -73,7 +73,8 @@ class CLibraryUpdater {
   // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
   // 3 a library file or ZRTA.LST could not be read; 4 ZRTA.LST, ZRTB.DB or ZRTL.DB could not be
   // written or ZRTB.DB not put in the place of ZRTL.DB;
-  // 8 the owner's AskSkipFile answered stop at an unreadable file; -1 the owner reported a stop.
+  // 8 the owner's AskSkipFile answered stop at an unreadable file; RunStopped the owner reported a
+  // stop.
   [[nodiscard]] int Merge(int tagLanguage);
 
   // After Merge: nothing changed, 0 and no file touched. Otherwise patches the group numbers (3),

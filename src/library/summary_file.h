@@ -40,8 +40,8 @@ struct SummaryContents {
 };
 
 // An update's reading: next track id, and the title and path statistics (the rest into
-// `contents`, when given). 1 read (a missing or malformed statistics section only clears
-// kFlagStatsValid, with a trace record of kSiteReadStats); -1 after a trace record of site
+// `contents`, when given). kDone (a missing or malformed statistics section only clears
+// kFlagStatsValid, with a trace record of kSiteReadStats), or 0 after a trace record of site
 // kSiteReadSummary (1 open, 2 header short or not a summary).
 [[nodiscard]] int ReadSummary(LibraryContext& ctx, platform::FileSystem& files,
                               SummaryContents* contents = nullptr);
