@@ -98,10 +98,10 @@ int FlushAddList(LibraryContext& ctx, platform::FileSystem& files) {
   return kDone;
 }
 
-int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
+AddListRead AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   auto fail = [&]() {
     Trace(ctx_, kSiteReadAddList, 1);
-    return -1;
+    return kAddListBroken;
   };
   if (!IsOpen(ctx_) || path.size() < kAddListMaxPathUnits) return fail();
   if (!opened_) {
@@ -113,7 +113,7 @@ int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   uint8_t bytes[kAddListReadBytes];
   if (!file_->Seek(ctx_.addListReadPosition, platform::SeekFrom::Start)) return fail();
   const size_t got = file_->Read(bytes, sizeof bytes);
-  if (got == 0) return 0;
+  if (got == 0) return kAddListEnded;
   ByteReader in(std::span<const uint8_t>(bytes, got));
   uint32_t recordLength = 0, fileSize = 0, kind = 0, nameBlock = 0, pathBlock = 0, d = 0;
   if (!in.ReadLe32(&recordLength) || !in.ReadLe32(&fileSize) || !in.ReadLe32(&kind) ||
@@ -133,7 +133,7 @@ int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   *units = d / 2;
   for (uint32_t i = 0; i < *units; ++i) path[i] = static_cast<char16_t>(GetLe16(in.data() + 2 * i));
   ctx_.addListReadPosition += recordLength;
-  return 1;
+  return kQueuedPathRead;
 }
 
 }  // namespace deltrix::library

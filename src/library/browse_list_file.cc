@@ -52,10 +52,7 @@ uint32_t ListLength(uint32_t n, uint32_t rowBytes) { return kListHeadLength + ro
 
 int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteWriteBrowseList, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteWriteBrowseList};
   const uint32_t total = ctx.totalTracks;
   uint32_t blockLength[kSortKeys];
   uint32_t fileLength = kBrowseListHeadLength;
@@ -115,10 +112,7 @@ int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
 
 int ReadBrowseList(LibraryContext& ctx, platform::FileSystem& files, uint32_t count) {
   if (!IsOpen(ctx) || count > kMaxTracks) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteReadBrowseList, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteReadBrowseList};
   std::unique_ptr<platform::File> file =
       OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "rb");
   if (!file) return fail(1);

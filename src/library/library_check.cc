@@ -17,21 +17,20 @@ namespace deltrix::library {
 
 namespace {
 
+// The problems of the three files, each line naming its file.
 class Report {
  public:
-  explicit Report(std::vector<std::string>* out) : out_(out) {}
+  explicit Report(std::vector<std::string>* out)
+      : lists_{{"ZRTL.DB", out}, {"ZRBL.DB", out}, {"ZRDB.DB", out}} {}
   template <typename... Args>
-  void Add(const char* file, const char* format, Args... args) {
-    char line[256];
-    std::snprintf(line, sizeof line, format, args...);
-    ++count_;
-    if (out_ != nullptr) out_->push_back(std::string(file) + ": " + line);
+  void Add(std::string_view file, const char* format, Args... args) {
+    ProblemList& list = file == "ZRTL.DB" ? lists_[0] : file == "ZRBL.DB" ? lists_[1] : lists_[2];
+    list.Add(format, args...);
   }
-  int count() const { return count_; }
+  int count() const { return lists_[0].count() + lists_[1].count() + lists_[2].count(); }
 
  private:
-  std::vector<std::string>* out_;
-  int count_ = 0;
+  ProblemList lists_[3];
 };
 
 constexpr uint32_t kNoParent = 0x1FFFFF;
@@ -311,7 +310,7 @@ class Checker {
     for (uint32_t i = 0; i < kSortKeys; ++i) {
       for (uint32_t j = 0; j <= 3 - i; ++j, ++e) {
         const bool trackList = j == 3 - i;
-        const ImageDirectoryEntry& d = dir[e];
+        const DirectoryEntry& d = dir[e];
         uint32_t entries = 0;
         if (i < image_.blocks.size()) {
           const auto& lists = image_.blocks[i].lists;
@@ -333,7 +332,7 @@ class Checker {
 
   void Statistics() {
     const uint32_t n = static_cast<uint32_t>(image_.tracks.size());
-    ImageStats want[kStringCount];
+    StringStats want[kStringCount];
     for (int s = 0; s <= kAlbum; ++s) {
       const std::vector<uint32_t>& list = image_.blocks[s].lists[0].tracks;
       uint32_t groups = 0;
@@ -390,7 +389,7 @@ class Checker {
     }
     const char* names[kStringCount] = {"genre", "artist", "album", "title", "path"};
     for (int s = 0; s < kTitle; ++s) {
-      const ImageStats& got = image_.stats[s];
+      const StringStats& got = image_.stats[s];
       if (got.count != want[s].count || got.total != want[s].total ||
           got.compact != want[s].compact) {
         report_.Add("ZRDB.DB",
@@ -402,7 +401,7 @@ class Checker {
     const Range* totals[] = {&titleTotal, &pathTotal};
     const Range* compacts[] = {&titleCompact, &pathCompact};
     for (int s = kTitle; s <= kPath; ++s) {
-      const ImageStats& got = image_.stats[s];
+      const StringStats& got = image_.stats[s];
       const Range& total = *totals[s - kTitle];
       const Range& compact = *compacts[s - kTitle];
       if (got.count != n || !total.Holds(got.total) || !compact.Holds(got.compact)) {

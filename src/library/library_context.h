@@ -72,13 +72,6 @@ struct TraceRecord {
   uint32_t step = 0;
 };
 
-// One string kind's statistics in ZRDB.DB: UTF-16 bytes with terminators, compact bytes, values.
-struct StringStats {
-  uint32_t total = 0;
-  uint32_t compact = 0;
-  uint32_t count = 0;
-};
-
 // One entry of a group table, packed in three words: word 0 first track; word 1 bits 0-20 count,
 // bits 21-31 the low 11 bits of the index in parent; word 2 bits 0-9 its high 10 bits, bits 10-31
 // the first child. Every byte 0xFF marks a free entry (count 0x1FFFFF).
@@ -217,6 +210,16 @@ inline bool IsOpen(const LibraryContext& ctx) { return ctx.liveMark == kLiveOpen
 
 // Appends a trace record; records beyond 16 are dropped.
 void Trace(LibraryContext& ctx, TraceSite site, uint32_t step);
+
+// How an engine step fails: fail(step) appends the step's trace record and answers 0 (not done).
+struct StepFailure {
+  LibraryContext& ctx;
+  TraceSite site;
+  int operator()(uint32_t step) const {
+    Trace(ctx, site, step);
+    return 0;
+  }
+};
 
 // --- reading pool entries ---------------------------------------------------------------------
 inline const uint8_t* EntryAt(const LibraryContext& ctx, uint32_t entryNumber) {

@@ -78,6 +78,22 @@ inline constexpr uint32_t kSummaryFileLength = kSummaryHeadLength + kStatsSectio
                                                kDirectoryEntries * kDirectoryEntryLength;
 inline constexpr uint32_t kPathShareInterval = 20;  // path prefix sharing restarts every 20 tracks
 
+// One string kind's statistics in ZRDB.DB: UTF-16 bytes with terminators, compact bytes, values.
+struct StringStats {
+  uint32_t total = 0;
+  uint32_t compact = 0;
+  uint32_t count = 0;
+};
+
+// One entry of ZRDB.DB's list directory: a list of ZRBL.DB and its number of entries.
+struct DirectoryEntry {
+  uint32_t key = 0;
+  uint8_t kind = 0;  // kListKindTracks or kListKindGroups
+  uint8_t attribute = 0;
+  uint8_t level = 0;
+  uint32_t entries = 0;
+};
+
 inline bool HasTag(const uint8_t* p, const char (&tag)[4]) {
   return p[0] == uint8_t(tag[0]) && p[1] == uint8_t(tag[1]) && p[2] == uint8_t(tag[2]) &&
          p[3] == uint8_t(tag[3]);

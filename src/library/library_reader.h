@@ -7,10 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "library/library_format.h"
 #include "platform/platform.h"
 
 namespace deltrix::library {
@@ -54,28 +56,34 @@ struct ImageBlock {
   std::vector<ImageList> lists;  // the track list first, then the group lists by level
 };
 
-struct ImageStats {
-  uint32_t count = 0;
-  uint32_t total = 0;
-  uint32_t compact = 0;
-};
-
-struct ImageDirectoryEntry {
-  uint32_t key = 0;
-  uint8_t kind = 0;
-  uint8_t attribute = 0;
-  uint8_t level = 0;
-  uint32_t entries = 0;
-};
-
 struct LibraryImage {
   std::vector<uint8_t> trackListBytes;  // ZRTL.DB as read; textAt points into it
   std::vector<ImageTrack> tracks;
   std::vector<ImageBlock> blocks;
   uint32_t nextTrackId = 0;
   bool hasSections = false;
-  ImageStats stats[5];
-  std::vector<ImageDirectoryEntry> directory;
+  StringStats stats[5];
+  std::vector<DirectoryEntry> directory;
+};
+
+// The problem lines found in one library file, each "ZRTL.DB: what is wrong", appended to `out`
+// (which may be null) and counted.
+class ProblemList {
+ public:
+  ProblemList(std::string_view file, std::vector<std::string>* out) : file_(file), out_(out) {}
+  template <typename... Args>
+  void Add(const char* format, Args... args) {
+    char line[256];
+    std::snprintf(line, sizeof line, format, args...);
+    ++count_;
+    if (out_ != nullptr) out_->push_back(std::string(file_) + ": " + line);
+  }
+  int count() const { return count_; }
+
+ private:
+  std::string_view file_;
+  std::vector<std::string>* out_;
+  int count_ = 0;
 };
 
 // Reads the library of the drive at `root` (E:\). Every framing fault becomes one line in

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <span>
 #include <string>
 
@@ -10,12 +9,9 @@
 #include "base/error_code.h"
 #include "library/add_list.h"
 #include "library/batch_sort.h"
-#include "library/browse_list_file.h"
-#include "library/group_tables.h"
 #include "library/library_build.h"
 #include "library/library_files.h"
 #include "library/path_index.h"
-#include "library/summary_file.h"
 #include "library/track_list_file.h"
 #include "library/track_record_view.h"
 
@@ -27,35 +23,6 @@ constexpr uint32_t kRemoved = 0xFFFFFFFF;  // a dropped track in a sorted list, 
 constexpr uint32_t kPathBufferUnits = 256;
 
 uint32_t RoundUpEven(uint32_t n) { return (n + 1) & ~1u; }
-
-// Serves ZRTL.DB front to back through the file buffer, refilling it from the asked offset.
-class SequentialReader {
- public:
-  SequentialReader(platform::File& file, std::span<uint8_t> buffer, uint64_t fileLength)
-      : file_(file), buffer_(buffer), fileLength_(fileLength) {}
-  // The bytes [offset, offset + want), fewer at the file's end; empty when they cannot be read.
-  std::span<const uint8_t> At(uint64_t offset, size_t want) {
-    if (offset >= fileLength_) return {};
-    want = static_cast<size_t>(std::min<uint64_t>(want, fileLength_ - offset));
-    if (offset < start_ || offset + want > start_ + filled_) {
-      filled_ = 0;
-      start_ = offset;
-      if (!file_.Seek(static_cast<int64_t>(offset), platform::SeekFrom::Start)) return {};
-      filled_ =
-          file_.Read(buffer_.data(),
-                     static_cast<size_t>(std::min<uint64_t>(buffer_.size(), fileLength_ - offset)));
-    }
-    const size_t have = static_cast<size_t>(std::min<uint64_t>(want, start_ + filled_ - offset));
-    return {buffer_.data() + (offset - start_), have};
-  }
-
- private:
-  platform::File& file_;
-  std::span<uint8_t> buffer_;
-  uint64_t fileLength_;
-  uint64_t start_ = 0;
-  size_t filled_ = 0;
-};
 
 // The byte span of old record t, from the offsets (records are contiguous).
 uint32_t RecordEnd(const LibraryContext& ctx, uint32_t t, uint32_t count) {
@@ -77,145 +44,14 @@ bool CLibraryUpdater::Ready() const { return build_.IsOpen() && index_; }
 int CLibraryUpdater::Open(std::u16string_view driveRoot, BuildOwner& owner) {
   Close();
   merged_ = false;
-  maxTrackId_ = 0;
   if (options_.poolBytes < kMaxTracks + kPathIndexBytes + kEntryHeadroom) return CreateDataFailed;
   if (build_.Open(driveRoot, owner, EngineMode::kUpdate) != Success) return CreateDataFailed;
   LibraryContext& ctx = build_.ctx();
-  index_ = std::make_unique<PathIndex>(ctx.pool.first(kPathIndexBytes));
-  if (IndexTrackList() != kDone) return CreateDataFailed;
+  index_ = std::make_unique<LibraryIndex>(ctx.pool.first(kPathIndexBytes));
+  if (index_->Read(ctx, files_) != kDone) return CreateDataFailed;
   if (CreateAddList(ctx, files_) != kDone) return CreateDataFailed;
-  if (ReadListsAndSummary() != kDone) return CreateDataFailed;
   ctx.phase = kPhaseOpen;
   return Success;
-}
-
-int CLibraryUpdater::IndexTrackList() {
-  LibraryContext& ctx = build_.ctx();
-  ctx.phase = kPhaseIndexing;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteUpdateIndex, step);
-    return 0;
-  };
-  // Read only: an update that changes nothing must not open a library file for writing.
-  std::unique_ptr<platform::File> file =
-      OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
-  if (!file) return fail(1);
-  uint8_t head[kTrackListHeadLength];
-  if (file->Read(head, sizeof head) != sizeof head || !HasTag(head, kTrackListTag)) return fail(3);
-  const uint32_t headLength = GetLe32(head + 4);
-  const uint32_t fileLength = GetLe32(head + 8);
-  const uint32_t count = GetLe32(head + 12);
-  int64_t size = -1;
-  if (file->Seek(0, platform::SeekFrom::End)) size = file->Tell();
-  // Appends land at the header's length, and every offset is counted from it: it must be the end.
-  if (count > kMaxTracks || size != int64_t{fileLength} || headLength != kTrackListHeadLength ||
-      headLength > fileLength) {
-    return fail(3);
-  }
-  index_->Clear();
-  figures_ = OpenFigures{};
-  std::span<uint32_t> ids(ctx.permutation.data(), count);
-  SequentialReader in(*file, ctx.fileBuffer, fileLength);
-  uint32_t offset = headLength;
-  for (uint32_t i = 0; i < count; ++i) {
-    // Each record as it is read: whole and sound, carrying its own index and group numbers.
-    const std::span<const uint8_t> bytes = in.At(offset, kRecordReadBytes);
-    TrackRecordView record;
-    if (const RecordFault fault = ParseTrackRecord(bytes, &record); fault != kRecordSound)
-      return fail(fault);
-    if (record.index != i) return fail(kNotATrackRecord);
-    for (int key = 0; key < kTitle; ++key) {
-      if (record.groupNumber[key] == kGroupNumberUnset) return fail(kNotATrackRecord);
-      ctx.groupNumbers[key][i] = record.groupNumber[key];
-    }
-    ctx.presentFlags[i] = 0;
-    ctx.recordOffsets[i] = offset;
-    ids[i] = record.id;
-    figures_.Add(record);
-    PathHash hash;
-    const uint8_t* path = bytes.data() + record.dataAt[kPath];
-    for (uint32_t u = 0; u < record.units[kPath]; ++u)
-      hash.Add(static_cast<char16_t>(GetLe16(path + 2 * u)));
-    if (!index_->Add(hash.Bucket(), i, record.dataAt[kPath])) return fail(3);
-    offset += record.length;  // within the file: the record lies inside what was read
-  }
-  if (offset != fileLength) return fail(3);  // records must end where the header says
-  // Track ids are never given twice.
-  std::sort(ids.begin(), ids.end());
-  if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return fail(9);
-  maxTrackId_ = count > 0 ? ids.back() : 0;
-  ctx.libraryTrackCount = count;
-  ctx.trackListLength = fileLength;
-  return kDone;
-}
-
-void CLibraryUpdater::OpenFigures::Add(const TrackRecordView& record) {
-  // A create counts a string's UTF-16 bytes with its terminator; an update that drops tracks
-  // recounts it from its data length + 2. The summary holds one of the two for every track.
-  for (int s = kTitle; s <= kPath; ++s) {
-    const uint32_t bytes = 2 * record.units[s] + 2;
-    least[s - kTitle] += bytes;
-    most[s - kTitle] += record.dataLength[s] + 2;
-  }
-}
-
-int CLibraryUpdater::ReadListsAndSummary() {
-  LibraryContext& ctx = build_.ctx();
-  const uint32_t count = ctx.libraryTrackCount;
-  if (ReadBrowseList(ctx, files_, count) != kDone) return 0;
-  // The records' group numbers have been held against the lists; a merge numbers them again.
-  for (auto& numbers : ctx.groupNumbers) numbers.fill(kGroupNumberUnset);
-  // A summary that announces sections it does not hold is cut short or damaged: left as it is, an
-  // update would write the library again without its statistics and its list directory.
-  const uint32_t traced = ctx.traceCount;
-  SummaryContents summary;
-  if (ReadSummary(ctx, files_, &summary) != 1) return 0;
-  for (uint32_t r = traced; r < ctx.traceCount; ++r) {
-    if (ctx.trace[r].site == kSiteReadStats) return 0;
-  }
-  // New tracks take ids from here on: each must be new, and 150000 of them must fit.
-  if (ctx.nextTrackId < 0 ||
-      ctx.nextTrackId > std::numeric_limits<int32_t>::max() - int32_t{kMaxTracks} ||
-      (count > 0 && static_cast<uint32_t>(ctx.nextTrackId) <= maxTrackId_)) {
-    Trace(ctx, kSiteReadSummary, 3);
-    return 0;
-  }
-  // What the summary says of the library must be what the other files say: its counts, the title
-  // and path totals and the list directory (a summary taken from another library does not fit).
-  if ((ctx.flags & kFlagStatsValid) != 0 && !SummaryFits(summary)) {
-    Trace(ctx, kSiteReadSummary, 4);
-    return 0;
-  }
-  return kDone;
-}
-
-bool CLibraryUpdater::SummaryFits(const SummaryContents& summary) const {
-  const LibraryContext& ctx = *build_.context();
-  const uint32_t count = ctx.libraryTrackCount;
-  if (!summary.hasStatistics || !summary.hasDirectory) return false;
-  for (int s = kGenre; s < kTitle; ++s) {
-    if (summary.stats[s].count != ctx.listEntries[s][0]) return false;
-  }
-  for (int s = kTitle; s <= kPath; ++s) {
-    const uint32_t total = summary.stats[s].total;
-    if (summary.stats[s].count != count || total < figures_.least[s - kTitle] ||
-        total > figures_.most[s - kTitle]) {
-      return false;
-    }
-  }
-  size_t e = 0;
-  for (uint32_t i = 0; i < kSortKeys; ++i) {
-    for (uint32_t j = 0; j <= 3 - i; ++j, ++e) {
-      const bool trackList = j == 3 - i;
-      const SummaryContents::DirectoryEntry& d = summary.directory[e];
-      if (d.key != i || d.kind != (trackList ? kListKindTracks : kListKindGroups) ||
-          d.attribute != i + j || d.level != j ||
-          d.entries != (trackList ? count : ctx.listEntries[i][j])) {
-        return false;
-      }
-    }
-  }
-  return true;
 }
 
 int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
@@ -247,15 +83,16 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     }
   }
   const uint32_t count = ctx.libraryTrackCount;
-  for (uint32_t node = index_->First(bucket); node != PathIndex::kNone; node = index_->Next(node)) {
-    const uint32_t t = index_->Track(node);
+  for (uint32_t node = index_->paths().First(bucket); node != PathIndex::kNone;
+       node = index_->paths().Next(node)) {
+    const uint32_t t = index_->paths().Track(node);
     if (t >= count || ctx.presentFlags[t] != 0) continue;
     const uint32_t offset = ctx.recordOffsets[t];
     const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, t, count) - offset, kRecordReadBytes);
     size_t got = 0;
     if (trackList_->Seek(offset, platform::SeekFrom::Start))
       got = trackList_->Read(ctx.recordBuffer.data(), want);
-    const uint32_t at = index_->Position(node);
+    const uint32_t at = index_->paths().Position(node);
     if (got < kRecordHeadLength || at < kStringChunkHeadLength || at > got) {
       Trace(ctx, kSiteCheckOpen, 2);
       return CreateDataFailed;
@@ -466,14 +303,14 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   uint32_t units = 0;
   int32_t queued = 0;
   for (;;) {
-    const int r = reader.Next(path, &units);
-    if (r == 0) break;
-    if (r < 0) return CreateDataFailed;
+    const AddListRead r = reader.Next(path, &units);
+    if (r == kAddListEnded) break;
+    if (r == kAddListBroken) return CreateDataFailed;
     if (static_cast<uint32_t>(queued) >= ctx.filesToAdd) {
       Trace(ctx, kSiteReadAddList, 1);  // more records than files were queued
       return CreateDataFailed;
     }
-    if (!owner.WaitWhilePaused()) return -1;
+    if (!owner.WaitWhilePaused()) return RunStopped;
     std::u16string full(ctx.root.data(), 2);
     for (uint32_t i = 0; i < units; ++i) full.push_back(path[i] == u'/' ? u'\\' : path[i]);
     if (!owner.AppendMergePath(std::move(full))) {
@@ -494,7 +331,7 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   }
   uint32_t added = 0;
   for (int32_t i = 0; i < queued; ++i) {
-    if (!owner.WaitWhilePaused()) return -1;
+    if (!owner.WaitWhilePaused()) return RunStopped;
     const uint32_t before = ctx.totalTracks;
     const int code = build_.AddFile(owner.MergePath(i), tagLanguage);
     if (code != Success && code != CannotOpenFile) return code;
@@ -503,7 +340,7 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   }
 
   owner.EnableStop(false);
-  if (!owner.WaitWhilePaused()) return -1;
+  if (!owner.WaitWhilePaused()) return RunStopped;
   if (added == 0) {
     ctx.changeFlags &= ~uint32_t{kFilesQueued};
     if ((ctx.changeFlags & kTracksRemoved) == 0) return Success;  // nothing changed after all

@@ -13,15 +13,8 @@
 // through the owner. Finish patches the group numbers and writes ZRBL.DB and ZRDB.DB.
 //
 // An update that changed nothing opens none of the three library files for writing. A library that
-// is missing, truncated, foreign or damaged fails Open with 3 before anything is written. Each file
-// is checked as it is read, with the rules of the library check that need no second pass over the
-// card: every record whole and sound (track_record_view.h), carrying its own index and group
-// numbers, its id given once; the records ending where the header says; ZRBL.DB laid out as the
-// writer lays it out, each sorted list naming every track once, the group numbers counting up
-// along it and each group list what a finish would build; a summary with a next track id above
-// every id in ZRTL.DB and room for 150000 more, and, when it has its sections, counts, title and
-// path totals and a list directory that fit the other two files. The order of the sorted lists and
-// where their values change are not checked: that needs the strings in list order.
+// is missing, truncated, foreign or damaged fails Open with 3 before anything is written (what is
+// checked: library_index.h).
 #pragma once
 
 #include <cstddef>
@@ -33,8 +26,7 @@
 #include "library/library_build.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
-#include "library/path_index.h"
-#include "library/summary_file.h"
+#include "library/library_index.h"
 #include "library/track_record_view.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
@@ -73,7 +65,8 @@ class CLibraryUpdater {
   // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
   // 3 a library file or ZRTA.LST could not be read; 4 ZRTA.LST, ZRTB.DB or ZRTL.DB could not be
   // written or ZRTB.DB not put in the place of ZRTL.DB;
-  // 8 the owner's AskSkipFile answered stop at an unreadable file; -1 the owner reported a stop.
+  // 8 the owner's AskSkipFile answered stop at an unreadable file; RunStopped the owner reported a
+  // stop.
   [[nodiscard]] int Merge(int tagLanguage);
 
   // After Merge: nothing changed, 0 and no file touched. Otherwise patches the group numbers (3),
@@ -87,16 +80,6 @@ class CLibraryUpdater {
   const LibraryContext* context() const { return build_.context(); }
 
  private:
-  // What the records say the summary's title and path totals can be.
-  struct OpenFigures {
-    uint64_t least[2] = {};  // title, path
-    uint64_t most[2] = {};
-    void Add(const TrackRecordView& record);
-  };
-
-  [[nodiscard]] int IndexTrackList();
-  [[nodiscard]] int ReadListsAndSummary();
-  bool SummaryFits(const SummaryContents& summary) const;
   [[nodiscard]] int RewriteTrackList();  // an ErrorCode
   [[nodiscard]] int Rebuild();
   [[nodiscard]] int NumberGroups();
@@ -107,9 +90,7 @@ class CLibraryUpdater {
   LibraryBuild build_;
   UpdaterOptions options_;
   bool merged_ = false;
-  uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB at open
-  OpenFigures figures_;
-  std::unique_ptr<PathIndex> index_;
+  std::unique_ptr<LibraryIndex> index_;
   std::unique_ptr<platform::File> trackList_;  // ZRTL.DB, read-only, during the check pass
 };
 

@@ -150,17 +150,17 @@ int ReadSummary(LibraryContext& ctx, platform::FileSystem& files, SummaryContent
   SummaryContents local;
   if (contents == nullptr) contents = &local;
   *contents = SummaryContents{};
-  if (!IsOpen(ctx)) return -1;
+  if (!IsOpen(ctx)) return 0;
   std::unique_ptr<platform::File> file = OpenLibraryFile(files, ctx.rootPath(), kSummaryFile, "rb");
   if (!file) {
     Trace(ctx, kSiteReadSummary, 1);
-    return -1;
+    return 0;
   }
   uint8_t* buffer = ctx.fileBuffer.data();
   const size_t got = file->Read(buffer, ctx.fileBuffer.size());
   if (got < kSummaryHeadLength || !HasTag(buffer, kSummaryTag)) {
     Trace(ctx, kSiteReadSummary, 2);
-    return -1;
+    return 0;
   }
   ctx.nextTrackId = static_cast<int32_t>(GetLe32(buffer + 24));
   const uint32_t sections = GetLe16(buffer + 30);
@@ -171,7 +171,7 @@ int ReadSummary(LibraryContext& ctx, platform::FileSystem& files, SummaryContent
     Trace(ctx, kSiteReadStats, 1);
     ctx.flags &= static_cast<uint8_t>(~kFlagStatsValid);
   }
-  return 1;
+  return kDone;
 }
 
 }  // namespace deltrix::library

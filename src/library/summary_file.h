@@ -33,13 +33,6 @@ namespace deltrix::library {
 // What an existing summary says beyond the context's fields, for an update to hold against the
 // other files: every string kind's statistics and the list directory, as far as they were read.
 struct SummaryContents {
-  struct DirectoryEntry {
-    uint32_t key = 0;
-    uint8_t kind = 0;
-    uint8_t attribute = 0;
-    uint8_t level = 0;
-    uint32_t entries = 0;
-  };
   bool hasStatistics = false;
   bool hasDirectory = false;
   StringStats stats[kStringCount];
@@ -47,8 +40,8 @@ struct SummaryContents {
 };
 
 // An update's reading: next track id, and the title and path statistics (the rest into
-// `contents`, when given). 1 read (a missing or malformed statistics section only clears
-// kFlagStatsValid, with a trace record of kSiteReadStats); -1 after a trace record of site
+// `contents`, when given). kDone (a missing or malformed statistics section only clears
+// kFlagStatsValid, with a trace record of kSiteReadStats), or 0 after a trace record of site
 // kSiteReadSummary (1 open, 2 header short or not a summary).
 [[nodiscard]] int ReadSummary(LibraryContext& ctx, platform::FileSystem& files,
                               SummaryContents* contents = nullptr);

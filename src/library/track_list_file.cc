@@ -114,10 +114,7 @@ uint32_t RecordSpan(const LibraryContext& ctx, uint32_t t) {
 int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
   const bool append = ctx.tracksWritten != 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteWriteTrackList, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteWriteTrackList};
   std::unique_ptr<platform::File> file;
   uint8_t head[kTrackListHeadLength];
   uint32_t fileLength = 0;
@@ -177,10 +174,7 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
 
 int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSitePatch, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSitePatch};
   std::unique_ptr<platform::File> file =
       OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "r+b");
   if (!file) return fail(1);

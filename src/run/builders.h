@@ -39,7 +39,8 @@ class UpdateBuilder {
   // 0 looked up (known, or queued as new); 2 the file cannot be opened; 3 the library cannot be
   // read; 4 the add list cannot be written.
   [[nodiscard]] virtual int CheckFile(std::u16string_view path) = 0;
-  // 0; 3 or 4; 8 the user aborted at an unreadable file; -1 the merge phase saw a stop.
+  // 0; 3 or 4; 8 the user aborted at an unreadable file; RunStopped the merge phase saw
+  // a stop.
   [[nodiscard]] virtual int Merge(int tagLanguage) = 0;
   [[nodiscard]] virtual int Finish() = 0;  // 0, 3 or 4; writes nothing when nothing changed
   virtual void Close() = 0;

@@ -67,7 +67,7 @@ TEST(UpdatePieces, ReadsTheSortedListsAndTheSummaryBack) {
       EXPECT_EQ(image.blocks[key].lists[1 + level].groups.size(), e.ctx->listEntries[key][level]);
   }
 
-  ASSERT_EQ(1, ReadSummary(*e.ctx, fs));
+  ASSERT_EQ(kDone, ReadSummary(*e.ctx, fs));
   EXPECT_EQ(3, e.ctx->nextTrackId);
   EXPECT_EQ(image.stats[kTitle].total, e.ctx->stats[kTitle].total);
   EXPECT_EQ(image.stats[kTitle].compact, e.ctx->stats[kTitle].compact);
@@ -117,13 +117,13 @@ TEST(UpdatePieces, ReadersFailCleanlyOnDamagedFiles) {
     MemoryFileSystem fs;
     UpdateEngine e;
     ASSERT_EQ(kDone, e.Open());
-    EXPECT_EQ(-1, ReadSummary(*e.ctx, fs));
+    EXPECT_EQ(0, ReadSummary(*e.ctx, fs));
     EXPECT_EQ(kSiteReadSummary, e.ctx->trace[0].site);
     EXPECT_EQ(1u, e.ctx->trace[0].step);
     std::vector<uint8_t> bytes = good.Contents(kSummaryPath);
     bytes.resize(31);
     fs.AddFile(kSummaryPath, bytes);
-    EXPECT_EQ(-1, ReadSummary(*e.ctx, fs));
+    EXPECT_EQ(0, ReadSummary(*e.ctx, fs));
     EXPECT_EQ(2u, e.ctx->trace[1].step);
   }
   {
@@ -134,7 +134,7 @@ TEST(UpdatePieces, ReadersFailCleanlyOnDamagedFiles) {
     fs.AddFile(kSummaryPath, bytes);
     UpdateEngine e;
     ASSERT_EQ(kDone, e.Open());
-    EXPECT_EQ(1, ReadSummary(*e.ctx, fs));
+    EXPECT_EQ(kDone, ReadSummary(*e.ctx, fs));
     EXPECT_EQ(3, e.ctx->nextTrackId);
     EXPECT_EQ(kFlagUpdate, e.ctx->flags);
     EXPECT_EQ(kSiteReadStats, e.ctx->trace[0].site);
@@ -150,7 +150,7 @@ TEST(UpdatePieces, ASummaryWithoutSectionsIsReadAndWrittenAsThirtyTwoBytes) {
   fs.AddFile(kSummaryPath, bytes);
   UpdateEngine e;
   ASSERT_EQ(kDone, e.Open());
-  ASSERT_EQ(1, ReadSummary(*e.ctx, fs));
+  ASSERT_EQ(kDone, ReadSummary(*e.ctx, fs));
   EXPECT_EQ(kFlagUpdate, e.ctx->flags);
   EXPECT_EQ(0u, e.ctx->traceCount);
   ASSERT_EQ(kDone, WriteSummary(*e.ctx, fs));

@@ -24,6 +24,7 @@ namespace deltrix::library::testing {
 namespace {
 
 using deltrix::testing::FolderOf;
+using deltrix::testing::MemoryFileSystem;
 using deltrix::testing::MemoryPlatform;
 using deltrix::testing::Mp3;
 using deltrix::testing::TestHost;
