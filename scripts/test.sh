@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test twice: a normal build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer, with the Debian package built from the first and checked as installed.
+# Sets up, builds and runs every test twice, a normal build and one under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the run and console tests under ThreadSanitizer. Warnings are
+# errors in these builds (DELTRIX_WERROR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,3 +20,9 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_SANITIZE=ON -DDELTRI
   -DDELTRIX_WERROR=ON >/dev/null
 cmake --build build/asan -j"$jobs"
 ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+# ThreadSanitizer over the tests of a run's three threads and of the hosts that answer the worker.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DDELTRIX_TSAN=ON -DDELTRIX_WERROR=ON >/dev/null
+cmake --build build/tsan -j"$jobs" --target deltrix_run_test deltrix_cli_test
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/run/deltrix_run_test
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/cli/deltrix_cli_test

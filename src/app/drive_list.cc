@@ -1,7 +1,7 @@
 #include "app/drive_list.h"
 
-#include "app/drive_checks.h"
 #include "base/utf16.h"
+#include "run/drive_checks.h"
 
 namespace deltrix::app {
 
@@ -28,7 +28,7 @@ std::u16string_view RefusalText(DriveRefusal refusal) {
 }
 
 DriveRefusal RefusalOf(platform::Platform& platform, std::u16string_view root) {
-  if (CheckDrive(platform, root) != DriveUnsupported) return DriveRefusal::None;
+  if (run::CheckDrive(platform, root) != run::DriveUnsupported) return DriveRefusal::None;
   // CheckDrive's verdict, explained: what the drive is says more than a missing serial number.
   switch (platform.drives.TypeOf(root)) {
     case platform::DriveTypeRemote:
@@ -45,13 +45,14 @@ DriveRefusal RefusalOf(platform::Platform& platform, std::u16string_view root) {
   }
   platform::VolumeInfo info;
   if (!platform.drives.ReadVolume(root, &info)) return DriveRefusal::NoMedium;
-  if (GetFileSystemKind(platform.drives, root) == FileSystemNtfs) return DriveRefusal::NotFat;
+  if (run::GetFileSystemKind(platform.drives, root) == run::FileSystemNtfs)
+    return DriveRefusal::NotFat;
   return DriveRefusal::NoSerial;
 }
 
 std::vector<DriveChoice> ListDriveChoices(platform::Platform& platform, bool judge) {
   std::vector<DriveChoice> choices;
-  for (DriveListEntry& entry : EnumerateDrives(platform.drives)) {
+  for (run::DriveListEntry& entry : run::EnumerateDrives(platform.drives)) {
     DriveChoice c;
     c.root = std::move(entry.root);
     c.userPath = platform.drives.ToUserPath(c.root);

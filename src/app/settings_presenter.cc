@@ -1,10 +1,10 @@
 #include "app/settings_presenter.h"
 
-#include "app/drive_checks.h"
 #include "app/drive_list.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
+#include "run/drive_checks.h"
 
 namespace deltrix::app {
 
@@ -49,8 +49,9 @@ void SettingsPresenter::OnDriveDropDown() {
 }
 
 void SettingsPresenter::OnDrivesChanged() {
-  if (driveRoots_.empty()) return;  // "Please Select Drive.": the list is read when it opens
   const int selected = view_.driveSelection;
+  // "Please Select Drive.": the list is read when it opens.
+  if (driveRoots_.empty() && selected >= 0) return;
   if (selected < 0) {
     ReadDriveList();
     return;
@@ -80,14 +81,14 @@ void SettingsPresenter::OnDriveSelChange(int index) {
     return;
   }
   view_.driveSelection = index;
-  switch (CheckDrive(platform_, driveRoots_[index])) {
-    case DriveHasLibrary:
+  switch (run::CheckDrive(platform_, driveRoots_[index])) {
+    case run::DriveHasLibrary:
       view_.updateEnabled = view_.updateSelected = true;
       view_.createEnabled = true;
       view_.createSelected = false;
       view_.startEnabled = true;
       break;
-    case DriveUsable:
+    case run::DriveUsable:
       view_.updateEnabled = view_.updateSelected = false;
       view_.createEnabled = view_.createSelected = true;
       view_.startEnabled = true;
@@ -117,7 +118,7 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   const std::u16string& root = driveRoots_[index];
   // A drive removed since it was chosen is class 3 now: it still gets the create (or update)
   // message, and the run meets the missing drive.
-  const int driveClass = CheckDrive(platform_, root);
+  const int driveClass = run::CheckDrive(platform_, root);
   StartRequest& request = confirmation->request;
   request.driveRoot = root;
   request.runMode = view_.updateSelected ? 1 : 0;
@@ -129,7 +130,7 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   return true;
 }
 
-bool SettingsPresenter::StartFromPaths(ErrorHost& host,
+bool SettingsPresenter::StartFromPaths(run::ErrorHost& host,
                                        const std::vector<std::u16string>& driveItems,
                                        const std::vector<std::u16string>& shownItems,
                                        StartSource source, StartConfirmation* confirmation) {

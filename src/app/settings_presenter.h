@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/error_report.h"
 #include "app/start_flow.h"
 #include "platform/platform.h"
+#include "run/error_report.h"
 
 namespace deltrix::app {
 
@@ -86,7 +86,7 @@ class SettingsPresenter {
   // items in drive form (empty for an item on no drive), `shownItems` as the user named them; the
   // language is the locale's default, whatever the list shows. Reports errors 1, 5 and 6 through
   // `host` and returns false; true fills `confirmation`. The view is not changed.
-  bool StartFromPaths(ErrorHost& host, const std::vector<std::u16string>& driveItems,
+  bool StartFromPaths(run::ErrorHost& host, const std::vector<std::u16string>& driveItems,
                       const std::vector<std::u16string>& shownItems, StartSource source,
                       StartConfirmation* confirmation);
 

@@ -1,22 +1,20 @@
 #include "cli/commands.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <utility>
 
-#include "app/drive_checks.h"
 #include "app/drive_list.h"
-#include "app/error_report.h"
 #include "app/start_flow.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
 #include "cli/console_host.h"
-#include "cli/tag_reading_builder.h"
+#include "run/drive_checks.h"
+#include "run/error_report.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
+#include "run/scan.h"
 
 namespace deltrix::cli {
 
@@ -24,9 +22,9 @@ namespace {
 
 std::string ClassName(int driveClass) {
   switch (driveClass) {
-    case app::DriveHasLibrary:
+    case run::DriveHasLibrary:
       return "library present";
-    case app::DriveUsable:
+    case run::DriveUsable:
       return "usable";
     default:
       return "unsupported";
@@ -45,8 +43,8 @@ std::u16string ResolveDrive(Console& c, ConsoleHost& host, const DriveArg& where
     return StagingRoot(c, where.folder);
   }
   std::u16string root = c.platform.drives.ToDrivePath(where.drive);
-  if (root.empty() || !app::IsRootPath(root)) {
-    app::ReportError(host, NotRootDirectory, u"");
+  if (root.empty() || !run::IsRootPath(root)) {
+    run::ReportError(host, NotRootDirectory, u"");
     *status = NotRootDirectory;
     return {};
   }
@@ -88,13 +86,7 @@ void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
 int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
-  // The benchmarks time tag reading alone through a create that keeps nothing.
-  const char* tagsOnly = std::getenv(kTagsOnlyVariable);
-  run::BuilderFactories builders =
-      tagsOnly && std::strcmp(tagsOnly, "1") == 0 && runMode == run::RunModeCreate
-          ? TagReadingBuilders()
-          : run::LibraryBuilders();
-  run::RunController controller(c.platform, host, std::move(builders), options);
+  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
@@ -139,7 +131,7 @@ int DrivesCommand(Console& c) {
   for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
     const std::u16string_view reason = app::RefusalText(choice.refusal);
     c.out << ToUtf8(choice.name) << "  ("
-          << (reason.empty() ? ClassName(app::CheckDrive(c.platform, choice.root)) : ToUtf8(reason))
+          << (reason.empty() ? ClassName(run::CheckDrive(c.platform, choice.root)) : ToUtf8(reason))
           << ")\n";
   }
   return Success;
@@ -158,16 +150,14 @@ int ScanCommand(Console& c, const DriveArg& where) {
   int status = Success;
   const std::u16string root = ResolveDrive(c, host, where, &status);
   if (root.empty()) return status;
-  run::RunController controller(c.platform, host, run::BuilderFactories{});
-  controller.state().driveRoot = root;
-  controller.state().isIpodVolume =
-      c.platform.files.Open(root + u"iPod_Control\\iTunes\\iTunesDB", "rb") != nullptr;
-  (void)controller.ScanFolder(root, 1);
-  const run::FileList& files = controller.state().files;
+  run::FileList files;
+  std::vector<run::LeftOut> leftOut;
+  run::DriveScan scan(c.platform.files, files, leftOut, [] { return true; });
+  (void)scan.Walk(root, run::IsIpodVolume(c.platform.files, root));
   for (int32_t i = 0; i < files.count(); ++i)
     c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
-  ReportLeftOut(c, controller.state().leftOut);
+  ReportLeftOut(c, leftOut);
   return Success;
 }
 
@@ -186,9 +176,9 @@ int PrepareRun(Console& c, ConsoleHost& host, const RunArgs& args, RunTarget* ta
   target->root = ResolveDrive(c, host, args.where, &status);
   if (target->root.empty()) return status;
   target->shown = c.platform.drives.ToUserPath(target->root);
-  target->driveClass = app::CheckDrive(c.platform, target->root);
-  if (target->driveClass == app::DriveUnsupported) {
-    app::ReportError(host, UnsupportedDevice, FromUtf8(target->shown));
+  target->driveClass = run::CheckDrive(c.platform, target->root);
+  if (target->driveClass == run::DriveUnsupported) {
+    run::ReportError(host, UnsupportedDevice, FromUtf8(target->shown));
     return UnsupportedDevice;
   }
   target->language = LanguageIndex(c, args.language);
@@ -207,8 +197,8 @@ int CreateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass == app::DriveHasLibrary &&
-      !Confirm(c, args, app::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
+  if (t.driveClass == run::DriveHasLibrary &&
+      !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
   return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
@@ -218,7 +208,7 @@ int UpdateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass != app::DriveHasLibrary) {
+  if (t.driveClass != run::DriveHasLibrary) {
     c.err << "There is no library on " << t.shown
           << " to update: create one with\n  deltrix-creator create "
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";

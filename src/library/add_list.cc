@@ -7,6 +7,7 @@
 #include "base/byte_reader.h"
 #include "base/utf16.h"
 #include "library/library_files.h"
+#include "tags/read_track_file.h"
 
 namespace deltrix::library {
 
@@ -14,25 +15,25 @@ namespace {
 
 uint32_t RoundUp4(uint32_t n) { return (n + 3) & ~3u; }
 
-bool EndsWith(std::u16string_view path, std::u16string_view ext) {
-  if (path.size() < ext.size()) return false;
-  for (size_t i = 0; i < ext.size(); ++i) {
-    if (AsciiLower(path[path.size() - ext.size() + i]) != ext[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 uint32_t AddListKind(std::u16string_view path) {
-  struct Kind {
-    std::u16string_view ext;
-    uint32_t code;
-  };
-  static constexpr Kind kKinds[] = {{u".mp3", 1},  {u".m4a", 2},  {u".aac", 3},  {u".mp4", 4},
-                                    {u".wav", 12}, {u".aif", 13}, {u".aiff", 13}};
-  for (const Kind& k : kKinds) {
-    if (EndsWith(path, k.ext)) return k.code;
+  // The tag readers' table of extensions; the add list numbers the kinds its own way.
+  switch (tags::ClassifyExtension(path)) {
+    case tags::FileType::Mp3:
+      return 1;
+    case tags::FileType::M4a:
+      return 2;
+    case tags::FileType::Aac:
+      return 3;
+    case tags::FileType::Mp4:
+      return 4;
+    case tags::FileType::Wav:
+      return 12;
+    case tags::FileType::Aiff:
+      return 13;
+    case tags::FileType::None:
+      break;
   }
   return 0;
 }

@@ -1,5 +1,5 @@
-// The invariants that tie the three library files together. Everything here works from the image
-// alone (library_reader.h); nothing is shared with the writers but the collation rules.
+#include "library/library_check.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -446,6 +446,21 @@ bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* prob
     report.Add("ZRDB.DB", "the summary has no statistics and no list directory");
   }
   return report.count() == 0;
+}
+
+bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
+                  std::vector<std::string>* problems, CheckOptions options) {
+  std::vector<std::string> local;
+  std::vector<std::string>* out = problems != nullptr ? problems : &local;
+  LibraryImage image;
+  const size_t before = out->size();
+  if (!ReadLibraryImage(files, root, &image, out)) {
+    // The image is partial: the checks of what relates the files would only repeat the fault.
+    if (out->size() == before) out->push_back("the library cannot be read");
+    return false;
+  }
+  const bool sound = CheckLibraryImage(image, out, options);
+  return sound && out->size() == before;
 }
 
 }  // namespace deltrix::library

@@ -27,6 +27,8 @@ inline constexpr uint32_t kGroupNumberOverflow = 0xFFFFFFFE;
 
 // Sort keys: 0 genre, 1 artist, 2 album, 3 title. Keys 0-2 have 3, 2, 1 browse levels.
 inline constexpr int kSortKeys = 4;
+// Keys 0-2 (genre, artist, album) number their groups and have browse levels; the title has none.
+inline constexpr int kGroupedKeys = 3;
 inline constexpr int LevelsOfKey(int key) { return 3 - key; }
 
 // --- memory of one run ------------------------------------------------------------------------

@@ -416,19 +416,4 @@ bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, Lib
   return ok;
 }
 
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
-                  std::vector<std::string>* problems, CheckOptions options) {
-  std::vector<std::string> local;
-  std::vector<std::string>* out = problems != nullptr ? problems : &local;
-  LibraryImage image;
-  const size_t before = out->size();
-  if (!ReadLibraryImage(files, root, &image, out)) {
-    // The image is partial: the checks of what relates the files would only repeat the fault.
-    if (out->size() == before) out->push_back("the library cannot be read");
-    return false;
-  }
-  const bool sound = CheckLibraryImage(image, out, options);
-  return sound && out->size() == before;
-}
-
 }  // namespace deltrix::library

@@ -1,7 +1,8 @@
 // A reader of the three library files that shares no state with the writers: each file is read
 // whole into the image and walked with a bounded cursor, every count and length compared with what
 // frames it. A corrupt or foreign file gives problem lines, never a read outside the bytes. The
-// console's show and check use it, and the run uses CheckLibrary to decide whether a library left
+// console's show and check use it, and the check (library_check.h) walks what it reads; the run
+// uses CheckLibrary to decide whether a library left
 // by an interrupted run can stand.
 #pragma once
 
@@ -82,24 +83,5 @@ struct LibraryImage {
 // then holds what could be read.
 bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, LibraryImage* image,
                       std::vector<std::string>* problems);
-
-struct CheckOptions {
-  // Recompute the statistics of ZRDB.DB from the records: every count, every total and the compact
-  // sizes of genre, artist, album and title exactly; the path's compact size, which creates and
-  // updates gather in different ways, within the least and the most those ways can give.
-  bool statistics = true;
-};
-
-// Checks every structural invariant of an image: records and their strings, each sorted list a
-// permutation of the tracks in the player's order, group numbers changing exactly at value
-// boundaries, the group tables against the lists and each other, ZRDB.DB's directory against
-// ZRBL.DB and its statistics against the records. One line per violation; true when none.
-bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems,
-                       CheckOptions options = {});
-
-// ReadLibraryImage then CheckLibraryImage. True only for a present, sound library. `problems` may
-// be null.
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
-                  std::vector<std::string>* problems, CheckOptions options = {});
 
 }  // namespace deltrix::library

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <span>
 #include <string>
 
@@ -13,7 +12,9 @@
 #include "library/batch_sort.h"
 #include "library/browse_list_file.h"
 #include "library/group_tables.h"
+#include "library/library_build.h"
 #include "library/library_files.h"
+#include "library/path_index.h"
 #include "library/summary_file.h"
 #include "library/track_list_file.h"
 #include "library/track_record_view.h"
@@ -23,35 +24,9 @@ namespace deltrix::library {
 namespace {
 
 constexpr uint32_t kRemoved = 0xFFFFFFFF;  // a dropped track in a sorted list, until the rebuild
-constexpr uint32_t kHashUnits = 257;
 constexpr uint32_t kPathBufferUnits = 256;
 
-template <typename T>
-std::unique_ptr<T[]> AllocateArray(size_t n) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
-}
-
 uint32_t RoundUpEven(uint32_t n) { return (n + 1) & ~1u; }
-
-// The path hash over units handed in one by one.
-class PathHash {
- public:
-  void Add(char16_t unit) {
-    const uint32_t high =
-        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit >> 8)));
-    const uint32_t low =
-        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit & 0xFF)));
-    h_ = h_ * 37u + ((high << 8) | low);
-  }
-  uint32_t Bucket() const {
-    const int32_t h = static_cast<int32_t>(h_);
-    const uint32_t magnitude = h < 0 ? 0u - h_ : h_;
-    return magnitude % kPathBuckets;
-  }
-
- private:
-  uint32_t h_ = 0;  // the signed hash's bits: unsigned arithmetic wraps as the signed one does
-};
 
 // Serves ZRTL.DB front to back through the file buffer, refilling it from the asked offset.
 class SequentialReader {
@@ -89,98 +64,34 @@ uint32_t RecordEnd(const LibraryContext& ctx, uint32_t t, uint32_t count) {
 
 }  // namespace
 
-uint32_t PathBucket(std::u16string_view path) {
-  PathHash hash;
-  for (size_t i = 0; i < path.size() && i < kHashUnits && path[i] != 0; ++i) hash.Add(path[i]);
-  return hash.Bucket();
-}
-
-// The path index in the front of the pool: kPathBuckets heads, then nodes of (track, position of
-// the path's data in the record, next node). Values are kept in the host's order: the index lives
-// only for the run. New nodes go to the end of their bucket's chain.
-class CLibraryUpdater::PathIndex {
- public:
-  static constexpr uint32_t kNone = 0xFFFFFFFF;
-  explicit PathIndex(std::span<uint8_t> area) : area_(area) {}
-
-  void Clear() {
-    std::fill(area_.begin(), area_.begin() + 4 * size_t{kPathBuckets}, uint8_t{0xFF});
-    nodes_ = 0;
-  }
-  // False when every node is taken (never: the library holds at most kMaxTracks tracks).
-  bool Add(uint32_t bucket, uint32_t track, uint32_t position) {
-    if (nodes_ >= kMaxTracks) return false;
-    const uint32_t node = nodes_++;
-    Store(Node(node), track);
-    Store(Node(node) + 4, position);
-    Store(Node(node) + 8, kNone);
-    uint8_t* link = Head(bucket);
-    while (Load(link) != kNone) link = Node(Load(link)) + 8;
-    Store(link, node);
-    return true;
-  }
-  uint32_t First(uint32_t bucket) const { return Load(area_.data() + 4 * size_t{bucket}); }
-  uint32_t Track(uint32_t node) const { return Load(NodeAt(node)); }
-  uint32_t Position(uint32_t node) const { return Load(NodeAt(node) + 4); }
-  uint32_t Next(uint32_t node) const { return Load(NodeAt(node) + 8); }
-
- private:
-  static uint32_t Load(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-  static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-  uint8_t* Head(uint32_t bucket) { return area_.data() + 4 * size_t{bucket}; }
-  uint8_t* Node(uint32_t node) {
-    return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
-  }
-  const uint8_t* NodeAt(uint32_t node) const {
-    return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
-  }
-
-  std::span<uint8_t> area_;
-  uint32_t nodes_ = 0;
-};
-
 CLibraryUpdater::CLibraryUpdater(platform::FileSystem& files, TrackSource& source,
                                  UpdaterOptions options)
-    : files_(files), source_(source), options_(options) {}
+    : files_(files),
+      build_(files, source, BuildMemory{options.poolBytes, options.fileBufferBytes}),
+      options_(options) {}
 
 CLibraryUpdater::~CLibraryUpdater() { Close(); }
 
-bool CLibraryUpdater::Ready() const { return ctx_ && IsOpen(*ctx_) && owner_ != nullptr && index_; }
+bool CLibraryUpdater::Ready() const { return build_.IsOpen() && index_; }
 
 int CLibraryUpdater::Open(std::u16string_view driveRoot, BuildOwner& owner) {
   Close();
-  owner_ = &owner;
   merged_ = false;
   maxTrackId_ = 0;
   if (options_.poolBytes < kMaxTracks + kPathIndexBytes + kEntryHeadroom) return CreateDataFailed;
-  pool_ = AllocateArray<uint8_t>(options_.poolBytes);
-  fileBuffer_ = AllocateArray<uint8_t>(options_.fileBufferBytes);
-  aux_ = AllocateArray<uint32_t>(kAuxBytes / 4);
-  ctx_.reset(new (std::nothrow) LibraryContext());
-  if (!pool_ || !fileBuffer_ || !aux_ || !ctx_) {
-    Close();
-    return CreateDataFailed;
-  }
-  const EngineMemory memory{std::span<uint8_t>(pool_.get(), options_.poolBytes), driveRoot,
-                            std::span<uint8_t>(fileBuffer_.get(), options_.fileBufferBytes),
-                            std::span<uint32_t>(aux_.get(), kAuxBytes / 4)};
-  // The update's engine always says NTFS: the kind only marks the context.
-  if (OpenForUpdate(*ctx_, memory, 4) != kDone) return CreateDataFailed;
-  index_ = std::make_unique<PathIndex>(ctx_->pool.first(kPathIndexBytes));
+  if (build_.Open(driveRoot, owner, EngineMode::kUpdate) != Success) return CreateDataFailed;
+  LibraryContext& ctx = build_.ctx();
+  index_ = std::make_unique<PathIndex>(ctx.pool.first(kPathIndexBytes));
   if (IndexTrackList() != kDone) return CreateDataFailed;
-  if (CreateAddList(*ctx_, files_) != kDone) return CreateDataFailed;
+  if (CreateAddList(ctx, files_) != kDone) return CreateDataFailed;
   if (ReadListsAndSummary() != kDone) return CreateDataFailed;
-  ctx_->phase = 1;
+  ctx.phase = kPhaseOpen;
   return Success;
 }
 
 int CLibraryUpdater::IndexTrackList() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 8;
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseIndexing;
   auto fail = [&](uint32_t step) {
     Trace(ctx, kSiteUpdateIndex, step);
     return 0;
@@ -249,7 +160,7 @@ void CLibraryUpdater::OpenFigures::Add(const TrackRecordView& record) {
 }
 
 int CLibraryUpdater::ReadListsAndSummary() {
-  LibraryContext& ctx = *ctx_;
+  LibraryContext& ctx = build_.ctx();
   const uint32_t count = ctx.libraryTrackCount;
   if (ReadBrowseList(ctx, files_, count) != kDone) return 0;
   // The records' group numbers have been held against the lists; a merge numbers them again.
@@ -279,7 +190,7 @@ int CLibraryUpdater::ReadListsAndSummary() {
 }
 
 bool CLibraryUpdater::SummaryFits(const SummaryContents& summary) const {
-  const LibraryContext& ctx = *ctx_;
+  const LibraryContext& ctx = *build_.context();
   const uint32_t count = ctx.libraryTrackCount;
   if (!summary.hasStatistics || !summary.hasDirectory) return false;
   for (int s = kGenre; s < kTitle; ++s) {
@@ -309,7 +220,7 @@ bool CLibraryUpdater::SummaryFits(const SummaryContents& summary) const {
 
 int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
   if (!Ready() || merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
+  LibraryContext& ctx = build_.ctx();
   if (fullPath.size() < 2 || fullPath.size() - 2 > kMaxRelativePathUnits) return CannotOpenFile;
   int64_t size = -1;
   {
@@ -371,29 +282,30 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     return WriteFileFailed;
   }
   ++ctx.filesToAdd;
-  ctx.changeFlags |= 2;
+  ctx.changeFlags |= kFilesQueued;
   return Success;
 }
 
 int CLibraryUpdater::Merge(int tagLanguage) {
   if (!Ready() || merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
+  LibraryContext& ctx = build_.ctx();
   merged_ = true;
   trackList_.reset();  // the rewrite replaces the file
   if (FlushAddList(ctx, files_) != kDone) return WriteFileFailed;
-  if (ctx.totalTracks != ctx.libraryTrackCount) ctx.changeFlags |= 1;
+  if (ctx.totalTracks != ctx.libraryTrackCount) ctx.changeFlags |= kTracksRemoved;
   if (ctx.changeFlags == 0) return Success;  // nothing changed: nothing is written
-  if ((ctx.changeFlags & 1) != 0) {
+  if ((ctx.changeFlags & kTracksRemoved) != 0) {
     if (const int code = RewriteTrackList(); code != Success) return code;
   }
   if (Rebuild() != kDone) return CreateDataFailed;
-  if ((ctx.changeFlags & 2) == 0) return NumberGroups() == kDone ? Success : CreateDataFailed;
+  if ((ctx.changeFlags & kFilesQueued) == 0)
+    return NumberGroups() == kDone ? Success : CreateDataFailed;
   return AddQueuedFiles(tagLanguage);
 }
 
 int CLibraryUpdater::RewriteTrackList() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 13;
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseRewriting;
   std::unique_ptr<platform::File> source;
   std::unique_ptr<platform::File> target;
   // A step that could not read the library is a data error; one that could not write ZRTB.DB or put
@@ -462,20 +374,12 @@ int CLibraryUpdater::RewriteTrackList() {
       ctx.stats[kTitle].compact +=
           NarrowUnits(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
       const uint8_t* path = record + strings.dataAt[kPath];
-      const uint32_t units = strings.units[kPath];
-      uint32_t shared = 0;
-      if (i % kPathShareInterval != 0) {
-        const uint32_t common = std::min(units, ctx.previousPathUnits);
-        while (shared < common && GetLe16(path + 2 * shared) == ctx.previousPath[shared]) ++shared;
-      }
+      char16_t units[kPathBufferUnits];
+      for (uint32_t k = 0; k < strings.units[kPath]; ++k)
+        units[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
       const uint32_t n = strings.dataLength[kPath] + 2;
-      const uint32_t rest = n - 2 * shared;
-      ctx.stats[kPath].total += n;
-      ctx.stats[kPath].compact += NarrowUnits(path, shared, units) ? RoundUpEven(rest / 2) : rest;
-      for (uint32_t k = 0; k < units; ++k)
-        ctx.previousPath[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
-      ctx.previousPath[units] = 0;
-      ctx.previousPathUnits = units;
+      CountPathStatistics(ctx, std::u16string_view(units, strings.units[kPath]), n, n,
+                          i % kPathShareInterval == 0);
     }
     ctx.recordOffsets[u] = written + static_cast<uint32_t>(gathered);  // u <= i: read already
     newIndex[i] = u;
@@ -512,8 +416,8 @@ int CLibraryUpdater::RewriteTrackList() {
 }
 
 int CLibraryUpdater::Rebuild() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 3;
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseRebuild;
   const uint32_t total = ctx.totalTracks;
   for (auto& list : ctx.sortedLists) {
     uint32_t kept = 0;
@@ -534,9 +438,9 @@ int CLibraryUpdater::NumberGroups() {
   // The groups of the kept tracks in each key's order, and the genre, artist and album figures
   // counted over the distinct values as a final pass counts them. When new tracks are added the
   // final pass numbers everything again, so this runs only when none is.
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 4;
-  for (int key = 0; key < kTitle; ++key) {
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseNumbering;
+  for (int key = kGenre; key < kGroupedKeys; ++key) {
     ctx.currentKey = static_cast<uint16_t>(key);
     const uint32_t traced = ctx.traceCount;
     if (MergeBatch(ctx, files_, true) != kDone) {
@@ -551,8 +455,8 @@ int CLibraryUpdater::NumberGroups() {
 }
 
 int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
-  LibraryContext& ctx = *ctx_;
-  BuildOwner& owner = *owner_;
+  LibraryContext& ctx = build_.ctx();
+  BuildOwner& owner = build_.owner();
   owner.EnableStop(true);
   owner.BeginMergePhase();
 
@@ -591,67 +495,34 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   uint32_t added = 0;
   for (int32_t i = 0; i < queued; ++i) {
     if (!owner.WaitWhilePaused()) return -1;
-    if (ctx.totalTracks >= kMaxTracks) {  // full: the file is left out, as a create leaves it out
-      owner.CountMergeFile(true);
-      continue;
-    }
-    record_ = tags::TrackRecord{};
-    if (source_.ReadTrack(owner.MergePath(i), tagLanguage, &record_) != 1) {
-      if (owner.AskSkipFile() != CannotOpenFile) return RunAborted;
-      owner.CountMergeFile(false);
-      continue;
-    }
-    const int r = AddTrack(ctx, record_);
-    if (r < 0) return CreateDataFailed;
-    ++added;
-    if (r == 1) {
-      owner.SetBatchInProgress(true);
-      const int code = SortAndWriteBatch(ctx, files_, false);
-      owner.SetBatchInProgress(false);
-      if (code != Success) return code;
-    }
-    owner.CountMergeFile(true);
+    const uint32_t before = ctx.totalTracks;
+    const int code = build_.AddFile(owner.MergePath(i), tagLanguage);
+    if (code != Success && code != CannotOpenFile) return code;
+    if (ctx.totalTracks > before) ++added;
+    owner.CountMergeFile(code == Success);  // a file left out of a full library counts as added
   }
 
   owner.EnableStop(false);
   if (!owner.WaitWhilePaused()) return -1;
   if (added == 0) {
-    ctx.changeFlags &= ~2u;
-    if ((ctx.changeFlags & 1) == 0) return Success;  // nothing changed after all
+    ctx.changeFlags &= ~uint32_t{kFilesQueued};
+    if ((ctx.changeFlags & kTracksRemoved) == 0) return Success;  // nothing changed after all
     return NumberGroups() == kDone ? Success : CreateDataFailed;
   }
-  return SortAndWriteBatch(ctx, files_, true);
+  return build_.SortAndWriteBatch(true);
 }
 
 int CLibraryUpdater::Finish() {
   if (!Ready() || !merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
-  if (ctx.changeFlags == 0) return Success;
-  if (ctx.batchCount != 0 || ctx.tracksWritten != ctx.totalTracks) return CreateDataFailed;
-  if (PatchGroupNumbers(ctx, files_) != kDone) return CreateDataFailed;
-  for (int key = 0; key < kTitle; ++key) {
-    if (BuildGroupTables(ctx, key) != kDone) return CreateDataFailed;
-  }
-  // The summary counts every track for the title and the path, however the figures were gathered.
-  ctx.stats[kTitle].count = ctx.totalTracks;
-  ctx.stats[kPath].count = ctx.totalTracks;
-  if (WriteBrowseList(ctx, files_) != kDone) return WriteFileFailed;
-  if (WriteSummary(ctx, files_) != kDone) return WriteFileFailed;
-  return Success;
+  if (build_.ctx().changeFlags == 0) return Success;
+  return build_.WriteFinalFiles(true);
 }
 
 void CLibraryUpdater::Close() {
   trackList_.reset();
-  if (ctx_ && IsOpen(*ctx_)) {
-    (void)DeleteLibraryFile(files_, ctx_->rootPath(), kAddListFile);
-    CloseContext(*ctx_);
-  }
+  if (build_.IsOpen()) (void)DeleteLibraryFile(files_, build_.ctx().rootPath(), kAddListFile);
+  build_.Close();
   index_.reset();
-  ctx_.reset();
-  aux_.reset();
-  fileBuffer_.reset();
-  pool_.reset();
-  owner_ = nullptr;
 }
 
 }  // namespace deltrix::library

@@ -30,25 +30,16 @@
 #include <string_view>
 
 #include "library/build_owner.h"
+#include "library/library_build.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
+#include "library/path_index.h"
 #include "library/summary_file.h"
 #include "library/track_record_view.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
-#include "tags/track_record.h"
 
 namespace deltrix::library {
-
-// The path index: bucket heads, then nodes of three u32 (track, path position, next).
-inline constexpr uint32_t kPathBuckets = 180000;
-inline constexpr size_t kPathIndexBytes =
-    4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
-
-// The bucket of a stored path ("/Music/a.mp3"): h = h * 37 + v over its units (at most 257, up to
-// a zero unit) in signed 32-bit arithmetic that wraps, v being the unit's high byte sign-extended
-// and shifted left by 8, OR its low byte sign-extended; the bucket is |h| mod 180000.
-uint32_t PathBucket(std::u16string_view path);
 
 // The sizes of a run's blocks. A run uses the defaults. Tests cap the part of the pool a batch of
 // new tracks may fill (batchBytes, 0 for all of it), so that batches end after a few tracks; the
@@ -93,11 +84,9 @@ class CLibraryUpdater {
   void Close();
 
   // The engine's state, for diagnostics and tests (the trace, the change flags); null before Open.
-  const LibraryContext* context() const { return ctx_.get(); }
+  const LibraryContext* context() const { return build_.context(); }
 
  private:
-  class PathIndex;
-
   // What the records say the summary's title and path totals can be.
   struct OpenFigures {
     uint64_t least[2] = {};  // title, path
@@ -115,20 +104,13 @@ class CLibraryUpdater {
   bool Ready() const;
 
   platform::FileSystem& files_;
-  TrackSource& source_;
+  LibraryBuild build_;
   UpdaterOptions options_;
-  BuildOwner* owner_ = nullptr;
-  bool addListCreated_ = false;
   bool merged_ = false;
   uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB at open
   OpenFigures figures_;
-  std::unique_ptr<LibraryContext> ctx_;
-  std::unique_ptr<uint8_t[]> pool_;
-  std::unique_ptr<uint8_t[]> fileBuffer_;
-  std::unique_ptr<uint32_t[]> aux_;
   std::unique_ptr<PathIndex> index_;
   std::unique_ptr<platform::File> trackList_;  // ZRTL.DB, read-only, during the check pass
-  tags::TrackRecord record_;                   // reused for every new file
 };
 
 }  // namespace deltrix::library

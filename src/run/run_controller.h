@@ -62,12 +62,7 @@ class RunController : public library::BuildOwner {
   // Set when the backup could not be copied back; the .bak copies are then in this folder.
   const std::u16string& keptBackupFolder() const { return keptBackupFolder_; }
 
-  // Thread bodies and steps; public for tests that run them inline.
-  int ScanThreadMain();
-  bool ScanFolder(const std::u16string& folder, int depth);
-  int WorkerThreadMain();
-  bool RunCreate();
-  bool RunUpdate();
+  // The pause wait of both threads: false when a stop was seen.
   bool WaitWhilePaused() override;
 
   // library::BuildOwner, on the worker thread. The skip question names the file the builder was
@@ -90,6 +85,10 @@ class RunController : public library::BuildOwner {
   }
 
  private:
+  int ScanThreadMain();
+  int WorkerThreadMain();
+  bool RunCreate();
+  bool RunUpdate();
   // Reports `code` with `text` and notes it as the run's result; false.
   bool Fail(int code, std::u16string_view text);
   // The main loop of both drivers. False after a stop or a failed step (reported).

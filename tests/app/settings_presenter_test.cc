@@ -203,6 +203,16 @@ TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
     p.OnDrivesChanged();
     EXPECT_EQ(c.want, Describe(p.view()));
   }
+
+  // A list opened with no drive at all gets the card inserted while it is open.
+  Drives d;
+  for (char16_t letter : {u'E', u'F', u'G', u'H'}) d.mp.drives.Remove(letter);
+  SettingsPresenter p(d.mp.platform, 2);
+  p.OnDriveDropDown();
+  EXPECT_EQ("[] create - update - start -", Describe(p.view()));
+  d.mp.drives.Add({u'E', {u"CARD", 11, u"FAT32"}, DriveTypeRemovable, true});
+  p.OnDrivesChanged();
+  EXPECT_EQ("[CARD — /mnt/e] create - update - start -", Describe(p.view()));
 }
 
 TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
@@ -215,9 +225,9 @@ TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
     int wantMode;
   };
   const Case cases[] = {
-      {"library drive, Update", 0, false, 4, kUpdateMessage, 1},
-      {"library drive, Create: the overwrite question", 0, true, 0, kOverwriteMessage, 0},
-      {"new drive", 2, false, 8, kCreateMessage, 0},
+      {"library drive, Update", 0, false, 4, run::kUpdateMessage, 1},
+      {"library drive, Create: the overwrite question", 0, true, 0, run::kOverwriteMessage, 0},
+      {"new drive", 2, false, 8, run::kCreateMessage, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -255,10 +265,10 @@ TEST(SettingsPresenter, StartDoesNothingWhileDisabledAndARemovedDriveStillGetsAM
   p.OnDriveSelChange(0);
   d.mp.drives.Remove(u'E');  // pulled out after it was chosen: class 3 now
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kUpdateMessage, confirmation.request.message);
+  EXPECT_EQ(run::kUpdateMessage, confirmation.request.message);
   p.OnModeClicked(false);
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kCreateMessage, confirmation.request.message)
+  EXPECT_EQ(run::kCreateMessage, confirmation.request.message)
       << "no library can be seen on a missing drive";
 }
 

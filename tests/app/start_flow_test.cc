@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/drive_checks.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
+#include "run/drive_checks.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
 #include "support/test_host.h"
@@ -45,7 +45,7 @@ TEST(StartWithPath, UpdatesALibraryCreatesOtherwiseAndRefusesNtfs) {
   StartRequest request;
   ASSERT_TRUE(StartWithPath(mp.platform, host, u"E:\\", u"/media/me/STICK", 4, &request));
   EXPECT_EQ(0, request.runMode);
-  EXPECT_EQ(kCreateMessage, request.message);
+  EXPECT_EQ(run::kCreateMessage, request.message);
   EXPECT_EQ(5, request.tagLanguage);
   EXPECT_EQ(u"German", request.languageName);
 
@@ -54,7 +54,7 @@ TEST(StartWithPath, UpdatesALibraryCreatesOtherwiseAndRefusesNtfs) {
   }
   ASSERT_TRUE(StartWithPath(mp.platform, host, u"E:\\", u"E:\\", 2, &request));
   EXPECT_EQ(1, request.runMode) << "a drive with a library is always updated on this path";
-  EXPECT_EQ(kUpdateMessage, request.message);
+  EXPECT_EQ(run::kUpdateMessage, request.message);
 
   mp.drives.Get(u'E')->volume.fileSystem = u"NTFS";
   EXPECT_FALSE(StartWithPath(mp.platform, host, u"E:\\", u"/media/me/STICK", 2, &request));
@@ -63,9 +63,9 @@ TEST(StartWithPath, UpdatesALibraryCreatesOtherwiseAndRefusesNtfs) {
 }
 
 TEST(ConfirmationMessage, OverwriteOnlyForCreateOverALibrary) {
-  EXPECT_EQ(kUpdateMessage, ConfirmationMessage(true, DriveHasLibrary));
-  EXPECT_EQ(kOverwriteMessage, ConfirmationMessage(false, DriveHasLibrary));
-  EXPECT_EQ(kCreateMessage, ConfirmationMessage(false, DriveUsable));
+  EXPECT_EQ(run::kUpdateMessage, ConfirmationMessage(true, run::DriveHasLibrary));
+  EXPECT_EQ(run::kOverwriteMessage, ConfirmationMessage(false, run::DriveHasLibrary));
+  EXPECT_EQ(run::kCreateMessage, ConfirmationMessage(false, run::DriveUsable));
 }
 
 TEST(CommandLine, SplitsAtSpacesAndKeepsQuotes) {

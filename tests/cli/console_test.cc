@@ -70,7 +70,7 @@ TEST(ConsoleRun, NamesTheFoldersItLeavesOutAndCountsThem) {
   NoTerminal terminal;
   std::ostringstream out, err;
   Console console{drive.platform(), terminal, out, err, [&](const std::string& folder) {
-                    return drive.posix().drives.AddStagingFolder(folder);
+                    return drive.native().drives.AddStagingFolder(folder);
                   }};
   RunArgs args;
   args.where.folder = drive.folder();

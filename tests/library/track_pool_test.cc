@@ -19,7 +19,7 @@ struct Engine {
         fileBuffer(kFileBufferBytes),
         aux(kAuxBytes / 4),
         ctx(std::make_unique<LibraryContext>()) {}
-  int Open() { return OpenForCreate(*ctx, Memory(), 1); }
+  int Open() { return OpenForCreate(*ctx, Memory()); }
   EngineMemory Memory() { return EngineMemory{pool, kRoot, fileBuffer, aux}; }
   int Add(const TestTrack& track) {
     FillRecord(track, &record);
@@ -180,7 +180,7 @@ TEST(TrackPool, OpenRefusesMissingOrMisalignedBlocks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(0, OpenForCreate(*e.ctx, c.memory, 1));
+    EXPECT_EQ(0, OpenForCreate(*e.ctx, c.memory));
     EXPECT_FALSE(IsOpen(*e.ctx));
   }
   ASSERT_EQ(kDone, e.Open());

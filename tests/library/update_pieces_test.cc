@@ -19,7 +19,7 @@ struct UpdateEngine {
         fileBuffer(kFileBufferBytes),
         aux(kAuxBytes / 4),
         ctx(std::make_unique<LibraryContext>()) {}
-  int Open() { return OpenForUpdate(*ctx, EngineMemory{pool, kRoot, fileBuffer, aux}, 4); }
+  int Open() { return OpenForUpdate(*ctx, EngineMemory{pool, kRoot, fileBuffer, aux}); }
   std::vector<uint8_t> pool;
   std::vector<uint8_t> fileBuffer;
   std::vector<uint32_t> aux;
@@ -41,7 +41,6 @@ TEST(UpdatePieces, OpenForUpdateKeepsThePresentFlagsInFrontOfThePool) {
   EXPECT_EQ(0, e.ctx->presentFlags[0]);
   EXPECT_EQ(e.pool.data() + kMaxTracks, e.ctx->pool.data());
   EXPECT_EQ(kPoolBytes - kMaxTracks, e.ctx->pool.size());
-  EXPECT_EQ(4u, e.ctx->fileSystemKind);
 }
 
 TEST(UpdatePieces, ReadsTheSortedListsAndTheSummaryBack) {

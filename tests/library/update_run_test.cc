@@ -11,43 +11,24 @@
 #include <string>
 
 #include "base/error_code.h"
+#include "library/library_check.h"
 #include "library/library_format.h"
 #include "library/library_reader.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
+#include "support/sample_tracks.h"
 #include "support/test_host.h"
 
 namespace deltrix::library::testing {
 namespace {
 
-using deltrix::testing::MemoryFileSystem;
+using deltrix::testing::FolderOf;
 using deltrix::testing::MemoryPlatform;
+using deltrix::testing::Mp3;
 using deltrix::testing::TestHost;
 
 constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
-
-// An MP3 file with an ID3v1 tag (title, artist, album; genre 13 "Pop").
-std::string Mp3(std::string_view title, std::string_view artist, std::string_view album) {
-  std::string tag = "TAG";
-  for (std::string_view field : {title, artist, album}) {
-    std::string f(field);
-    f.resize(30, '\0');
-    tag += f;
-  }
-  tag += "2001";
-  tag += std::string(30, '\0');
-  tag.push_back(13);
-  return std::string(200, '\x55') + tag;
-}
-
-// The library folder: each file's name and bytes.
-std::map<std::u16string, std::vector<uint8_t>> FolderOf(const MemoryFileSystem& fs) {
-  std::map<std::u16string, std::vector<uint8_t>> files;
-  for (const std::u16string& name : fs.Names(kFolder))
-    files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
-  return files;
-}
 
 // A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the
 // run.

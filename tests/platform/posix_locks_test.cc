@@ -96,15 +96,15 @@ TEST_F(LocksTest, ADriveLockIsSeenWhateverTheLockFolderAndWritesNothingToTheDriv
   testing::TempDrive drive;
   const std::string otherUser = folder_ + "/other";
   ASSERT_TRUE(fs::create_directory(otherUser));
-  PosixLocks mine(folder_, &drive.posix().drives);
-  PosixLocks theirs(otherUser, &drive.posix().drives);
+  PosixLocks mine(folder_, &drive.native().drives);
+  PosixLocks theirs(otherUser, &drive.native().drives);
   auto held = mine.TryLockDrive(drive.root());
   ASSERT_TRUE(held);
   EXPECT_FALSE(theirs.TryLockDrive(drive.root()));
   EXPECT_FALSE(mine.TryLockDrive(drive.root())) << "a second run in the same process";
   const pid_t pid = fork();
   if (pid == 0) {
-    PosixLocks child(otherUser + "-child", &drive.posix().drives);
+    PosixLocks child(otherUser + "-child", &drive.native().drives);
     _exit(child.TryLockDrive(drive.root()) ? 0 : 1);
   }
   int status = 0;

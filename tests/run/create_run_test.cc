@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/error_code.h"
+#include "library/library_check.h"
 #include "library/library_reader.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"

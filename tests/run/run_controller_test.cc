@@ -143,7 +143,7 @@ TEST(RunCreate, EmptyDriveFinishesWithZeroOrReportsItGone) {
     // The drive disappears while the run is open.
     log.openResult = 0;
     mp.files.SetFault([&](std::string_view op, std::u16string_view) {
-      if (op == "list") mp.drives.Get(u'E')->readable = false;
+      if (op == "list") mp.drives.SetReadable(u'E', false);
       return false;
     });
     EXPECT_EQ(DeviceRemoved, RunToEnd(mp, host, log));
@@ -160,7 +160,7 @@ TEST(RunCreate, ADriveRemovedAtAnUnreadableFileEndsWithCodeSeven) {
   FakeBuilderLog log;
   log.addResult = [&](std::u16string_view path, library::BuildOwner& owner) {
     if (path != u"E:\\2.mp3") return 0;
-    mp.drives.Get(u'E')->readable = false;  // pulled while the file was read
+    mp.drives.SetReadable(u'E', false);  // pulled while the file was read
     return owner.AskSkipFile();
   };
   EXPECT_EQ(DeviceRemoved, RunToEnd(mp, host, log));

@@ -1,38 +1,43 @@
-// The scan's rules, run inline on the in-memory drive (no threads).
+// The scan's rules, run inline on the in-memory drive and on a real folder (no threads).
+#include "run/scan.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "fake_builder.h"
-#include "run/run_controller.h"
 #include "support/memory_drive.h"
 #include "support/temp_drive.h"
-#include "support/test_host.h"
 
 namespace deltrix::run {
 namespace {
 
 using platform::kAttrHidden;
 using platform::kAttrSystem;
-using testing::FakeBuilderLog;
 using testing::MemoryPlatform;
-using testing::TestHost;
+
+struct Found {
+  std::vector<std::u16string> files;
+  std::vector<LeftOut> leftOut;
+  bool walked = false;
+};
+
+Found Walk(platform::FileSystem& files, std::u16string_view root, bool ipod = false,
+           size_t capacity = kMaxFiles) {
+  FileList list(capacity);
+  Found found;
+  DriveScan scan(files, list, found.leftOut, [] { return true; });
+  found.walked = scan.Walk(root, ipod);
+  for (int32_t i = 0; i < list.count(); ++i) found.files.emplace_back(list.Get(i));
+  return found;
+}
 
 std::vector<std::u16string> Scan(MemoryPlatform& mp, bool ipod = false, size_t capacity = kMaxFiles,
                                  bool* ok = nullptr) {
-  TestHost host;
-  FakeBuilderLog log;
-  RunController run(mp.platform, host, testing::FakeFactory(log), RunOptions{capacity, {}});
-  run.state().driveRoot = u"E:\\";
-  run.state().isIpodVolume = ipod;
-  const bool result = run.ScanFolder(u"E:\\", 1);
-  if (ok) *ok = result;
-  std::vector<std::u16string> found;
-  for (int32_t i = 0; i < run.state().foundCount(); ++i)
-    found.emplace_back(run.state().files.Get(i));
-  return found;
+  Found found = Walk(mp.files, u"E:\\", ipod, capacity);
+  if (ok) *ok = found.walked;
+  return found.files;
 }
 
 TEST(ScanFolder, CollectsAudioFilesByExtensionInAnyCase) {
@@ -113,19 +118,15 @@ TEST(ScanFolder, StaysInsideAFolderWithLinksAndNamesWhatItCannotMap) {
   }
   ASSERT_TRUE(drive.WriteFile(drive.root() + u"x.mp3", "x"));
   ASSERT_EQ(0, rename((root + "/x.mp3").c_str(), (root + "/bad\\name.mp3").c_str()));
-  TestHost host;
-  RunController run(drive.platform(), host, BuilderFactories{});
-  run.state().driveRoot = drive.root();
-  ASSERT_TRUE(run.ScanFolder(drive.root(), 1));
-  std::vector<std::u16string> found;
-  for (int32_t i = 0; i < run.state().foundCount(); ++i)
-    found.emplace_back(run.state().files.Get(i));
+  Found walk = Walk(drive.platform().files, drive.root());
+  ASSERT_TRUE(walk.walked);
+  std::vector<std::u16string> found = walk.files;
   std::sort(found.begin(), found.end());
   EXPECT_EQ((std::vector<std::u16string>{drive.Path(u"2.mp3"), drive.Path(u"A\\1.mp3"),
                                          drive.Path(u"linked.mp3")}),
             found);
   std::vector<std::u16string> leftOut;
-  for (const LeftOut& entry : run.state().leftOut) {
+  for (const LeftOut& entry : walk.leftOut) {
     EXPECT_EQ(drive.root(), entry.folder);
     leftOut.push_back(entry.name);
   }

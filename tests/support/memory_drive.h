@@ -95,7 +95,9 @@ class MemoryFileSystem : public platform::FileSystem {
   bool ejected_ = false;
 };
 
-// A drive table of fixed entries; each drive is a root such as E:\ with its volume.
+// A drive table of fixed entries; each drive is a root such as E:\ with its volume. A run reads it
+// from its threads while a test may pull a drive: SetReadable and Remove may be called at any
+// time; Add and the entries Get returns are for set-up before a run starts.
 class FakeDriveTable : public platform::DriveTable {
  public:
   struct Drive {
@@ -106,6 +108,7 @@ class FakeDriveTable : public platform::DriveTable {
   };
   void Add(Drive drive) { drives_.push_back(std::move(drive)); }
   void Remove(char16_t letter);
+  void SetReadable(char16_t letter, bool readable);
   Drive* Get(char16_t letter);
 
   uint32_t PresentDrives() override;
@@ -118,6 +121,7 @@ class FakeDriveTable : public platform::DriveTable {
   bool namesByRoot = false;
 
  private:
+  std::mutex mu_;
   std::vector<Drive> drives_;
 };
 

@@ -30,7 +30,9 @@ CRunDlg::CRunDlg(platform::Platform& platform, const ControllerFactory& makeCont
     : CDialogBase(parent, "CRunDlg", 239, 143, false),
       platform_(platform),
       handOver_([this](std::function<void()> call) { Post(std::move(call)); },
-                [this](const RunHandOver::Question& question) { return ShowQuestion(question); }),
+                [this](const run::QuestionHandOver::Question& question) {
+                  return ShowQuestion(question);
+                }),
       controller_(makeController(*this)) {
   setWindowTitle(QStringLiteral(" "));
   const QFont heading = HeadingFont(dialogFont());
@@ -175,7 +177,8 @@ void CRunDlg::RefreshStopButton() { cancel_->setEnabled(runActive_ && handOver_.
 
 void CRunDlg::OnCancel() {
   if (!runActive_ || stopQuestionOpen_) return;
-  // The check and the pause are one step against the worker's EnableStop (run_hand_over.h).
+  // The check and the pause are one step against the worker's EnableStop
+  // (run/question_hand_over.h).
   if (!handOver_.BeginStopQuestion([this] { controller_->RequestPause(); })) return;
   stopQuestionOpen_ = true;
   tick_.stop();
@@ -206,16 +209,16 @@ int CRunDlg::ExecChild(QDialog& dialog) {
   return result;
 }
 
-bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
+bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
-    case RunHandOver::Kind::Error: {
+    case run::QuestionHandOver::Kind::Error: {
       CErrorDlg dialog(this);
       dialog.SetError(ToQString(question.message), ToQString(question.codeLine));
       ExecChild(dialog);
       return false;
     }
-    case RunHandOver::Kind::SkipOrAbort: {
+    case run::QuestionHandOver::Kind::SkipOrAbort: {
       // The path field names the file the question is about until the next tick redraws it.
       const bool ticking = tick_.isActive();
       tick_.stop();
@@ -225,7 +228,7 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       if (ticking && runActive_) tick_.start();
       return dialog.abortChosen();
     }
-    case RunHandOver::Kind::Finish: {
+    case run::QuestionHandOver::Kind::Finish: {
       CFinshDialog dialog(ToQString(question.message), this);
       ExecChild(dialog);
       return false;
@@ -296,15 +299,15 @@ void CRunDlg::EnableStop(bool on) {
 }
 
 void CRunDlg::ShowError(const std::u16string& message, const std::u16string& codeLine) {
-  (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine});
 }
 
 bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
-  return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
+  return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
-  (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}});
 }
 
 void CRunDlg::RequestClose() {

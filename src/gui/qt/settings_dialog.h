@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "app/settings_presenter.h"
 #include "gui/qt/dialogs.h"
 #include "gui/qt/run_dialog.h"
 #include "platform/platform.h"
+#include "run/error_report.h"
 
 class QRadioButton;
 class QPushButton;
@@ -33,7 +33,7 @@ class DriveComboBox : public QComboBox {
 };
 
 // Errors and the skip question shown by the main thread when no run is open (the path starts).
-class DialogErrorHost : public app::ErrorHost {
+class DialogErrorHost : public run::ErrorHost {
  public:
   explicit DialogErrorHost(QWidget* parent) : parent_(parent) {}
   void EnableStop(bool) override {}

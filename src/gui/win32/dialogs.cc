@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "app/dialog_texts.h"
 #include "gui/win32/resource.h"
+#include "run/messages.h"
 
 namespace deltrix::gui::win32 {
 
@@ -185,7 +185,7 @@ CCancelDlg::CCancelDlg() : ModalDialog(IDD_CANCEL) { SetPicture(IDB_QUESTION); }
 
 BOOL CCancelDlg::OnInit() {
   RemoveCloseItem();
-  SetItemText(hwnd_, IDC_MESSAGE, app::kStopQuestion);
+  SetItemText(hwnd_, IDC_MESSAGE, run::kStopQuestion);
   return TRUE;
 }
 

@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "app/settings_presenter.h"
 #include "gui/win32/dialogs.h"
 #include "gui/win32/run_dialog.h"
 #include "platform/platform.h"
+#include "run/error_report.h"
 
 namespace deltrix::gui::win32 {
 
 // Errors and the skip question shown when no run is open (the starts by path).
-class DialogErrorHost : public app::ErrorHost {
+class DialogErrorHost : public run::ErrorHost {
  public:
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;

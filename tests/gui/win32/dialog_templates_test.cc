@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "gui/win32/resource.h"
+#include "run/error_report.h"
 
 namespace deltrix::gui::win32 {
 namespace {
@@ -381,7 +381,7 @@ TEST(DialogTemplates, ControlsHaveTheirKinds) {
 TEST(DialogTemplates, FixedTextsAgreeWithThePrograms) {
   const std::optional<Template> cannotOpen = LoadTemplate(IDD_CANNOT_OPEN);
   ASSERT_TRUE(cannotOpen.has_value());
-  EXPECT_EQ(app::ErrorCodeLine(2), cannotOpen->items[1].text);
+  EXPECT_EQ(run::ErrorCodeLine(2), cannotOpen->items[1].text);
   EXPECT_EQ(std::u16string_view(u"" DELTRIX_DIALOG_TITLE), cannotOpen->title);
 }
 

@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
 #include "gui/win32/resource.h"
 #include "gui/win32/settings_dialog.h"
 #include "run/builders.h"
+#include "run/error_report.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
 
@@ -314,8 +314,8 @@ void Shots() {
   });
   DialogErrorHost errors;
   g_since = std::chrono::steady_clock::now();
-  app::ReportError(errors, UnsupportedDevice, u"F:\\");
-  app::ReportError(errors, NotRootDirectory, u"");
+  run::ReportError(errors, UnsupportedDevice, u"F:\\");
+  run::ReportError(errors, NotRootDirectory, u"");
   if (!g_steps.empty()) ++g_failures;
 }
 

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "library_test_util.h"
+#include "library/library_test_util.h"
 
 namespace deltrix::library::testing {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/drive_checks.h"
+#include "run/drive_checks.h"
 
 #include "library/library_files.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 
 bool IsRootPath(std::u16string_view path) {
   if (path.empty()) return false;
@@ -56,4 +56,4 @@ std::vector<DriveListEntry> EnumerateDrives(platform::DriveTable& drives) {
   return list;
 }
 
-}  // namespace deltrix::app
+}  // namespace deltrix::run

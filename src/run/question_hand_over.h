@@ -1,8 +1,9 @@
-// How the worker's dialogs reach the user-interface thread, and why the two threads can never wait
-// for each other in a cycle.
+// How the worker's questions reach the user-interface thread, and why the two threads can never
+// wait for each other in a cycle. Every host of a run (the window, the console) is built on it.
 //
-// Qt draws only on its main thread, so when the worker must show an error, ask skip-or-abort or
-// show the finish message, it posts the question to the main thread and waits for the answer. The
+// A host shows its questions on its main thread only (a toolkit draws there; a console has one
+// terminal), so when the worker must show an error, ask skip-or-abort or show the finish message,
+// it posts the question to the main thread and waits for the answer. The
 // danger is the main thread blocking in StopAndJoin (a confirmed stop, a close request) while the
 // worker waits for its answer. Two rules rule it out:
 //
@@ -32,9 +33,9 @@
 #include <string>
 #include <thread>
 
-namespace deltrix::gui {
+namespace deltrix::run {
 
-class RunHandOver {
+class QuestionHandOver {
  public:
   enum class Kind { Error, SkipOrAbort, Finish };
   struct Question {
@@ -49,7 +50,7 @@ class RunHandOver {
   using Show = std::function<bool(const Question&)>;
 
   // Constructed on the main thread, which it takes as the thread that shows the questions.
-  RunHandOver(Post post, Show show);
+  QuestionHandOver(Post post, Show show);
 
   // Main thread, before each run: not abandoned, no question, stop off.
   void BeginRun();
@@ -98,4 +99,4 @@ class RunHandOver {
   bool answer_ = false;
 };
 
-}  // namespace deltrix::gui
+}  // namespace deltrix::run

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tag_test_util.h"
+#include "tags/tag_test_util.h"
 
 namespace deltrix::testing {
 namespace {

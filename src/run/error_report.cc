@@ -1,26 +1,27 @@
-#include "app/error_report.h"
+#include "run/error_report.h"
 
 #include <cstdio>
 
-#include "app/drive_checks.h"
 #include "base/error_code.h"
+#include "run/drive_checks.h"
+#include "run/messages.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 
 std::u16string ErrorMessage(int code, std::u16string_view text) {
   switch (code) {
     case NotRootDirectory:
-      return u"Can only create a Library in the Root Directory.";
+      return std::u16string(kNotRootDirectoryMessage);
     case CreateDataFailed:
-      return u"Error occurred while creating library data.";
+      return std::u16string(kCreateDataFailedMessage);
     case WriteFileFailed:
-      return u"Error occurred while writing library file.";
+      return std::u16string(kWriteFileFailedMessage);
     case MultipleDevices:
-      return u"Cannot make the library for multiple devices.";
+      return std::u16string(kMultipleDevicesMessage);
     case UnsupportedDevice:
-      return u"[" + std::u16string(text) + u"] is not supported device.";
+      return u"[" + std::u16string(text) + std::u16string(kUnsupportedDeviceAfterName);
     case DeviceRemoved:
-      return u"Selected device is removed.";  // the format has no place for the text
+      return std::u16string(kDeviceRemovedMessage);  // the format has no place for the text
     default:
       return {};
   }
@@ -53,4 +54,4 @@ int AskSkipFile(ErrorHost& host, platform::DriveTable& drives, std::u16string_vi
   return CannotOpenFile;
 }
 
-}  // namespace deltrix::app
+}  // namespace deltrix::run

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 
 enum FileSystemKind : int { FileSystemOther = 0, FileSystemFat = 1, FileSystemNtfs = 4 };
 enum DriveClass : int { DriveHasLibrary = 1, DriveUsable = 2, DriveUnsupported = 3 };
@@ -30,4 +30,4 @@ int CheckDrive(platform::Platform& platform, std::u16string_view root);
 // Letters A to Y that are present, in order; Z is never listed.
 std::vector<DriveListEntry> EnumerateDrives(platform::DriveTable& drives);
 
-}  // namespace deltrix::app
+}  // namespace deltrix::run

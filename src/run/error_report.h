@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 
 class ErrorHost {
  public:
@@ -40,4 +40,4 @@ bool ReportError(ErrorHost& host, int code, std::u16string_view text);
 [[nodiscard]] int AskSkipFile(ErrorHost& host, platform::DriveTable& drives,
                               std::u16string_view driveRoot, std::u16string_view path);
 
-}  // namespace deltrix::app
+}  // namespace deltrix::run

@@ -1,11 +1,11 @@
-#include "cli/tag_reading_builder.h"
+#include "tag_reading_builder.h"
 
 #include "base/error_code.h"
 #include "run/library_builders.h"
 #include "tags/read_track_file.h"
 #include "tags/track_record.h"
 
-namespace deltrix::cli {
+namespace deltrix::bench {
 
 namespace {
 
@@ -43,4 +43,4 @@ run::BuilderFactories TagReadingBuilders() {
   return factories;
 }
 
-}  // namespace deltrix::cli
+}  // namespace deltrix::bench

@@ -1,11 +1,11 @@
-#include "app/error_report.h"
+#include "run/error_report.h"
 
 #include <gtest/gtest.h>
 
 #include "support/memory_drive.h"
 #include "support/test_host.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 namespace {
 
 using testing::MemoryPlatform;
@@ -81,4 +81,4 @@ TEST(AskSkipFile, SkipEnablesStopAgainAbortAndRemovedDriveStop) {
 }
 
 }  // namespace
-}  // namespace deltrix::app
+}  // namespace deltrix::run

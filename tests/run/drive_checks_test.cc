@@ -1,10 +1,10 @@
-#include "app/drive_checks.h"
+#include "run/drive_checks.h"
 
 #include <gtest/gtest.h>
 
 #include "support/memory_drive.h"
 
-namespace deltrix::app {
+namespace deltrix::run {
 namespace {
 
 using platform::DriveTypeCdRom;
@@ -93,4 +93,4 @@ TEST(IsDrivePresent, FollowsTheVolumeRead) {
 }
 
 }  // namespace
-}  // namespace deltrix::app
+}  // namespace deltrix::run

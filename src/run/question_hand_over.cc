@@ -1,13 +1,13 @@
-#include "gui/qt/run_hand_over.h"
+#include "run/question_hand_over.h"
 
 #include <utility>
 
-namespace deltrix::gui {
+namespace deltrix::run {
 
-RunHandOver::RunHandOver(Post post, Show show)
+QuestionHandOver::QuestionHandOver(Post post, Show show)
     : post_(std::move(post)), show_(std::move(show)), mainThread_(std::this_thread::get_id()) {}
 
-void RunHandOver::BeginRun() {
+void QuestionHandOver::BeginRun() {
   std::lock_guard lock(mu_);
   stopEnabled_ = false;
   questionOpen_ = false;
@@ -16,37 +16,37 @@ void RunHandOver::BeginRun() {
   answered_ = false;
 }
 
-void RunHandOver::SetStopEnabled(bool on) {
+void QuestionHandOver::SetStopEnabled(bool on) {
   std::lock_guard lock(mu_);
   stopEnabled_ = on;
 }
 
-bool RunHandOver::stopEnabled() const {
+bool QuestionHandOver::stopEnabled() const {
   std::lock_guard lock(mu_);
   return stopEnabled_;
 }
 
-bool RunHandOver::abandoned() const {
+bool QuestionHandOver::abandoned() const {
   std::lock_guard lock(mu_);
   return abandoned_;
 }
 
-bool RunHandOver::questionOpen() const {
+bool QuestionHandOver::questionOpen() const {
   std::lock_guard lock(mu_);
   return questionOpen_;
 }
 
-bool RunHandOver::workerWaitingToAsk() const {
+bool QuestionHandOver::workerWaitingToAsk() const {
   std::lock_guard lock(mu_);
   return waitingToAsk_ > 0;
 }
 
-bool RunHandOver::workerAwaitingAnswer() const {
+bool QuestionHandOver::workerAwaitingAnswer() const {
   std::lock_guard lock(mu_);
   return activeId_ != 0 && !answered_;
 }
 
-bool RunHandOver::Ask(const Question& question) {
+bool QuestionHandOver::Ask(const Question& question) {
   if (std::this_thread::get_id() == mainThread_) {
     // A question of the main thread itself (a run that could not start): nobody waits for it.
     {
@@ -80,7 +80,7 @@ bool RunHandOver::Ask(const Question& question) {
   return abort;
 }
 
-void RunHandOver::Serve(uint64_t id) {
+void QuestionHandOver::Serve(uint64_t id) {
   Question question;
   {
     std::lock_guard lock(mu_);
@@ -96,7 +96,7 @@ void RunHandOver::Serve(uint64_t id) {
   }
 }
 
-bool RunHandOver::BeginStopQuestion(const std::function<void()>& pause) {
+bool QuestionHandOver::BeginStopQuestion(const std::function<void()>& pause) {
   std::lock_guard lock(mu_);
   if (!stopEnabled_ || questionOpen_ || abandoned_) return false;
   questionOpen_ = true;
@@ -104,17 +104,17 @@ bool RunHandOver::BeginStopQuestion(const std::function<void()>& pause) {
   return true;
 }
 
-void RunHandOver::EndStopQuestion(bool stopConfirmed) {
+void QuestionHandOver::EndStopQuestion(bool stopConfirmed) {
   std::lock_guard lock(mu_);
   questionOpen_ = false;
   if (stopConfirmed) abandoned_ = true;
   changed_.notify_all();
 }
 
-void RunHandOver::Abandon() {
+void QuestionHandOver::Abandon() {
   std::lock_guard lock(mu_);
   abandoned_ = true;
   changed_.notify_all();
 }
 
-}  // namespace deltrix::gui
+}  // namespace deltrix::run
