@@ -44,6 +44,9 @@ ln -sfn "$tmp/drive-e" "$WINEPREFIX/dosdevices/e:"
 ln -sfn "$tmp/drive-f" "$WINEPREFIX/dosdevices/f:"
 rm -f "$WINEPREFIX/dosdevices/q:"
 wine reg add 'HKLM\Software\Wine\Drives' /v f: /t REG_SZ /d floppy /f >/dev/null 2>&1
+# The native dialogs' tests need a window system: Wine's null graphics driver gives one without a
+# display.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
 wineserver -k
 wineserver -w
 wineserver -p

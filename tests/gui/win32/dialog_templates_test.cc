@@ -14,6 +14,7 @@
 
 #include "gui/win32/resource.h"
 #include "run/error_report.h"
+#include "run/messages.h"
 
 namespace deltrix::gui::win32 {
 namespace {
@@ -377,12 +378,19 @@ TEST(DialogTemplates, ControlsHaveTheirKinds) {
   EXPECT_EQ(static_cast<uint32_t>(SS_RIGHT), style(IDD_START_CHECK, kNoId) & SS_TYPEMASK);
 }
 
-// The texts fixed in the templates are the ones the program itself would build.
+// The texts fixed in the templates are the ones every front-end shows (run/messages.h).
 TEST(DialogTemplates, FixedTextsAgreeWithThePrograms) {
   const std::optional<Template> cannotOpen = LoadTemplate(IDD_CANNOT_OPEN);
   ASSERT_TRUE(cannotOpen.has_value());
+  EXPECT_EQ(run::kCannotOpenFileMessage, cannotOpen->items[0].text);
   EXPECT_EQ(run::ErrorCodeLine(2), cannotOpen->items[1].text);
   EXPECT_EQ(std::u16string_view(u"" DELTRIX_DIALOG_TITLE), cannotOpen->title);
+
+  const std::optional<Template> startCheck = LoadTemplate(IDD_START_CHECK);
+  ASSERT_TRUE(startCheck.has_value());
+  EXPECT_EQ(
+      std::u16string(run::kSelectedDriveLabel) + u"\n" + std::u16string(run::kTagLanguageLabel),
+      startCheck->items[1].text);
 }
 
 // The pictures are 32 x 32 with pure red where they are transparent; the icon holds the sizes

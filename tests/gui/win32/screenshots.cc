@@ -1,28 +1,23 @@
 // Saves a picture of every native dialog as Windows draws it, frame included:
 //   deltrix_gui_win32_screenshots OUTDIR  ->  OUTDIR/<name>.bmp
 // It drives the real dialogs over the in-memory drive (E: "МУЗЫКА" with a library, F: an NTFS
-// stick, G: and H: FAT sticks without one) and a run whose builder is held at chosen files: a
-// thread timer looks at the front dialog every 100 ms, and when it is the one the next step
-// expects, takes the picture off the screen and answers it with a posted command. Needs a display
-// (scripts/screenshots_windows.sh runs it in a Wine desktop under Xvfb); not a test.
+// stick, G: and H: FAT sticks without one) and a run whose builder is held at chosen files, with
+// a DialogScript whose steps take each picture off the screen and then answer the dialog. Needs a
+// display (scripts/screenshots_windows.sh runs it in a Wine desktop under Xvfb); not a test.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/error_code.h"
 #include "base/utf16.h"
+#include "dialog_script.h"
 #include "gui/win32/resource.h"
 #include "gui/win32/settings_dialog.h"
 #include "run/builders.h"
@@ -33,34 +28,11 @@
 namespace deltrix::gui::win32 {
 namespace {
 
+using testing::Command;
+using testing::DialogKind;
+
 std::wstring g_folder;
 int g_failures = 0;
-
-// Holds a thread until opened.
-class Gate {
- public:
-  void Wait() {
-    std::unique_lock lock(mu_);
-    ++waiting_;
-    cv_.wait(lock, [this] { return open_; });
-    --waiting_;
-  }
-  void Open() {
-    std::lock_guard lock(mu_);
-    open_ = true;
-    cv_.notify_all();
-  }
-  bool waiting() {
-    std::lock_guard lock(mu_);
-    return waiting_ > 0;
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
 
 // Takes every file; `add` may hold it or ask about it.
 class HeldCreate : public run::CreateBuilder {
@@ -79,13 +51,6 @@ class HeldCreate : public run::CreateBuilder {
   library::BuildOwner& owner_;
 };
 
-// Drive paths are what Windows users read.
-class WindowsDrives : public testing::FakeDriveTable {
- public:
-  std::u16string ToDrivePath(std::string_view userPath) override { return FromUtf8(userPath); }
-  std::string ToUserPath(std::u16string_view drivePath) override { return ToUtf8(drivePath); }
-};
-
 struct ShotPlatform {
   ShotPlatform() {
     drives.Add({u'E', {u"МУЗЫКА", 0x1234ABCD, u"FAT32"}, platform::DriveTypeRemovable, true});
@@ -96,40 +61,10 @@ struct ShotPlatform {
       mp.files.AddFile(std::u16string(u"E:\\KORVANE\\LIBRARY\\") + name, "old");
     mp.text.language = "ja";
   }
-  testing::MemoryPlatform mp;
-  WindowsDrives drives;
+  deltrix::testing::MemoryPlatform mp;
+  testing::WindowsDrives drives;
   platform::Platform platform{mp.files, drives, mp.text, mp.clock, mp.locks};
 };
-
-enum class Kind { None, Settings, Run, StartCheck, Cancel, Finish, Error, CannotOpen };
-
-Kind KindOf(HWND dialog) {
-  if (GetDlgItem(dialog, IDC_DRIVES)) return Kind::Settings;
-  if (GetDlgItem(dialog, IDC_STOP)) return Kind::Run;
-  if (GetDlgItem(dialog, IDC_CHECK_VALUES)) return Kind::StartCheck;
-  if (GetDlgItem(dialog, IDC_ABORT)) return Kind::CannotOpen;
-  if (GetDlgItem(dialog, IDC_CODE_LINE)) return Kind::Error;
-  if (GetDlgItem(dialog, IDC_FINISH_TEXT)) return Kind::Finish;
-  if (GetDlgItem(dialog, IDC_MESSAGE)) return Kind::Cancel;
-  return Kind::None;
-}
-
-// The dialog the user would answer now: visible, enabled, topmost of this thread's dialogs.
-HWND FrontDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(hwnd, name, 16);
-        if (std::wstring(name) != L"#32770" || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd))
-          return TRUE;
-        *reinterpret_cast<HWND*>(out) = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 
 // The screen inside `r` as a 24-bit bottom-up BMP file.
 void SaveScreen(RECT r, const wchar_t* name) {
@@ -180,45 +115,6 @@ void Save(HWND dialog, const wchar_t* name) {
   SaveScreen(r, name);
 }
 
-void Command(HWND dialog, int id) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-// One expected dialog: once it has been in front for `settle` ms (counted from the previous
-// step) and `ready` agrees, `act` runs.
-struct Step {
-  Kind kind;
-  int settle;
-  std::function<bool()> ready;
-  std::function<void(HWND)> act;
-};
-
-std::deque<Step> g_steps;
-std::chrono::steady_clock::time_point g_since;
-
-void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_steps.empty()) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (now - g_since > std::chrono::seconds(30)) {
-    std::fprintf(stderr, "the dialogs stopped at step %zu from the end\n", g_steps.size());
-    ExitProcess(1);
-  }
-  HWND front = FrontDialog();
-  const Step& step = g_steps.front();
-  if (front == nullptr || KindOf(front) != step.kind) return;
-  if (now - g_since < std::chrono::milliseconds(step.settle)) return;
-  if (step.ready && !step.ready()) return;
-  const std::function<void(HWND)> act = step.act;
-  g_steps.pop_front();
-  g_since = now;
-  act(front);
-}
-
-void Then(Kind kind, int settle, std::function<void(HWND)> act, std::function<bool()> ready = {}) {
-  g_steps.push_back({kind, settle, std::move(ready), std::move(act)});
-}
-
 void Shots() {
   ShotPlatform shot;
   std::vector<std::u16string> paths;
@@ -233,7 +129,7 @@ void Shots() {
     shot.mp.files.AddFile(name, "");
     paths.push_back(name);
   }
-  Gate first, second;
+  testing::Gate first, second;
   auto add = [&](std::u16string_view path, library::BuildOwner& owner) {
     if (path == paths[10]) first.Wait();
     if (path == paths[14]) second.Wait();
@@ -241,6 +137,7 @@ void Shots() {
     return 0;
   };
   run::RunController* controller = nullptr;
+  testing::DialogScript script;
   const CRunDlg::ControllerFactory factory = [&](run::RunHost& host) {
     run::BuilderFactories builders{
         [&](const run::BuilderRequest& r) { return std::make_unique<HeldCreate>(add, r.owner); },
@@ -250,11 +147,11 @@ void Shots() {
     return made;
   };
 
-  Then(Kind::Settings, 1500, [](HWND d) {
+  script.Then(DialogKind::Settings, 1500, [](HWND d) {
     Save(d, L"settings");
     PostMessageW(GetDlgItem(d, IDC_DRIVES), CB_SHOWDROPDOWN, TRUE, 0);
   });
-  Then(Kind::Settings, 800, [](HWND d) {
+  script.Then(DialogKind::Settings, 800, [](HWND d) {
     RECT r, list;
     GetWindowRect(d, &r);
     COMBOBOXINFO combo{};
@@ -266,57 +163,56 @@ void Shots() {
     PostMessageW(GetDlgItem(d, IDC_DRIVES), CB_SETCURSEL, 0, 0);
     PostMessageW(GetDlgItem(d, IDC_DRIVES), CB_SHOWDROPDOWN, FALSE, 0);
   });
-  Then(Kind::Settings, 800, [](HWND d) {
+  script.Then(DialogKind::Settings, 800, [](HWND d) {
     Save(d, L"settings-drive-chosen");
     Command(d, IDC_CREATE);
     Command(d, IDC_START);
   });
-  Then(Kind::StartCheck, 1200, [](HWND d) {
+  script.Then(DialogKind::StartCheck, 1200, [](HWND d) {
     Save(d, L"start-check");
     Command(d, IDOK);
   });
-  Then(
-      Kind::Run, 300, [&](HWND) { shot.mp.clock.now += 83; },
+  script.Then(
+      DialogKind::Run, 300, [&](HWND) { shot.mp.clock.now += 83; },
       [&] { return first.waiting() && controller && controller->state().scanDone; });
-  Then(Kind::Run, 400, [&](HWND) { first.Open(); });
-  Then(
-      Kind::Run, 100, [&](HWND) { shot.mp.clock.now += 1; }, [&] { return second.waiting(); });
-  Then(Kind::Run, 1200, [](HWND d) {
+  script.Then(DialogKind::Run, 400, [&](HWND) { first.Open(); });
+  script.Then(
+      DialogKind::Run, 100, [&](HWND) { shot.mp.clock.now += 1; },
+      [&] { return second.waiting(); });
+  script.Then(DialogKind::Run, 1200, [](HWND d) {
     Save(d, L"run");
     Command(d, IDC_STOP);
   });
-  Then(Kind::Cancel, 1200, [&](HWND d) {
+  script.Then(DialogKind::Cancel, 1200, [&](HWND d) {
     Save(d, L"stop-question");
     second.Open();
     Command(d, IDCANCEL);
   });
-  Then(Kind::CannotOpen, 1200, [](HWND d) {
+  script.Then(DialogKind::CannotOpen, 1200, [](HWND d) {
     Save(d, L"cannot-open");
     Command(d, IDOK);
   });
-  Then(Kind::Finish, 1200, [](HWND d) {
+  script.Then(DialogKind::Finish, 1200, [](HWND d) {
     Save(d, L"finish");
     Command(d, IDOK);
   });
-  Then(Kind::Settings, 1500, [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); });
+  script.Then(DialogKind::Settings, 1500, [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); });
 
-  g_since = std::chrono::steady_clock::now();
   CSettingDlg settings(shot.platform, factory);
   settings.Run(nullptr);
 
-  Then(Kind::Error, 1200, [](HWND d) {
+  script.Then(DialogKind::Error, 1200, [](HWND d) {
     Save(d, L"error-unsupported");
     Command(d, IDOK);
   });
-  Then(Kind::Error, 1200, [](HWND d) {
+  script.Then(DialogKind::Error, 1200, [](HWND d) {
     Save(d, L"error-root");
     Command(d, IDOK);
   });
   DialogErrorHost errors;
-  g_since = std::chrono::steady_clock::now();
   run::ReportError(errors, UnsupportedDevice, u"F:\\");
   run::ReportError(errors, NotRootDirectory, u"");
-  if (!g_steps.empty()) ++g_failures;
+  if (!script.finished()) ++g_failures;
 }
 
 }  // namespace
@@ -329,7 +225,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   deltrix::gui::win32::g_folder = argv[1];
   deltrix::gui::win32::InitDialogControls();
-  SetTimer(nullptr, 0, 100, &deltrix::gui::win32::Poll);
   deltrix::gui::win32::Shots();
   return deltrix::gui::win32::g_failures == 0 ? 0 : 1;
 }
