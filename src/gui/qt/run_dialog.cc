@@ -299,7 +299,7 @@ void CRunDlg::EnableStop(bool on) {
 }
 
 void CRunDlg::ShowError(const std::u16string& message, const std::u16string& codeLine) {
-  (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
 }
 
 bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
@@ -307,7 +307,7 @@ bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
-  (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}, {}});
 }
 
 void CRunDlg::RequestClose() {

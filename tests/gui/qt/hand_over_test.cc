@@ -198,20 +198,20 @@ class HandOverTest : public QObject {
     QVERIFY(paused);
 
     auto worker = std::async(std::launch::async, [&] {
-      return handOver.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}});
+      return handOver.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, {}});
     });
     QTRY_VERIFY(handOver.workerWaitingToAsk());
     handOver.EndStopQuestion(true);
     QVERIFY2(worker.get(), "a confirmed stop answers Abort");
     QVERIFY(queue.empty());
     QVERIFY(handOver.Ask(
-        {run::QuestionHandOver::Kind::Finish, u"1 files are processed.", {}}));  // main thread
+        {run::QuestionHandOver::Kind::Finish, u"1 files are processed.", {}, {}}));  // main thread
     QCOMPARE(shown, 0);
 
     // A question handed over but not yet served when the run is abandoned.
     handOver.BeginRun();
     auto second = std::async(std::launch::async, [&] {
-      return handOver.Ask({run::QuestionHandOver::Kind::Error, u"x", u"Error Code : E-03"});
+      return handOver.Ask({run::QuestionHandOver::Kind::Error, u"x", u"Error Code : E-03", {}});
     });
     QTRY_VERIFY(handOver.workerAwaitingAnswer());
     handOver.Abandon();
