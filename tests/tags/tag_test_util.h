@@ -20,7 +20,9 @@ class TagBytes {
     return *this;
   }
   TagBytes& Ascii(std::string_view s) {
-    bytes.insert(bytes.end(), s.begin(), s.end());
+    // Byte by byte: GCC 12 at -O3 warns (stringop-overflow) inside the standard library about a
+    // range insert of a short literal here.
+    for (char c : s) bytes.push_back(static_cast<uint8_t>(c));
     return *this;
   }
   TagBytes& Raw(const Bytes& b) {
