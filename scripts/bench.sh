@@ -15,6 +15,6 @@ fi
 
 "$root/scripts/setup.sh" libtag1-dev strace python3 pkg-config
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDELTRIX_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target deltrix-creator make_drive floor measure taglib_scan >/dev/null
+cmake --build "$build" -j2 --target deltrix-creator make_drive floor measure tags_only taglib_scan >/dev/null
 
 exec python3 "$root/bench/run/series.py" --build "$build" --trees "$BENCH_TREES" "$@"

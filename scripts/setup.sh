@@ -3,6 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev libfmt-dev qt6-base-dev clang-format)
+# Packaging: manual pages, the .deb with its dependencies, and the checks of what it installs.
+packages+=(help2man dpkg-dev file lintian appstream desktop-file-utils bash-completion)
 packages+=(g++-mingw-w64-x86-64-posix wine wine64)  # the Windows build, tested under Wine
 packages+=("$@")  # extra packages a caller needs (the screenshot and benchmark scripts)
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/utf16.h"
+#include "library/library_check.h"
 #include "library/library_creator.h"
 #include "library/library_reader.h"
 #include "platform/platform.h"
@@ -266,7 +267,7 @@ Result Run(uint32_t n, const std::filesystem::path& base, bool check) {
   const auto start = std::chrono::steady_clock::now();
   {
     CLibraryCreator creator(files, source);
-    int code = creator.Open(root, owner, 1);
+    int code = creator.Open(root, owner);
     for (uint32_t i = 0; code == 0 && i < n; ++i) code = creator.AddFile(u"E:\\x.mp3", 3);
     r.addSeconds = Seconds(start);
     if (code == 0) code = creator.SortAndWriteBatch(true);

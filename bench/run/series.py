@@ -33,9 +33,10 @@ class Tools:
         self.make_drive = os.path.join(build, "bench/make_drive/make_drive")
         self.floor = os.path.join(build, "bench/floor/floor")
         self.measure = os.path.join(build, "bench/run/measure")
+        self.tags_only = os.path.join(build, "bench/run/tags_only")
         taglib = os.path.join(build, "bench/run/taglib_scan")
         self.taglib = taglib if os.path.exists(taglib) else None
-        for path in (self.creator, self.make_drive, self.floor, self.measure):
+        for path in (self.creator, self.make_drive, self.floor, self.measure, self.tags_only):
             if not os.path.exists(path):
                 sys.exit(f"series: {path} is missing: build it first (scripts/bench.sh does)")
 
@@ -124,7 +125,7 @@ class Series:
         for mode in ("full", "open", "walk"):
             self.record(f"floor {mode}", run_timed([t.floor, "--root", self.tree, "--mode", mode]), keep)
         remove_library(self.tree)
-        self.record("tag reading alone", self.creator("create", {"DELTRIX_BENCH_TAGS_ONLY": "1"}), keep)
+        self.record("tag reading alone", run_timed([t.tags_only, self.tree]), keep)
         self.record("create", self.creator("create"), keep)
         before = library_snapshot(self.tree)
         self.record("no-change update", self.creator("update"), keep)
@@ -296,7 +297,7 @@ def strace_section(tools, trees_dir, files):
         per_file[f"floor {mode}"] = strace_counts(argv_floor(mode), files)
     remove_library(tree)
     creator = [tools.creator, "create", "--folder", tree, "--yes"]
-    per_file["tag reading alone"] = strace_counts(creator, files, {"DELTRIX_BENCH_TAGS_ONLY": "1"})
+    per_file["tag reading alone"] = strace_counts([tools.tags_only, tree], files)
     per_file["create"] = strace_counts(creator, files)
     per_file["no-change update"] = strace_counts([tools.creator, "update", "--folder", tree, "--yes"], files)
     subprocess.run([tools.make_drive, "--out", tree, "--add-remove", "1"], check=True, stdout=subprocess.DEVNULL)

@@ -1,9 +1,10 @@
 #include "app/settings_presenter.h"
 
-#include "app/drive_checks.h"
+#include "app/drive_list.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
+#include "run/drive_checks.h"
 
 namespace deltrix::app {
 
@@ -24,20 +25,49 @@ void SettingsPresenter::ClearModes() {
 
 void SettingsPresenter::ResetDriveSelection() {
   driveRoots_.clear();
+  driveUserPaths_.clear();
   view_.driveItems = {std::u16string(kPleaseSelectDrive)};
   view_.driveSelection = 0;
   ClearModes();
   view_.startEnabled = false;
 }
 
-void SettingsPresenter::OnDriveDropDown() {
+void SettingsPresenter::ReadDriveList() {
   driveRoots_.clear();
+  driveUserPaths_.clear();
   view_.driveItems.clear();
-  for (DriveListEntry& entry : EnumerateDrives(platform_.drives)) {
-    driveRoots_.push_back(std::move(entry.root));
-    view_.driveItems.push_back(std::move(entry.label));
+  for (DriveChoice& choice : ListDriveChoices(platform_, false)) {
+    driveRoots_.push_back(std::move(choice.root));
+    driveUserPaths_.push_back(std::move(choice.userPath));
+    view_.driveItems.push_back(std::move(choice.item));
   }
+}
+
+void SettingsPresenter::OnDriveDropDown() {
+  ReadDriveList();
   view_.driveSelection = -1;
+}
+
+void SettingsPresenter::OnDrivesChanged() {
+  const int selected = view_.driveSelection;
+  // "Please Select Drive.": the list is read when it opens.
+  if (driveRoots_.empty() && selected >= 0) return;
+  if (selected < 0) {
+    ReadDriveList();
+    return;
+  }
+  // The same drive is the same root under the same name (a letter freed by a removed card may be
+  // given to the next one).
+  const std::u16string root = driveRoots_[selected];
+  const std::string userPath = driveUserPaths_[selected];
+  ReadDriveList();
+  for (size_t i = 0; i < driveRoots_.size(); ++i) {
+    if (driveRoots_[i] == root && driveUserPaths_[i] == userPath) {
+      OnDriveSelChange(static_cast<int>(i));
+      return;
+    }
+  }
+  ResetDriveSelection();
 }
 
 void SettingsPresenter::OnDriveCloseUp() {
@@ -51,14 +81,14 @@ void SettingsPresenter::OnDriveSelChange(int index) {
     return;
   }
   view_.driveSelection = index;
-  switch (CheckDrive(platform_, driveRoots_[index])) {
-    case DriveHasLibrary:
+  switch (run::CheckDrive(platform_, driveRoots_[index])) {
+    case run::DriveHasLibrary:
       view_.updateEnabled = view_.updateSelected = true;
       view_.createEnabled = true;
       view_.createSelected = false;
       view_.startEnabled = true;
       break;
-    case DriveUsable:
+    case run::DriveUsable:
       view_.updateEnabled = view_.updateSelected = false;
       view_.createEnabled = view_.createSelected = true;
       view_.startEnabled = true;
@@ -88,7 +118,7 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   const std::u16string& root = driveRoots_[index];
   // A drive removed since it was chosen is class 3 now: it still gets the create (or update)
   // message, and the run meets the missing drive.
-  const int driveClass = CheckDrive(platform_, root);
+  const int driveClass = run::CheckDrive(platform_, root);
   StartRequest& request = confirmation->request;
   request.driveRoot = root;
   request.runMode = view_.updateSelected ? 1 : 0;
@@ -100,7 +130,7 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   return true;
 }
 
-bool SettingsPresenter::StartFromPaths(ErrorHost& host,
+bool SettingsPresenter::StartFromPaths(run::ErrorHost& host,
                                        const std::vector<std::u16string>& driveItems,
                                        const std::vector<std::u16string>& shownItems,
                                        StartSource source, StartConfirmation* confirmation) {

@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/error_report.h"
 #include "app/start_flow.h"
 #include "platform/platform.h"
+#include "run/error_report.h"
 
 namespace deltrix::app {
 
@@ -29,9 +29,11 @@ inline constexpr std::u16string_view kPleaseSelectDrive = u"Please Select Drive.
 
 // What the dialog shows. The language items never change: kTagLanguageNames in order.
 struct SettingsView {
-  std::vector<std::u16string> driveItems;  // "Please Select Drive.", or drive labels "E:\ [MUSIC]"
-  int driveSelection = 0;                  // index into driveItems, -1 for none
-  int languageSelection = 2;               // index into kTagLanguageNames
+  // "Please Select Drive.", or the drives: "E:\ [MUSIC]" where drives are named by letter,
+  // "MUSIC — /media/anna/MUSIC" where they are named by mount point (app/drive_list.h).
+  std::vector<std::u16string> driveItems;
+  int driveSelection = 0;     // index into driveItems, -1 for none
+  int languageSelection = 2;  // index into kTagLanguageNames
   bool createEnabled = false;
   bool createSelected = false;
   bool updateEnabled = false;
@@ -57,6 +59,11 @@ class SettingsPresenter {
 
   // The drive list opens: it is emptied and filled with the present drives, none selected.
   void OnDriveDropDown();
+  // The drives changed (a card inserted or removed) while the dialog is open. A drive list that is
+  // open or has a drive chosen is read again; a chosen drive stays chosen, with its mode buttons
+  // judged again, while it is still there, and the state goes back to No drive when it is gone.
+  // Before any list was read ("Please Select Drive.") nothing changes.
+  void OnDrivesChanged();
   // The drive list closes: without a choice it goes back to "Please Select Drive.".
   void OnDriveCloseUp();
   // A drive was chosen (an index into the current list): the mode buttons and Start follow the
@@ -79,16 +86,18 @@ class SettingsPresenter {
   // items in drive form (empty for an item on no drive), `shownItems` as the user named them; the
   // language is the locale's default, whatever the list shows. Reports errors 1, 5 and 6 through
   // `host` and returns false; true fills `confirmation`. The view is not changed.
-  bool StartFromPaths(ErrorHost& host, const std::vector<std::u16string>& driveItems,
+  bool StartFromPaths(run::ErrorHost& host, const std::vector<std::u16string>& driveItems,
                       const std::vector<std::u16string>& shownItems, StartSource source,
                       StartConfirmation* confirmation);
 
  private:
   void ClearModes();
+  void ReadDriveList();
 
   platform::Platform& platform_;
   int defaultLanguage_;
-  std::vector<std::u16string> driveRoots_;  // root of each item of the drive list
+  std::vector<std::u16string> driveRoots_;   // root of each item of the drive list
+  std::vector<std::string> driveUserPaths_;  // and how the user names it
   SettingsView view_;
 };
 

@@ -5,6 +5,7 @@
 namespace deltrix {
 
 enum ErrorCode : int {
+  RunStopped = -1,  // a builder saw the stop the user confirmed; ends the run as 8 does
   Success = 0,
   NotRootDirectory = 1,
   CannotOpenFile = 2,

@@ -1,30 +1,30 @@
 #include "cli/commands.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <utility>
 
-#include "app/drive_checks.h"
-#include "app/error_report.h"
+#include "app/drive_list.h"
 #include "app/start_flow.h"
 #include "app/tag_languages.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
 #include "cli/console_host.h"
-#include "cli/tag_reading_builder.h"
+#include "run/drive_checks.h"
+#include "run/error_report.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
+#include "run/scan.h"
 
 namespace deltrix::cli {
 
 namespace {
 
-const char* ClassName(int driveClass) {
+std::string ClassName(int driveClass) {
   switch (driveClass) {
-    case app::DriveHasLibrary:
+    case run::DriveHasLibrary:
       return "library present";
-    case app::DriveUsable:
+    case run::DriveUsable:
       return "usable";
     default:
       return "unsupported";
@@ -35,16 +35,17 @@ SkipPolicy PolicyOf(const std::string& onError) {
   return onError == "abort" ? SkipPolicy::Abort : SkipPolicy::Skip;
 }
 
-// The drive root a command works on, or an empty string after reporting why there is none.
-std::u16string ResolveDrive(Console& c, ConsoleHost& host, const DriveArg& where) {
+// The drive root a command works on; an empty root after reporting why there is none, with the
+// exit status in `status`.
+std::u16string ResolveDrive(Console& c, ConsoleHost& host, const DriveArg& where, int* status) {
   if (!where.folder.empty()) {
-    std::u16string root = c.addStagingFolder ? c.addStagingFolder(where.folder) : std::u16string();
-    if (root.empty()) c.err << "Cannot use " << where.folder << " as a staging folder.\n";
-    return root;
+    *status = kUsageError;
+    return StagingRoot(c, where.folder);
   }
   std::u16string root = c.platform.drives.ToDrivePath(where.drive);
-  if (root.empty() || !app::IsRootPath(root)) {
-    app::ReportError(host, NotRootDirectory, u"");
+  if (root.empty() || !run::IsRootPath(root)) {
+    run::ReportError(host, NotRootDirectory, u"");
+    *status = NotRootDirectory;
     return {};
   }
   return root;
@@ -69,16 +70,23 @@ bool Confirm(Console& c, const RunArgs& args, std::u16string_view message,
   return c.terminal.ReadLine(&answer) && !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
+// The folders and audio files a scan left out because their names have no drive form.
+void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
+  if (leftOut.empty()) return;
+  c.out << leftOut.size()
+        << " folder(s) or file(s) are left out: their names are not valid UTF-8 or hold a "
+           "backslash, which the card cannot store:\n";
+  for (const run::LeftOut& entry : leftOut) {
+    std::string folder = c.platform.drives.ToUserPath(entry.folder);
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    c.out << "  " << folder << ToUtf8(entry.name) << "\n";
+  }
+}
+
 int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
-  // The benchmarks time tag reading alone through a create that keeps nothing.
-  const char* tagsOnly = std::getenv(kTagsOnlyVariable);
-  run::BuilderFactories builders =
-      tagsOnly && std::strcmp(tagsOnly, "1") == 0 && runMode == run::RunModeCreate
-          ? TagReadingBuilders()
-          : run::LibraryBuilders();
-  run::RunController controller(c.platform, host, std::move(builders), options);
+  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
@@ -94,33 +102,62 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
     c.out << host.skipped().size() << " file(s) could not be read and are not in the library:\n";
     for (const std::string& path : host.skipped()) c.out << "  " << path << "\n";
   }
+  ReportLeftOut(c, controller.state().leftOut);
   return code;
 }
 
 }  // namespace
 
+std::string UsageProblem(const DriveArg& where) {
+  if (!where.drive.empty() && !where.folder.empty()) {
+    return "give the card's mount point or --folder, not both (" + where.drive + " and --folder " +
+           where.folder + ")";
+  }
+  return {};
+}
+
+std::u16string StagingRoot(Console& c, const std::string& folder) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    c.err << "No such folder: " << folder << "\n";
+    return {};
+  }
+  std::u16string root = c.addStagingFolder ? c.addStagingFolder(folder) : std::u16string();
+  if (root.empty()) c.err << "Cannot use " << folder << " as a staging folder.\n";
+  return root;
+}
+
 int DrivesCommand(Console& c) {
-  for (const app::DriveListEntry& entry : app::EnumerateDrives(c.platform.drives)) {
-    const int driveClass = app::CheckDrive(c.platform, entry.root);
-    c.out << ToUtf8(entry.label) << "  " << c.platform.drives.ToUserPath(entry.root) << "  ("
-          << ClassName(driveClass) << ")\n";
+  for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
+    const std::u16string_view reason = app::RefusalText(choice.refusal);
+    c.out << ToUtf8(choice.name) << "  ("
+          << (reason.empty() ? ClassName(run::CheckDrive(c.platform, choice.root)) : ToUtf8(reason))
+          << ")\n";
+  }
+  return Success;
+}
+
+int DriveMountPointsCommand(Console& c) {
+  for (const app::DriveChoice& choice : app::ListDriveChoices(c.platform, true)) {
+    if (choice.type == platform::DriveTypeRemovable && choice.refusal == app::DriveRefusal::None)
+      c.out << choice.userPath << "\n";
   }
   return Success;
 }
 
 int ScanCommand(Console& c, const DriveArg& where) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, SkipPolicy::Skip);
-  const std::u16string root = ResolveDrive(c, host, where);
-  if (root.empty()) return NotRootDirectory;
-  run::RunController controller(c.platform, host, run::BuilderFactories{});
-  controller.state().driveRoot = root;
-  controller.state().isIpodVolume =
-      c.platform.files.Open(root + u"iPod_Control\\iTunes\\iTunesDB", "rb") != nullptr;
-  (void)controller.ScanFolder(root, 1);
-  const run::FileList& files = controller.state().files;
+  int status = Success;
+  const std::u16string root = ResolveDrive(c, host, where, &status);
+  if (root.empty()) return status;
+  run::FileList files;
+  std::vector<run::LeftOut> leftOut;
+  run::DriveScan scan(c.platform.files, files, leftOut, [] { return true; });
+  (void)scan.Walk(root, run::IsIpodVolume(c.platform.files, root));
   for (int32_t i = 0; i < files.count(); ++i)
     c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
+  ReportLeftOut(c, leftOut);
   return Success;
 }
 
@@ -135,12 +172,13 @@ struct RunTarget {
   int language = -1;  // index in the list
 };
 int PrepareRun(Console& c, ConsoleHost& host, const RunArgs& args, RunTarget* target) {
-  target->root = ResolveDrive(c, host, args.where);
-  if (target->root.empty()) return NotRootDirectory;
+  int status = Success;
+  target->root = ResolveDrive(c, host, args.where, &status);
+  if (target->root.empty()) return status;
   target->shown = c.platform.drives.ToUserPath(target->root);
-  target->driveClass = app::CheckDrive(c.platform, target->root);
-  if (target->driveClass == app::DriveUnsupported) {
-    app::ReportError(host, UnsupportedDevice, FromUtf8(target->shown));
+  target->driveClass = run::CheckDrive(c.platform, target->root);
+  if (target->driveClass == run::DriveUnsupported) {
+    run::ReportError(host, UnsupportedDevice, FromUtf8(target->shown));
     return UnsupportedDevice;
   }
   target->language = LanguageIndex(c, args.language);
@@ -159,8 +197,8 @@ int CreateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass == app::DriveHasLibrary &&
-      !Confirm(c, args, app::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
+  if (t.driveClass == run::DriveHasLibrary &&
+      !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
   return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
@@ -170,7 +208,7 @@ int UpdateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass != app::DriveHasLibrary) {
+  if (t.driveClass != run::DriveHasLibrary) {
     c.err << "There is no library on " << t.shown
           << " to update: create one with\n  deltrix-creator create "
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";

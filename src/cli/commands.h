@@ -38,7 +38,18 @@ struct RunArgs {
   std::string onError;   // "skip" or "abort": the answer to unreadable files without a terminal
 };
 
+// What is wrong with where a command is told to work (a mount point and --folder both given), or
+// an empty string.
+std::string UsageProblem(const DriveArg& where);
+// The drive root of a staging folder, or an empty string after saying why there is none (no such
+// folder, or it cannot be used).
+std::u16string StagingRoot(Console& console, const std::string& folder);
+
+// One line per drive: how the user names it, then "library present", "usable", or why it cannot
+// be used.
 int DrivesCommand(Console& console);
+// The mount points of the removable drives that can carry a library, one a line, for completion.
+int DriveMountPointsCommand(Console& console);
 int ScanCommand(Console& console, const DriveArg& where);
 int CreateCommand(Console& console, const RunArgs& args);
 // Brings the library up to date: reads only the files it does not hold, drops vanished ones, and

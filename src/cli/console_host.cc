@@ -2,18 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
+#include "base/error_code.h"
 #include "base/utf16.h"
+#include "run/messages.h"
 
 namespace deltrix::cli {
-
-namespace {
-
-constexpr const char* kStopQuestion =
-    "Are you sure you want to Stop creating the library?\nThe Library being created will be "
-    "discarded!";
-
-}  // namespace
 
 ConsoleHost::ConsoleHost(platform::Terminal& terminal, platform::DriveTable& drives,
                          std::ostream& out, std::ostream& err, SkipPolicy whenNoTerminal)
@@ -22,7 +17,11 @@ ConsoleHost::ConsoleHost(platform::Terminal& terminal, platform::DriveTable& dri
       out_(out),
       err_(err),
       policy_(whenNoTerminal),
-      interactive_(terminal.Interactive()) {}
+      interactive_(terminal.Interactive()),
+      handOver_([this](std::function<void()> call) { Post(std::move(call)); },
+                [this](const run::QuestionHandOver::Question& question) {
+                  return ShowQuestion(question);
+                }) {}
 
 std::string ConsoleHost::UserPath(std::u16string_view drivePath) const {
   return drivePath.empty() ? std::string() : drives_.ToUserPath(drivePath);
@@ -36,10 +35,9 @@ void ConsoleHost::ClearLine() {
 }
 
 void ConsoleHost::Render(int64_t now, bool force) {
-  std::lock_guard lock(mu_);
-  if (questionOpen_) return;
+  std::lock_guard lock(terminalMu_);
   const run::ProgressView& v = model_.view();
-  currentPath_ = UserPath(v.path);
+  const std::string currentPath = UserPath(v.path);
   const std::string label = ToUtf8(v.countLabel);
   const std::string counts = ToUtf8(v.done) + "/" + ToUtf8(v.total);
   const std::string pct = std::to_string(v.barPosition) + "%";
@@ -48,7 +46,7 @@ void ConsoleHost::Render(int64_t now, bool force) {
     std::string line = "[" + std::string(filled, '#') + std::string(20 - filled, '-') + "] " + pct +
                        "  " + label + " " + counts + "  Elapsed " + ToUtf8(v.elapsed) +
                        "  Remaining " + ToUtf8(v.remaining);
-    if (!currentPath_.empty()) line += "  " + currentPath_;
+    if (!currentPath.empty()) line += "  " + currentPath;
     const size_t width = static_cast<size_t>(std::max(20, terminal_.Width() - 1));
     if (line.size() > width) {
       // Keep the start (the figures) and the end of the path, which names the file.
@@ -71,41 +69,69 @@ void ConsoleHost::Render(int64_t now, bool force) {
   }
 }
 
+void ConsoleHost::Post(std::function<void()> call) {
+  std::lock_guard lock(wakeMu_);
+  posted_.push_back(std::move(call));
+  wake_.notify_all();
+}
+
+bool ConsoleHost::ServePosted() {
+  bool served = false;
+  while (true) {
+    std::function<void()> call;
+    {
+      std::lock_guard lock(wakeMu_);
+      if (posted_.empty()) return served;
+      call = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    call();
+    served = true;
+  }
+}
+
 void ConsoleHost::RequestClose() {
-  std::lock_guard lock(closeMu_);
+  std::lock_guard lock(wakeMu_);
   closeRequested_ = true;
-  closeWake_.notify_all();
+  wake_.notify_all();
 }
 
 void ConsoleHost::ShowError(const std::u16string& message, const std::u16string& codeLine) {
-  std::lock_guard lock(mu_);
-  ClearLine();
-  err_ << ToUtf8(message) << "\n" << ToUtf8(codeLine) << "\n" << std::flush;
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
+}
+
+bool ConsoleHost::AskSkipOrAbort(const std::u16string& path) {
+  return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
+
+void ConsoleHost::ShowFinishMessage(const std::u16string& text) {
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}, {}});
 }
 
 void ConsoleHost::Notice(const std::u16string& text) {
-  std::lock_guard lock(mu_);
+  std::lock_guard lock(terminalMu_);
   ClearLine();
   err_ << ToUtf8(text) << "\n" << std::flush;
 }
 
-void ConsoleHost::ShowFinishMessage(const std::u16string& text) {
-  std::lock_guard lock(mu_);
+bool ConsoleHost::ShowQuestion(const run::QuestionHandOver::Question& question) {
+  std::unique_lock lock(terminalMu_);
   ClearLine();
-  out_ << ToUtf8(text) << "\n" << std::flush;
-}
-
-bool ConsoleHost::AskSkipOrAbort() {
-  std::unique_lock lock(mu_);
-  questionDone_.wait(lock, [&] { return !questionOpen_; });
-  if (stopConfirmed_) return true;  // the user already chose to stop
-  questionOpen_ = true;
-  ClearLine();
-  const std::string path = currentPath_;
+  switch (question.kind) {
+    case run::QuestionHandOver::Kind::Error:
+      err_ << ToUtf8(question.message) << "\n" << ToUtf8(question.codeLine) << "\n" << std::flush;
+      return false;
+    case run::QuestionHandOver::Kind::Finish:
+      out_ << ToUtf8(question.message) << "\n" << std::flush;
+      return false;
+    case run::QuestionHandOver::Kind::SkipOrAbort:
+      break;
+  }
+  const std::string path = UserPath(question.path);
   bool abort;
   if (interactive_) {
-    err_ << "Canonot open a file.\nSee the processing dialog for the file name.\n"
-            "Skip the file or abort creating the library?\nError Code : E-02\n";
+    err_ << ToUtf8(run::kCannotOpenFileMessage) << "\n"
+         << ToUtf8(run::ErrorCodeLine(CannotOpenFile)) << "\n";
     if (!path.empty()) err_ << "  " << path << "\n";
     err_ << "[S]kip or [a]bort? " << std::flush;
     lock.unlock();
@@ -122,72 +148,73 @@ bool ConsoleHost::AskSkipOrAbort() {
          << std::flush;
   }
   if (!abort && !path.empty()) skipped_.push_back(path);
-  questionOpen_ = false;
-  questionDone_.notify_all();
   return abort;
 }
 
 bool ConsoleHost::AskStop() {
-  std::unique_lock lock(mu_);
-  if (questionOpen_) return false;  // a question of the worker is on the terminal
-  questionOpen_ = true;
+  std::unique_lock lock(terminalMu_);
   ClearLine();
   bool yes = true;  // no terminal, or a second Ctrl-C: stop
   if (interactive_) {
-    err_ << kStopQuestion << "\n[y/N] " << std::flush;
+    err_ << ToUtf8(run::kStopQuestion) << "\n[y/N] " << std::flush;
     lock.unlock();
     std::string answer;
     const bool read = terminal_.ReadLine(&answer);
     lock.lock();
     yes = !read || (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y'));
   } else {
-    err_ << kStopQuestion << "\nStopping.\n" << std::flush;
+    err_ << ToUtf8(run::kStopQuestion) << "\nStopping.\n" << std::flush;
   }
-  stopConfirmed_ = yes;
-  questionOpen_ = false;
-  questionDone_.notify_all();
   return yes;
 }
 
 int ConsoleHost::Drive(run::RunController& run, platform::Clock& clock) {
-  run_ = &run;
-  model_.Start(run.state(), clock.NowSeconds());
+  model_.Start(run.state(), run.startSeconds());
   int interrupts = terminal_.Interrupts();
-  while (!closeRequested_) {
+  while (true) {
+    // The worker's questions, on this thread; a Ctrl-C that answered one is used up.
+    if (ServePosted()) interrupts = terminal_.Interrupts();
+    {
+      std::lock_guard lock(wakeMu_);
+      if (closeRequested_) break;
+    }
     const int64_t now = clock.NowSeconds();
     model_.Tick(run.state(), now);
     Render(now, false);
     if (terminal_.Interrupts() != interrupts) {
-      if (stopEnabled_) {
-        run.RequestPause();
+      // The check and the pause are one step against the worker's EnableStop (the hand-over's).
+      if (handOver_.BeginStopQuestion([&] { run.RequestPause(); })) {
         const bool stop = AskStop();
+        handOver_.EndStopQuestion(stop);  // a stop abandons the run: no question waits for us
         if (stop) {
           run.StopAndJoin();
           run.Resume();
           break;
         }
         run.Resume();
-      } else {
-        std::lock_guard lock(mu_);
-        if (!questionOpen_) {
-          ClearLine();
-          err_ << "The run cannot be stopped now.\n" << std::flush;
-        }
+      } else if (!handOver_.questionOpen()) {
+        std::lock_guard lock(terminalMu_);
+        ClearLine();
+        err_ << "The run cannot be stopped now.\n" << std::flush;
       }
       interrupts = terminal_.Interrupts();
     }
-    // The 25 ms tick, cut short by the worker's close request so that a finished run does not
-    // wait out the rest of a tick.
-    std::unique_lock lock(closeMu_);
-    closeWake_.wait_for(lock, std::chrono::milliseconds(25),
-                        [&] { return closeRequested_.load(); });
+    // The 25 ms tick, cut short by a posted question or the worker's close request so that
+    // neither waits out the rest of a tick.
+    std::unique_lock lock(wakeMu_);
+    wake_.wait_for(lock, std::chrono::milliseconds(25),
+                   [&] { return closeRequested_ || !posted_.empty(); });
   }
+  handOver_.Abandon();
   run.StopAndJoin();
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(wakeMu_);
+    posted_.clear();  // questions abandoned with the run
+  }
+  {
+    std::lock_guard lock(terminalMu_);
     ClearLine();
   }
-  run_ = nullptr;
   return run.resultCode();
 }
 

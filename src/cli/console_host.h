@@ -1,15 +1,18 @@
 // The console's side of a run: it is the run's host (errors, the skip question, the finish
 // message) and its user-interface thread (the progress tick, the stop question on Ctrl-C).
 //
-// Hand-over between the worker and the main thread: the worker's questions and the stop question
-// share one mutex-guarded "question open" flag, so only one is on the terminal at a time. A worker
-// question that arrives while the stop question is open waits for it; if the stop was confirmed it
-// answers Abort without asking, so the main thread, which then joins the worker, never waits on a
-// worker that waits for it. The worker's close request only sets a flag that the main loop reads.
+// The worker's questions reach the terminal through a run::QuestionHandOver, as the window's do:
+// the worker posts each question to the main thread, which shows it between two ticks and hands
+// back the answer; the stop question takes the same hand-over's turn, so one question is on the
+// terminal at a time and a confirmed stop answers a waiting question with Abort. The main thread
+// marks the run abandoned before it joins the threads, so it never joins a worker that waits for
+// it. The worker's close request only sets a flag that the main loop reads.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -18,6 +21,7 @@
 #include "platform/platform.h"
 #include "platform/terminal.h"
 #include "run/progress_model.h"
+#include "run/question_hand_over.h"
 #include "run/run_controller.h"
 #include "run/run_host.h"
 
@@ -27,20 +31,22 @@ enum class SkipPolicy { Skip, Abort };
 
 class ConsoleHost : public run::RunHost {
  public:
+  // Constructed on the main thread, which shows every question.
   ConsoleHost(platform::Terminal& terminal, platform::DriveTable& drives, std::ostream& out,
               std::ostream& err, SkipPolicy whenNoTerminal);
 
-  // Runs a started run to its end on the calling (main) thread: ticks every 25 ms, asks the stop
-  // question on Ctrl-C, and joins the run when the worker asks to close. Returns the run's code.
+  // Runs a started run to its end on the calling (main) thread: ticks every 25 ms, shows the
+  // worker's questions, asks the stop question on Ctrl-C, and joins the run when the worker asks
+  // to close. Returns the run's code.
   int Drive(run::RunController& run, platform::Clock& clock);
 
   // Paths of the files the user (or the policy) skipped, in the user's form.
   const std::vector<std::string>& skipped() const { return skipped_; }
 
   // run::RunHost
-  void EnableStop(bool on) override { stopEnabled_ = on; }
+  void EnableStop(bool on) override { handOver_.SetStopEnabled(on); }
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override { completed_ = true; }
@@ -48,11 +54,15 @@ class ConsoleHost : public run::RunHost {
   void Notice(const std::u16string& text) override;
 
  private:
+  // Main thread.
+  void Post(std::function<void()> call);
+  // Runs the calls posted so far; true when there were any.
+  bool ServePosted();
+  bool ShowQuestion(const run::QuestionHandOver::Question& question);
   void Render(int64_t now, bool force);
   void ClearLine();
   bool AskStop();
   std::string UserPath(std::u16string_view drivePath) const;
-  bool AskYesNo(const std::string& question, bool noTerminalAnswer);
 
   platform::Terminal& terminal_;
   platform::DriveTable& drives_;
@@ -61,21 +71,18 @@ class ConsoleHost : public run::RunHost {
   SkipPolicy policy_;
   bool interactive_;
 
-  run::RunController* run_ = nullptr;
+  run::QuestionHandOver handOver_;
   run::ProgressModel model_;
-  std::atomic<bool> stopEnabled_{false};
-  std::atomic<bool> closeRequested_{false};
-  std::mutex closeMu_;  // with closeWake_: ends the tick's wait when the worker asks to close
-  std::condition_variable closeWake_;
   std::atomic<bool> completed_{false};
 
-  std::mutex mu_;  // guards the terminal, the question flag and what follows
-  std::condition_variable questionDone_;
-  bool questionOpen_ = false;
-  bool stopConfirmed_ = false;
+  std::mutex wakeMu_;  // with wake_: the posted calls and the close request end the tick's wait
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> posted_;
+  bool closeRequested_ = false;
+
+  std::mutex terminalMu_;  // the terminal: Notice may come from the worker
   std::string lastLine_;
   int64_t lastPlainSecond_ = -1;
-  std::string currentPath_;
   std::vector<std::string> skipped_;
 };
 

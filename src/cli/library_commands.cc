@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/utf16.h"
+#include "library/library_check.h"
 #include "library/library_format.h"
 #include "library/library_reader.h"
 

@@ -11,32 +11,45 @@
 #include "base/utf16.h"
 #include "cli/commands.h"
 #include "cli/creator_main.h"
+#include "cli/help_text.h"
 #include "cli/library_commands.h"
+#include "cli/library_json.h"
 #include "cli/tags_command.h"
 #include "native_platform.h"
 
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
+constexpr const char* kVersion = DELTRIX_VERSION;
+
+// The --language help, with the names the settings list.
+std::string LanguageHelp() {
+  std::string help = "ID Tag Language: ";
+  const size_t count = std::size(deltrix::app::kTagLanguageNames);
+  for (size_t i = 0; i < count; ++i) {
+    help += deltrix::ToUtf8(deltrix::app::kTagLanguageNames[i]);
+    help += i + 2 < count ? ", " : i + 1 < count ? " or " : "";
+  }
+  return help + " (default: from your locale)";
+}
 
 void AddDriveOptions(CLI::App* command, deltrix::cli::DriveArg* where) {
   command->add_option("drive", where->drive, "Mount point of the card (or drive root)");
-  command->add_option("--folder", where->folder,
-                      "A folder to treat as the card, e.g. one copied to a card later");
+  command
+      ->add_option("--folder", where->folder,
+                   "A folder to treat as the card, e.g. one copied to a card later")
+      ->type_name("DIR");
 }
 
 void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
   AddDriveOptions(command, &args->where);
-  command->add_option(
-      "--language", args->language,
-      "ID Tag Language: Japanese, Chinese, English, French, German, Italian, Spanish, "
-      "Dutch or Russian (default: from your locale)");
+  command->add_option("--language", args->language, LanguageHelp())->type_name("NAME");
   command->add_flag("--yes,-y", args->yes, "Answer the confirmation question with yes");
   command
       ->add_option(
           "--on-error", args->onError,
           "Without a terminal, what to do with a file that cannot be read: skip (default) or abort")
-      ->check(CLI::IsMember({"skip", "abort"}));
+      ->check(CLI::IsMember({"skip", "abort"}))
+      ->type_name("skip|abort");
 }
 
 }  // namespace
@@ -58,6 +71,8 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");
+  bool mountPointsOnly = false;
+  drives->add_flag("--mount-points", mountPointsOnly)->group("");  // for the shell's completion
   cli::DriveArg scanWhere;
   auto* scan = app.add_subcommand(
       "scan", "List the audio files a run would read, in the order it reads them");
@@ -73,9 +88,12 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
   AddDriveOptions(show, &showWhere);
+  bool libraryJson = false;
+  show->add_flag("--json", libraryJson, "One JSON document: the records and the browse lists");
   cli::DriveArg checkWhere;
   auto* check = app.add_subcommand("check", "Verify the library files; one line per problem");
   AddDriveOptions(check, &checkWhere);
+  check->add_flag("--json", libraryJson, "One JSON document: the verdict and the problems");
   std::vector<std::string> tagFiles;
   std::string tagLanguage;
   bool tagJson = false;
@@ -85,10 +103,53 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
       "point "
       "of the card it is on; a file on no card is taken as lying at the root of its own folder.");
   tags->add_option("files", tagFiles, "Audio files")->required();
-  tags->add_option("--language", tagLanguage, "ID Tag Language (default: from your locale)");
+  tags->add_option("--language", tagLanguage, LanguageHelp())->type_name("NAME");
   tags->add_flag("--json", tagJson, "One JSON object per line and file");
 
-  CLI11_PARSE(app, argc, argv);
+  // --help-all lists every command with its options and the exit statuses; the manual page is
+  // made from it.
+  app.add_flag_callback(
+      "--help-all",
+      [&app] {
+        std::cout << cli::FullHelp(app);
+        throw CLI::Success();
+      },
+      "Print every command with its options, and the exit statuses");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    // One line that says what is wrong, and the status of a command line we cannot use.
+    std::cerr << "deltrix-creator: " << e.what() << "\n";
+    return cli::kUsageError;
+  }
+  struct Checked {
+    CLI::App* command;
+    const cli::DriveArg* where;
+    const std::string* language;  // null for commands without --language
+  };
+  for (const auto& [command, where, language] :
+       {Checked{create, &createArgs.where, &createArgs.language},
+        Checked{update, &updateArgs.where, &updateArgs.language},
+        Checked{scan, &scanWhere, nullptr}, Checked{show, &showWhere, nullptr},
+        Checked{check, &checkWhere, nullptr}}) {
+    if (!*command) continue;
+    if (const std::string wrong = cli::UsageProblem(*where); !wrong.empty()) {
+      std::cerr << "deltrix-creator " << command->get_name() << ": " << wrong << "\n";
+      return cli::kUsageError;
+    }
+    if (language && command->count("--language") > 0 && language->empty()) {
+      std::cerr << "deltrix-creator " << command->get_name()
+                << ": --language needs the name of an ID Tag Language\n";
+      return cli::kUsageError;
+    }
+  }
+  if (*tags && tags->count("--language") > 0 && tagLanguage.empty()) {
+    std::cerr << "deltrix-creator tags: --language needs the name of an ID Tag Language\n";
+    return cli::kUsageError;
+  }
 
   platform::NativePlatform native;
   platform::NativeTerminal terminal;
@@ -96,22 +157,25 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
       native.platform, terminal, std::cout, std::cerr,
       [&](const std::string& folder) { return native.drives.AddStagingFolder(folder); }};
 
-  auto resolve = [&](const cli::DriveArg& where) -> std::u16string {
-    if (!where.folder.empty()) return native.drives.AddStagingFolder(where.folder);
-    return native.drives.ToDrivePath(where.drive);
-  };
-
-  if (*drives) return cli::DrivesCommand(console);
+  if (*drives)
+    return mountPointsOnly ? cli::DriveMountPointsCommand(console) : cli::DrivesCommand(console);
   if (*scan) return cli::ScanCommand(console, scanWhere);
   if (*create) return cli::CreateCommand(console, createArgs);
   if (*update) return cli::UpdateCommand(console, updateArgs);
   if (*show || *check) {
-    const std::u16string root = resolve(*show ? showWhere : checkWhere);
+    const cli::DriveArg& where = *show ? showWhere : checkWhere;
+    const std::u16string root = where.folder.empty() ? native.drives.ToDrivePath(where.drive)
+                                                     : cli::StagingRoot(console, where.folder);
+    if (!where.folder.empty() && root.empty()) return cli::kUsageError;
     if (root.size() != 3) {
       std::cerr << "Name the card by its mount point, or a folder with --folder.\n";
       return cli::kUsageError;
     }
     const std::string shown = native.drives.ToUserPath(root);
+    if (libraryJson) {
+      return *show ? cli::RunShowJson(native.files, root, std::cout, shown)
+                   : cli::RunCheckJson(native.files, root, std::cout, shown);
+    }
     return *show ? cli::RunShowCommand(native.files, root, std::cout, shown)
                  : cli::RunCheckCommand(native.files, root, std::cout, shown);
   }

@@ -37,7 +37,24 @@ const char* TypeName(tags::FileType type) {
   return "none";
 }
 
-void PrintJson(const TagsInput& input, const tags::TrackRecord* record, std::ostream& out) {
+// Why no record can be made of the file, or null when one can be tried.
+const char* WhyNoRecord(platform::FileSystem& files, std::u16string_view drivePath) {
+  if (drivePath.empty()) return "no such file";
+  // The stored path is the full path without the drive letter and colon.
+  if (drivePath.size() > tags::kMaxFullPathUnits || drivePath.size() - 2 > tags::kPathUnits - 1) {
+    return "its path on the card would be longer than the library's 255 units";
+  }
+  const uint32_t attributes = files.Attributes(drivePath);
+  if (attributes == platform::kNoAttributes) return "no such file";
+  if (attributes & platform::kAttrDirectory) return "a folder, not an audio file";
+  if (tags::ClassifyExtension(drivePath) == tags::FileType::None) {
+    return "not an audio file (.mp3, .m4a, .mp4, .aac, .wav, .aif, .aiff)";
+  }
+  return nullptr;
+}
+
+void PrintJson(const TagsInput& input, const tags::TrackRecord* record, const char* why,
+               std::ostream& out) {
   nlohmann::ordered_json line;
   if (record) {
     line["fileSize"] = record->fileSize;
@@ -56,12 +73,14 @@ void PrintJson(const TagsInput& input, const tags::TrackRecord* record, std::ost
   }
   // Arguments are bytes from the command line; ones that are not UTF-8 are shown with replacements.
   line["file"] = ToUtf8(FromUtf8(input.userArg));
+  if (!record) line["error"] = why;
   out << line.dump() << '\n';
 }
 
-void PrintText(const TagsInput& input, const tags::TrackRecord* record, std::ostream& out) {
+void PrintText(const TagsInput& input, const tags::TrackRecord* record, const char* why,
+               std::ostream& out) {
   if (!record) {
-    out << input.userArg << ": cannot be read\n";
+    out << input.userArg << ": no record: " << why << "\n";
     return;
   }
   out << input.userArg << '\n'
@@ -85,13 +104,15 @@ int RunTagsCommand(platform::FileSystem& files, platform::TextCodec& codec,
   tags::TrackRecord record;
   for (const TagsInput& input : inputs) {
     record.path[0] = 0;
-    const bool read = !input.drivePath.empty() &&
-                      tags::ReadTrackFile(files, codec, input.drivePath, &record, tagLanguage) == 1;
-    if (!read) status = kSomeUnreadable;
+    const char* why = WhyNoRecord(files, input.drivePath);
+    if (!why && tags::ReadTrackFile(files, codec, input.drivePath, &record, tagLanguage) != 1) {
+      why = "unreadable (it cannot be opened, or its tags are damaged)";
+    }
+    if (why) status = kSomeUnreadable;
     if (json) {
-      PrintJson(input, read ? &record : nullptr, out);
+      PrintJson(input, why ? nullptr : &record, why, out);
     } else {
-      PrintText(input, read ? &record : nullptr, out);
+      PrintText(input, why ? nullptr : &record, why, out);
     }
   }
   return status;

@@ -7,6 +7,7 @@
 #include "base/byte_reader.h"
 #include "base/utf16.h"
 #include "library/library_files.h"
+#include "tags/read_track_file.h"
 
 namespace deltrix::library {
 
@@ -14,25 +15,25 @@ namespace {
 
 uint32_t RoundUp4(uint32_t n) { return (n + 3) & ~3u; }
 
-bool EndsWith(std::u16string_view path, std::u16string_view ext) {
-  if (path.size() < ext.size()) return false;
-  for (size_t i = 0; i < ext.size(); ++i) {
-    if (AsciiLower(path[path.size() - ext.size() + i]) != ext[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 uint32_t AddListKind(std::u16string_view path) {
-  struct Kind {
-    std::u16string_view ext;
-    uint32_t code;
-  };
-  static constexpr Kind kKinds[] = {{u".mp3", 1},  {u".m4a", 2},  {u".aac", 3},  {u".mp4", 4},
-                                    {u".wav", 12}, {u".aif", 13}, {u".aiff", 13}};
-  for (const Kind& k : kKinds) {
-    if (EndsWith(path, k.ext)) return k.code;
+  // The tag readers' table of extensions; the add list numbers the kinds its own way.
+  switch (tags::ClassifyExtension(path)) {
+    case tags::FileType::Mp3:
+      return 1;
+    case tags::FileType::M4a:
+      return 2;
+    case tags::FileType::Aac:
+      return 3;
+    case tags::FileType::Mp4:
+      return 4;
+    case tags::FileType::Wav:
+      return 12;
+    case tags::FileType::Aiff:
+      return 13;
+    case tags::FileType::None:
+      break;
   }
   return 0;
 }
@@ -97,10 +98,10 @@ int FlushAddList(LibraryContext& ctx, platform::FileSystem& files) {
   return kDone;
 }
 
-int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
+AddListRead AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   auto fail = [&]() {
     Trace(ctx_, kSiteReadAddList, 1);
-    return -1;
+    return kAddListBroken;
   };
   if (!IsOpen(ctx_) || path.size() < kAddListMaxPathUnits) return fail();
   if (!opened_) {
@@ -112,7 +113,7 @@ int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   uint8_t bytes[kAddListReadBytes];
   if (!file_->Seek(ctx_.addListReadPosition, platform::SeekFrom::Start)) return fail();
   const size_t got = file_->Read(bytes, sizeof bytes);
-  if (got == 0) return 0;
+  if (got == 0) return kAddListEnded;
   ByteReader in(std::span<const uint8_t>(bytes, got));
   uint32_t recordLength = 0, fileSize = 0, kind = 0, nameBlock = 0, pathBlock = 0, d = 0;
   if (!in.ReadLe32(&recordLength) || !in.ReadLe32(&fileSize) || !in.ReadLe32(&kind) ||
@@ -132,7 +133,7 @@ int AddListReader::Next(std::span<char16_t> path, uint32_t* units) {
   *units = d / 2;
   for (uint32_t i = 0; i < *units; ++i) path[i] = static_cast<char16_t>(GetLe16(in.data() + 2 * i));
   ctx_.addListReadPosition += recordLength;
-  return 1;
+  return kQueuedPathRead;
 }
 
 }  // namespace deltrix::library

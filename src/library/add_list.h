@@ -10,9 +10,8 @@
 //  32 the path without drive letter and colon, "/" as separator, UTF-16LE, zero-padded to a
 //     multiple of 4 (the path data: d rounded up to a multiple of 4)
 //
-// A file name may hold the yen sign U+00A5, which the player's paths turn into "/" like a
-// backslash. The list keeps it as it is, so that the merge reads the file where it lies; the stored
-// track path converts it when the track is added.
+// A file name may hold the yen sign U+00A5: it is a character of the name, kept as it is here and
+// in the stored track path, so that the merge reads the file where it lies.
 #pragma once
 
 #include <cstddef>
@@ -56,14 +55,19 @@ uint32_t AddListKind(std::u16string_view path);
 // kSiteAppendAddList (1 open, 2 write or close).
 [[nodiscard]] int FlushAddList(LibraryContext& ctx, platform::FileSystem& files);
 
+enum AddListRead {
+  kQueuedPathRead,  // path[0..*units) is a queued path as stored ("/" separators)
+  kAddListEnded,
+  kAddListBroken,  // the file cannot be opened or read, or a record is malformed (trace record of
+                   // site kSiteReadAddList, 1)
+};
+
 // Reads ZRTA.LST back from the start, one record at a time from ctx.addListReadPosition.
 class AddListReader {
  public:
   AddListReader(LibraryContext& ctx, platform::FileSystem& files) : ctx_(ctx), files_(files) {}
-  // 1 a record was read: path[0..*units) is its path as stored ("/" separators); 0 the list has
-  // ended; -1 the file cannot be opened or read, or a record is malformed (trace record of site
-  // kSiteReadAddList, 1). `path` must hold kAddListMaxPathUnits units.
-  [[nodiscard]] int Next(std::span<char16_t> path, uint32_t* units);
+  // The next record. `path` must hold kAddListMaxPathUnits units.
+  [[nodiscard]] AddListRead Next(std::span<char16_t> path, uint32_t* units);
 
  private:
   LibraryContext& ctx_;

@@ -52,10 +52,7 @@ uint32_t ListLength(uint32_t n, uint32_t rowBytes) { return kListHeadLength + ro
 
 int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteWriteBrowseList, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteWriteBrowseList};
   const uint32_t total = ctx.totalTracks;
   uint32_t blockLength[kSortKeys];
   uint32_t fileLength = kBrowseListHeadLength;
@@ -113,61 +110,132 @@ int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files) {
   return kDone;
 }
 
-int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files, uint32_t counts[4]) {
-  if (!IsOpen(ctx)) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteReadBrowseList, step);
-    return 0;
-  };
+int ReadBrowseList(LibraryContext& ctx, platform::FileSystem& files, uint32_t count) {
+  if (!IsOpen(ctx) || count > kMaxTracks) return 0;
+  const StepFailure fail{ctx, kSiteReadBrowseList};
   std::unique_ptr<platform::File> file =
       OpenLibraryFile(files, ctx.rootPath(), kBrowseListFile, "rb");
   if (!file) return fail(1);
   uint8_t head[kBlockHeadLength];
   if (file->Read(head, kBrowseListHeadLength) != kBrowseListHeadLength ||
-      !HasTag(head, kBrowseListTag)) {
+      !HasTag(head, kBrowseListTag) || GetLe32(head + 4) != kBrowseListHeadLength ||
+      GetLe32(head + 12) != kSortKeys) {
     return fail(2);
   }
-  uint64_t blockAt = GetLe32(head + 4);
-  for (int key = 0; key < kSortKeys; ++key) {
-    if (!file->Seek(static_cast<int64_t>(blockAt), platform::SeekFrom::Start) ||
-        file->Read(head, kBlockHeadLength) != kBlockHeadLength || !HasTag(head, kBlockTag)) {
-      return fail(3);
+  const uint32_t fileLength = GetLe32(head + 8);
+  // Reads one list head at `at` and checks it frames `n` rows of `rowBytes` as the writer does.
+  auto listHead = [&](uint64_t at, uint8_t kind, uint8_t attribute, uint8_t level, uint32_t* n) {
+    if (!file->Seek(static_cast<int64_t>(at), platform::SeekFrom::Start) ||
+        file->Read(head, kListHeadLength) != kListHeadLength || !HasTag(head, kListTag) ||
+        GetLe32(head + 4) != kListHeadLength || head[12] != kind || head[13] != attribute ||
+        head[14] != level || head[15] != 0) {
+      return false;
     }
-    const uint32_t blockHead = GetLe32(head + 4);
-    const uint32_t blockLength = GetLe32(head + 8);
-    if (blockHead < kBlockHeadLength || blockLength < blockHead) return fail(3);
-    uint64_t listAt = blockAt + blockHead;
-    const uint64_t blockEnd = blockAt + blockLength;
-    for (;;) {
-      if (listAt + kListHeadLength > blockEnd ||
-          !file->Seek(static_cast<int64_t>(listAt), platform::SeekFrom::Start) ||
-          file->Read(head, kListHeadLength) != kListHeadLength || !HasTag(head, kListTag)) {
-        return fail(4);
+    *n = GetLe32(head + 16);
+    const uint32_t rowBytes = kind == kListKindTracks ? 4 : kGroupRowBytes;
+    return *n <= kMaxTracks && GetLe32(head + 8) == ListLength(*n, rowBytes);
+  };
+  // Rows are read through the file buffer; values are little-endian on every host.
+  auto readRows = [&](uint32_t n, uint32_t rowBytes, const auto& take) {
+    const uint32_t perRead = static_cast<uint32_t>(ctx.fileBuffer.size() / rowBytes);
+    for (uint32_t done = 0; done < n;) {
+      const uint32_t chunk = std::min(n - done, perRead);
+      const size_t bytes = size_t{rowBytes} * chunk;
+      if (file->Read(ctx.fileBuffer.data(), bytes) != bytes) return false;
+      for (uint32_t i = 0; i < chunk; ++i) {
+        if (!take(done + i, ctx.fileBuffer.data() + size_t{rowBytes} * i)) return false;
       }
-      const uint32_t listLength = GetLe32(head + 8);
-      if (listLength < kListHeadLength || listAt + listLength > blockEnd) return fail(4);
-      if (head[12] == kListKindTracks) {
-        const uint32_t n = GetLe32(head + 16);
-        if (n > kMaxTracks || listLength != ListLength(n, 4)) return fail(5);
-        // Read through the file buffer; indexes are little-endian on every host.
-        uint32_t done = 0;
-        while (done < n) {
-          const uint32_t chunk =
-              std::min<uint32_t>(n - done, static_cast<uint32_t>(ctx.fileBuffer.size() / 4));
-          if (file->Read(ctx.fileBuffer.data(), 4 * size_t{chunk}) != 4 * size_t{chunk})
-            return fail(5);
-          for (uint32_t i = 0; i < chunk; ++i)
-            ctx.sortedLists[key][done + i] = GetLe32(ctx.fileBuffer.data() + 4 * i);
-          done += chunk;
-        }
-        counts[key] = n;
+      done += chunk;
+    }
+    return true;
+  };
+
+  // The group tables are built from the lists and the records' group numbers as a finish builds
+  // them, and the file's group lists must be what a finish would write. The tables are cleared
+  // again afterwards: the update's own finish builds them from scratch.
+  const uint32_t totalTracks = ctx.totalTracks;
+  ctx.totalTracks = count;
+  std::span<uint32_t> seen(ctx.mergeList.data(), count);
+  uint64_t blockAt = kBrowseListHeadLength;
+  int result = kDone;
+  for (int key = 0; key < kSortKeys && result == kDone; ++key) {
+    const int levels = key < kTitle ? LevelsOfKey(key) : 0;
+    if (!file->Seek(static_cast<int64_t>(blockAt), platform::SeekFrom::Start) ||
+        file->Read(head, kBlockHeadLength) != kBlockHeadLength || !HasTag(head, kBlockTag) ||
+        GetLe32(head + 4) != kBlockHeadLength || GetLe32(head + 12) != uint32_t(levels + 1) ||
+        GetLe32(head + 16) != uint32_t(key)) {
+      result = fail(3);
+      break;
+    }
+    const uint64_t blockEnd = blockAt + GetLe32(head + 8);
+    uint64_t listAt = blockAt + kBlockHeadLength;
+    uint32_t n = 0;
+    if (!listHead(listAt, kListKindTracks, kTrackListAttribute, 0, &n)) {
+      result = fail(4);
+      break;
+    }
+    // Every track once, in a list as long as the library.
+    std::fill(seen.begin(), seen.end(), 0u);
+    auto& list = ctx.sortedLists[key];
+    if (n != count || !readRows(n, 4, [&](uint32_t p, const uint8_t* row) {
+          const uint32_t t = GetLe32(row);
+          if (t >= count || seen[t] != 0) return false;
+          seen[t] = 1;
+          list[p] = t;
+          return true;
+        })) {
+      result = fail(5);
+      break;
+    }
+    listAt += ListLength(n, 4);
+    if (key == kTitle) {
+      if (listAt != blockEnd) result = fail(3);
+      blockAt = blockEnd;
+      break;
+    }
+    // The group numbers under the key count up from 0 along its list, by one where the value
+    // changes, until the key's limit.
+    uint32_t counter = 0;
+    for (uint32_t p = 0; p < count; ++p) {
+      const uint32_t number = ctx.groupNumbers[key][list[p]];
+      if (p > 0 && number != ctx.groupNumbers[key][list[p - 1]]) ++counter;
+      if (number != (counter >= kGroupLimit[key] ? kGroupNumberOverflow : counter)) {
+        result = fail(6);
         break;
       }
-      listAt += listLength;
     }
+    if (result != kDone || BuildGroupTables(ctx, key) != kDone) {
+      result = fail(6);
+      break;
+    }
+    for (int level = 0; level < levels && result == kDone; ++level) {
+      const int table = GroupTableIndex(key, level);
+      const auto entries = ctx.Table(table);
+      const uint32_t stored = StoredEntries(ctx, table);
+      const uint8_t attribute = static_cast<uint8_t>(key + level);
+      if (!listHead(listAt, kListKindGroups, attribute, static_cast<uint8_t>(level + 1), &n) ||
+          n != stored || !readRows(n, kGroupRowBytes, [&](uint32_t e, const uint8_t* row) {
+            const GroupEntry& g = entries[e];
+            return GetLe32(row) == g.firstTrack() && GetLe32(row + 4) == g.firstChild() &&
+                   GetLe32(row + 8) == g.count() && GetLe32(row + 12) == g.indexInParent();
+          })) {
+        result = fail(7);
+        break;
+      }
+      ctx.listEntries[key][level] = n;
+      listAt += ListLength(n, kGroupRowBytes);
+    }
+    if (result == kDone && listAt != blockEnd) result = fail(3);
     blockAt = blockEnd;
   }
-  return kDone;
+  // The file ends with the last block, where its header says.
+  int64_t size = -1;
+  if (result == kDone && file->Seek(0, platform::SeekFrom::End)) size = file->Tell();
+  if (result == kDone && (blockAt != fileLength || size != int64_t{fileLength})) result = fail(2);
+  ctx.totalTracks = totalTracks;
+  ctx.genreTable.fill(GroupEntry{});
+  for (auto& table : ctx.otherTables) table.fill(GroupEntry{});
+  return result;
 }
 
 }  // namespace deltrix::library

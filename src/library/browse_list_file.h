@@ -31,10 +31,14 @@ namespace deltrix::library {
 // write or the close failed.
 [[nodiscard]] int WriteBrowseList(LibraryContext& ctx, platform::FileSystem& files);
 
-// An update's reading of the four sorted track lists into ctx.sortedLists; counts[key] gets each
-// list's length. kDone, or 0 after a trace record of site kSiteReadBrowseList (1 open, 2 header,
-// 3 block head, 4 list head, 5 track list, each also when a length does not fit what frames it).
-[[nodiscard]] int ReadSortedLists(LibraryContext& ctx, platform::FileSystem& files,
-                                  uint32_t counts[4]);
+// An update's reading of ZRBL.DB for a library of `count` tracks whose records' group numbers are
+// in ctx.groupNumbers: the four sorted lists go to ctx.sortedLists, and the entries of each group
+// list to ctx.listEntries. Everything is checked as it is read: the layout as the writer writes it,
+// each sorted list naming every track once, the group numbers counting up along each list, and
+// each group list holding what a finish would build from the lists and the numbers (the group
+// tables are left cleared). kDone, or 0 after a trace record of site kSiteReadBrowseList: 1 open;
+// 2 header (or the file does not end with the last block); 3 block head; 4 list head; 5 track list;
+// 6 group numbers; 7 group list.
+[[nodiscard]] int ReadBrowseList(LibraryContext& ctx, platform::FileSystem& files, uint32_t count);
 
 }  // namespace deltrix::library

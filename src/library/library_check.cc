@@ -1,8 +1,9 @@
-// The invariants that tie the three library files together. Everything here works from the image
-// alone (library_reader.h); nothing is shared with the writers but the collation rules.
+#include "library/library_check.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -10,26 +11,26 @@
 #include "library/collation.h"
 #include "library/library_format.h"
 #include "library/library_reader.h"
+#include "library/track_record_view.h"
 
 namespace deltrix::library {
 
 namespace {
 
+// The problems of the three files, each line naming its file.
 class Report {
  public:
-  explicit Report(std::vector<std::string>* out) : out_(out) {}
+  explicit Report(std::vector<std::string>* out)
+      : lists_{{"ZRTL.DB", out}, {"ZRBL.DB", out}, {"ZRDB.DB", out}} {}
   template <typename... Args>
-  void Add(const char* file, const char* format, Args... args) {
-    char line[256];
-    std::snprintf(line, sizeof line, format, args...);
-    ++count_;
-    if (out_ != nullptr) out_->push_back(std::string(file) + ": " + line);
+  void Add(std::string_view file, const char* format, Args... args) {
+    ProblemList& list = file == "ZRTL.DB" ? lists_[0] : file == "ZRBL.DB" ? lists_[1] : lists_[2];
+    list.Add(format, args...);
   }
-  int count() const { return count_; }
+  int count() const { return lists_[0].count() + lists_[1].count() + lists_[2].count(); }
 
  private:
-  std::vector<std::string>* out_;
-  int count_ = 0;
+  ProblemList lists_[3];
 };
 
 constexpr uint32_t kNoParent = 0x1FFFFF;
@@ -38,7 +39,19 @@ bool Narrow(const std::u16string& s) {
   return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x100; });
 }
 uint32_t RoundUpEven(uint32_t n) { return (n + 1) & ~1u; }
+uint32_t RoundUp4(uint32_t n) { return (n + 3) & ~3u; }
 uint32_t Units(const std::u16string& s) { return static_cast<uint32_t>(s.size()); }
+
+// The least and the most a figure can be, summed over the strings that make it.
+struct Range {
+  uint32_t least = 0;
+  uint32_t most = 0;
+  void Add(std::initializer_list<uint32_t> ways) {
+    least += std::min(ways);
+    most += std::max(ways);
+  }
+  bool Holds(uint32_t v) const { return v >= least && v <= most; }
+};
 
 class Checker {
  public:
@@ -77,9 +90,13 @@ class Checker {
                       "record %u: string %d of %u units is longer than stored text can be", t, s,
                       units);
       }
+      if (Units(track.text[kPath]) > kMaxRelativePathUnits) {
+        report_.Add("ZRTL.DB", "record %u: a path of %u units is longer than a file's can be", t,
+                    Units(track.text[kPath]));
+      }
       for (char16_t c : track.text[kPath]) {
-        if (c == u'\\' || c == 0x00A5) {
-          report_.Add("ZRTL.DB", "record %u: the path holds a backslash or yen sign, not \"/\"", t);
+        if (c == u'\\') {
+          report_.Add("ZRTL.DB", "record %u: the path holds a backslash, not \"/\"", t);
           break;
         }
       }
@@ -293,7 +310,7 @@ class Checker {
     for (uint32_t i = 0; i < kSortKeys; ++i) {
       for (uint32_t j = 0; j <= 3 - i; ++j, ++e) {
         const bool trackList = j == 3 - i;
-        const ImageDirectoryEntry& d = dir[e];
+        const DirectoryEntry& d = dir[e];
         uint32_t entries = 0;
         if (i < image_.blocks.size()) {
           const auto& lists = image_.blocks[i].lists;
@@ -315,7 +332,7 @@ class Checker {
 
   void Statistics() {
     const uint32_t n = static_cast<uint32_t>(image_.tracks.size());
-    ImageStats want[kStringCount];
+    StringStats want[kStringCount];
     for (int s = 0; s <= kAlbum; ++s) {
       const std::vector<uint32_t>& list = image_.blocks[s].lists[0].tracks;
       uint32_t groups = 0;
@@ -328,20 +345,23 @@ class Checker {
       }
       want[s].count = std::min(groups, kGroupLimit[s]);
     }
-    // The compact size of the paths depends on how the library came about: a create shares each
-    // path's prefix with the one before it except at every 20th track; an update that drops tracks
-    // restarts at every 20th old index, and one that adds tracks counts each new path's data length
-    // (rounded up to 4 bytes) and shares nothing with a path written by an earlier run. Every path
-    // counts one of these ways, so the figure must lie between the least and the most they give.
-    uint32_t pathLeast = 0;
-    uint32_t pathMost = 0;
+    // The title and path figures depend on how the library came about. A create counts each
+    // string's bytes with the terminator, and shares each path's prefix with the one before it
+    // except at every 20th track. An update that drops tracks recounts each kept string from its
+    // chunk's data length (rounded up to 4 bytes) + 2 and restarts the sharing at every 20th old
+    // index; one that adds tracks counts each new path's compact size from its data length and
+    // shares nothing with a path written by an earlier run. Every string counts one of these ways,
+    // so each figure must lie between the least and the most they give.
+    Range titleTotal, titleCompact, pathTotal, pathCompact;
     const std::u16string* previous = nullptr;
     for (uint32_t t = 0; t < n; ++t) {
       const std::u16string& title = image_.tracks[t].text[kTitle];
       const uint32_t units = Units(title);
-      want[kTitle].total += 2 * units + 2;
-      want[kTitle].compact +=
-          Narrow(title) && units < kStoredLimit[kTitle] ? RoundUpEven(units + 1) : 2 * units + 2;
+      const uint32_t w = 2 * units + 2;
+      const uint32_t recounted = RoundUp4(w) + 2;
+      titleTotal.Add({w, recounted});
+      titleCompact.Add({Narrow(title) && units < kStoredLimit[kTitle] ? RoundUpEven(units + 1) : w,
+                        Narrow(title) ? RoundUpEven(recounted / 2) : recounted});
       const std::u16string& path = image_.tracks[t].text[kPath];
       const uint32_t bytes = 2 * Units(path) + 2;
       uint32_t common = 0;
@@ -352,7 +372,7 @@ class Checker {
       }
       uint32_t least = UINT32_MAX;
       uint32_t most = 0;
-      for (const uint32_t counted : {bytes, (bytes + 3) & ~3u}) {
+      for (const uint32_t counted : {bytes, RoundUp4(bytes), RoundUp4(bytes) + 2}) {
         for (const uint32_t shared : {0u, common}) {
           const uint32_t rest = counted - 2 * shared;
           const bool narrowRest =
@@ -362,15 +382,14 @@ class Checker {
           most = std::max(most, compact);
         }
       }
-      want[kPath].total += bytes;
-      pathLeast += least;
-      pathMost += most;
+      pathTotal.Add({bytes, RoundUp4(bytes) + 2});
+      pathCompact.least += least;
+      pathCompact.most += most;
       previous = &path;
     }
-    want[kTitle].count = want[kPath].count = n;
     const char* names[kStringCount] = {"genre", "artist", "album", "title", "path"};
-    for (int s = 0; s < kPath; ++s) {
-      const ImageStats& got = image_.stats[s];
+    for (int s = 0; s < kTitle; ++s) {
+      const StringStats& got = image_.stats[s];
       if (got.count != want[s].count || got.total != want[s].total ||
           got.compact != want[s].compact) {
         report_.Add("ZRDB.DB",
@@ -379,13 +398,19 @@ class Checker {
                     want[s].compact);
       }
     }
-    const ImageStats& got = image_.stats[kPath];
-    if (got.count != n || got.total != want[kPath].total || got.compact < pathLeast ||
-        got.compact > pathMost) {
-      report_.Add(
-          "ZRDB.DB",
-          "path statistics count %u, total %u, compact %u; the records give %u, %u, %u to %u",
-          got.count, got.total, got.compact, n, want[kPath].total, pathLeast, pathMost);
+    const Range* totals[] = {&titleTotal, &pathTotal};
+    const Range* compacts[] = {&titleCompact, &pathCompact};
+    for (int s = kTitle; s <= kPath; ++s) {
+      const StringStats& got = image_.stats[s];
+      const Range& total = *totals[s - kTitle];
+      const Range& compact = *compacts[s - kTitle];
+      if (got.count != n || !total.Holds(got.total) || !compact.Holds(got.compact)) {
+        report_.Add("ZRDB.DB",
+                    "%s statistics count %u, total %u, compact %u; the records give %u, %u to %u, "
+                    "%u to %u",
+                    names[s], got.count, got.total, got.compact, n, total.least, total.most,
+                    compact.least, compact.most);
+      }
     }
   }
 
@@ -420,6 +445,21 @@ bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* prob
     report.Add("ZRDB.DB", "the summary has no statistics and no list directory");
   }
   return report.count() == 0;
+}
+
+bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
+                  std::vector<std::string>* problems, CheckOptions options) {
+  std::vector<std::string> local;
+  std::vector<std::string>* out = problems != nullptr ? problems : &local;
+  LibraryImage image;
+  const size_t before = out->size();
+  if (!ReadLibraryImage(files, root, &image, out)) {
+    // The image is partial: the checks of what relates the files would only repeat the fault.
+    if (out->size() == before) out->push_back("the library cannot be read");
+    return false;
+  }
+  const bool sound = CheckLibraryImage(image, out, options);
+  return sound && out->size() == before;
 }
 
 }  // namespace deltrix::library

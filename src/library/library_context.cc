@@ -50,8 +50,7 @@ uint32_t StoreString(uint8_t* dst, const char16_t* text, uint32_t n, uint32_t li
   return 2 * m + 2;
 }
 
-int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind,
-               size_t poolSkip) {
+int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, size_t poolSkip) {
   if (memory.pool.empty() || !Aligned(memory.pool.data()) || memory.root.empty() ||
       memory.root.size() > ctx.root.size() - 1 || memory.fileBuffer.size() < kMinFileBufferBytes ||
       !Aligned(memory.fileBuffer.data()) || memory.aux.size() < kAuxBytes / 4 ||
@@ -59,7 +58,7 @@ int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSys
     return 0;
   }
   // Clear the whole context.
-  ctx.phase = 0;
+  ctx.phase = kPhaseClosed;
   ctx.flags = 0;
   ctx.currentKey = 0;
   ctx.batchTable.fill(0);
@@ -78,7 +77,6 @@ int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSys
   ctx.presentFlags = {};
 
   ctx.pool = memory.pool.subspan(poolSkip);
-  ctx.fileSystemKind = fileSystemKind;
   ctx.genreTable.fill(GroupEntry{});
   for (auto& table : ctx.otherTables) table.fill(GroupEntry{});
   for (auto& numbers : ctx.groupNumbers) numbers.fill(kGroupNumberUnset);
@@ -96,7 +94,7 @@ int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSys
   ctx.trace.fill(TraceRecord{});
   ctx.traceCount = 0;
   ctx.liveMark = kLiveOpen;
-  ctx.phase = 1;
+  ctx.phase = kPhaseOpen;
   return kDone;
 }
 
@@ -107,12 +105,12 @@ void Trace(LibraryContext& ctx, TraceSite site, uint32_t step) {
   ctx.trace[ctx.traceCount++] = TraceRecord{ctx.liveMark, site, step};
 }
 
-int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind) {
-  return OpenCommon(ctx, memory, fileSystemKind, 0);
+int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory) {
+  return OpenCommon(ctx, memory, 0);
 }
 
-int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory, uint32_t fileSystemKind) {
-  if (OpenCommon(ctx, memory, fileSystemKind, kMaxTracks) != kDone) return 0;
+int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory) {
+  if (OpenCommon(ctx, memory, kMaxTracks) != kDone) return 0;
   ctx.presentFlags = memory.pool.first(kMaxTracks);
   std::fill(ctx.presentFlags.begin(), ctx.presentFlags.end(), uint8_t{0});
   ctx.flags = kFlagUpdate | kFlagStatsValid;
@@ -120,10 +118,10 @@ int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory, uint32_t file
   return kDone;
 }
 
-int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
+AddResult AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
   if (!IsOpen(ctx) || ctx.totalTracks >= kMaxTracks || ctx.batchCount >= kMaxTracks ||
       ctx.pool.size() - ctx.poolPosition < kEntryHeadroom) {
-    return -1;
+    return kRefused;
   }
   const uint32_t start = ctx.poolPosition;
   uint8_t* entry = ctx.pool.data() + start;
@@ -154,26 +152,17 @@ int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
     ctx.stats[kTitle].compact += titleStored;
   }
 
-  // The player's paths use "/"; the yen sign is the backslash of Japanese code pages.
+  // The player's paths use "/". A path from a listing is UTF-16 and never uses the yen sign as a
+  // separator: it is a character of the file's name and stays.
   char16_t* path = record.path;
   const uint32_t pathUnits = units[kPath];
   for (uint32_t i = 0; i < pathUnits; ++i) {
-    if (path[i] == u'\\' || path[i] == 0x00A5) path[i] = u'/';
+    if (path[i] == u'\\') path[i] = u'/';
   }
   if (create) {
     const uint32_t n = 2 * pathUnits + 2;
-    uint32_t shared = 0;
-    if (ctx.totalTracks % kPathShareInterval != 0) {
-      const uint32_t common = std::min(pathUnits, ctx.previousPathUnits);
-      while (shared < common && path[shared] == ctx.previousPath[shared]) ++shared;
-    }
-    const uint32_t rest = n - 2 * shared;
-    StringStats& st = ctx.stats[kPath];
-    st.total += n;
-    st.compact += AllBelow100(path + shared, pathUnits - shared) ? RoundUpEven(rest / 2) : rest;
-    std::copy(path, path + pathUnits, ctx.previousPath.begin());
-    ctx.previousPath[pathUnits] = 0;
-    ctx.previousPathUnits = pathUnits;
+    CountPathStatistics(ctx, std::u16string_view(path, pathUnits), n, n,
+                        ctx.totalTracks % kPathShareInterval == 0);
   }
   store(kPath);
 
@@ -189,10 +178,27 @@ int AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
   ctx.poolPosition = (pos + 3) & ~3u;
   ++ctx.totalTracks;
   ++ctx.batchCount;
-  if (ctx.totalTracks >= kMaxTracks) return 2;
+  if (ctx.totalTracks >= kMaxTracks) return kLibraryFull;
   if (ctx.batchCount >= kMaxTracks || ctx.poolPosition + kEntryHeadroom >= ctx.pool.size())
-    return 1;
-  return 0;
+    return kBatchFull;
+  return kAdded;
+}
+
+void CountPathStatistics(LibraryContext& ctx, std::u16string_view path, uint32_t total,
+                         uint32_t counted, bool restart) {
+  const uint32_t units = static_cast<uint32_t>(std::min(path.size(), ctx.previousPath.size() - 1));
+  uint32_t shared = 0;
+  if (!restart) {
+    const uint32_t common = std::min(units, ctx.previousPathUnits);
+    while (shared < common && path[shared] == ctx.previousPath[shared]) ++shared;
+  }
+  const uint32_t rest = counted - 2 * shared;
+  StringStats& st = ctx.stats[kPath];
+  st.total += total;
+  st.compact += AllBelow100(path.data() + shared, units - shared) ? RoundUpEven(rest / 2) : rest;
+  std::copy(path.begin(), path.begin() + units, ctx.previousPath.begin());
+  ctx.previousPath[units] = 0;
+  ctx.previousPathUnits = units;
 }
 
 void ResetBatch(LibraryContext& ctx) {

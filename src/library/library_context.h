@@ -30,6 +30,22 @@ inline constexpr uint32_t kLiveClosed = 0x48730001;
 inline constexpr uint8_t kFlagUpdate = 0x08;
 inline constexpr uint8_t kFlagStatsValid = 0x10;
 
+// Where a long operation has got to (the context's phase; informative only).
+enum EnginePhase : int32_t {
+  kPhaseClosed = 0,
+  kPhaseOpen = 1,
+  kPhaseRebuild = 3,     // an update drops the removed tracks from the sorted lists
+  kPhaseNumbering = 4,   // an update numbers the groups of the kept tracks
+  kPhaseIndexing = 8,    // an update indexes ZRTL.DB
+  kPhaseRewriting = 13,  // an update rewrites the track list through ZRTB.DB
+};
+
+// What an update found changed (the context's change flags).
+enum ChangeFlag : uint32_t {
+  kTracksRemoved = 1,  // some tracks of the library were not found on the drive
+  kFilesQueued = 2,    // files were queued for adding
+};
+
 // Where an engine failure happened; each failure appends (live mark, site, step) to the trace.
 enum TraceSite : uint32_t {
   kSiteGroupBuild = 0x54290004,
@@ -54,13 +70,6 @@ struct TraceRecord {
   uint32_t liveMark = 0;
   uint32_t site = 0;
   uint32_t step = 0;
-};
-
-// One string kind's statistics in ZRDB.DB: UTF-16 bytes with terminators, compact bytes, values.
-struct StringStats {
-  uint32_t total = 0;
-  uint32_t compact = 0;
-  uint32_t count = 0;
 };
 
 // One entry of a group table, packed in three words: word 0 first track; word 1 bits 0-20 count,
@@ -110,8 +119,7 @@ inline constexpr uint32_t kEntryHeadroom = 930;
 inline constexpr size_t kMinFileBufferBytes = 4096;
 
 struct LibraryContext {
-  int32_t phase = 0;
-  uint32_t fileSystemKind = 0;
+  EnginePhase phase = kPhaseClosed;
   uint8_t flags = 0;
   uint16_t currentKey = 0;
   uint32_t totalTracks = 0;
@@ -168,21 +176,33 @@ struct LibraryContext {
   std::u16string_view rootPath() const { return {root.data(), rootUnits}; }
 };
 
-// Open for create: 1 open, 0 refused (a block missing or not 4-byte aligned, the stacks smaller
+// Open for create: kDone, or 0 refused (a block missing or not 4-byte aligned, the stacks smaller
 // than kAuxBytes, a pool too small for one entry, a file buffer under kMinFileBufferBytes, a root
 // that is empty or longer than 255 units). Clears the context, fills the group tables and group
 // numbers with 0xFF bytes and sets every sorted list to 0, 1, 2 ...
-[[nodiscard]] int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory,
-                                uint32_t fileSystemKind);
+[[nodiscard]] int OpenForCreate(LibraryContext& ctx, const EngineMemory& memory);
 // Open for update: as above; the first kMaxTracks bytes of the pool become the still-present flags
 // (cleared), update flag set, batches written 1.
-[[nodiscard]] int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory,
-                                uint32_t fileSystemKind);
-// Copies one track into the pool; the record's path separators become "/" in place. 0 added; 1
-// added and the batch is full (sort and write it before the next addition); 2 added and the library
-// is full. -1 refused without adding: the context is not open, the library already holds
-// kMaxTracks, or a full batch was not written (a caller that ignored 1).
-[[nodiscard]] int AddTrack(LibraryContext& ctx, tags::TrackRecord& record);
+[[nodiscard]] int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory);
+// What adding a track did.
+enum AddResult : int {
+  kRefused = -1,  // nothing added: the context is not open, the library already holds
+                  // kMaxTracks, or a full batch was not written (a caller that ignored
+                  // kBatchFull)
+  kAdded = 0,
+  kBatchFull = 1,    // added; sort and write the batch before the next addition
+  kLibraryFull = 2,  // added, and the library now holds kMaxTracks
+};
+// Copies one track into the pool; the record's path separators become "/" in place.
+[[nodiscard]] AddResult AddTrack(LibraryContext& ctx, tags::TrackRecord& record);
+// Adds one path to the path statistics: `total` bytes to the total, and to the compact size what is
+// left of `counted` bytes once the prefix shared with the path counted before is taken off (unless
+// `restart`, as at every 20th track), halved and rounded up to even when that rest is 8-bit text.
+// The path becomes the previous path. A create, an update's writing of new records and its recount
+// of kept ones each count their paths this one way, with the figures they are given.
+void CountPathStatistics(LibraryContext& ctx, std::u16string_view path, uint32_t total,
+                         uint32_t counted, bool restart);
+
 // After a batch was written: the pool starts over.
 void ResetBatch(LibraryContext& ctx);
 void CloseContext(LibraryContext& ctx);
@@ -190,6 +210,16 @@ inline bool IsOpen(const LibraryContext& ctx) { return ctx.liveMark == kLiveOpen
 
 // Appends a trace record; records beyond 16 are dropped.
 void Trace(LibraryContext& ctx, TraceSite site, uint32_t step);
+
+// How an engine step fails: fail(step) appends the step's trace record and answers 0 (not done).
+struct StepFailure {
+  LibraryContext& ctx;
+  TraceSite site;
+  int operator()(uint32_t step) const {
+    Trace(ctx, site, step);
+    return 0;
+  }
+};
 
 // --- reading pool entries ---------------------------------------------------------------------
 inline const uint8_t* EntryAt(const LibraryContext& ctx, uint32_t entryNumber) {

@@ -8,68 +8,53 @@
 // Finish the group numbers patched into it when there was more than one batch, ZRBL.DB, ZRDB.DB.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string_view>
 
 #include "library/build_owner.h"
+#include "library/library_build.h"
 #include "library/library_context.h"
-#include "library/library_format.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
-#include "tags/track_record.h"
 
 namespace deltrix::library {
 
-// The sizes of a run's blocks. A run uses the defaults; tests shrink the pool to make batches fill
-// after a few tracks (the batch ends when fewer than 930 bytes of the pool are free).
-struct CreatorOptions {
-  size_t poolBytes = kPoolBytes;
-  size_t fileBufferBytes = kFileBufferBytes;
-};
+// A run uses the default sizes; tests shrink the pool to make batches fill after a few tracks.
+using CreatorOptions = BuildMemory;
 
 class CLibraryCreator {
  public:
   // `files` and `source` must outlive the creator.
-  CLibraryCreator(platform::FileSystem& files, TrackSource& source, CreatorOptions options = {});
-  ~CLibraryCreator();
-  CLibraryCreator(const CLibraryCreator&) = delete;
-  CLibraryCreator& operator=(const CLibraryCreator&) = delete;
+  CLibraryCreator(platform::FileSystem& files, TrackSource& source, CreatorOptions options = {})
+      : build_(files, source, options) {}
 
   // Allocates the run's memory once (pool, file buffer, quicksort stacks, context) and opens the
-  // engine for `driveRoot` (E:\). `fileSystemKind` is the run's (1 FAT, 4 NTFS, 0 other); `owner`
-  // must stay valid until Close. 0, or 3 when the memory cannot be had or the engine refuses it.
-  [[nodiscard]] int Open(std::u16string_view driveRoot, BuildOwner& owner, int fileSystemKind);
+  // engine for `driveRoot` (E:\). `owner` must stay valid until Close. 0, or 3 when the memory
+  // cannot be had or the engine refuses it.
+  [[nodiscard]] int Open(std::u16string_view driveRoot, BuildOwner& owner) {
+    return build_.Open(driveRoot, owner, EngineMode::kCreate);
+  }
   // Reads one audio file and adds its track. 0 added (also when the library just became full, when
   // a full batch was written, and when the library was already full: the file is then left out);
   // 3 or 4 when writing a full batch failed; for an unreadable file the owner's AskSkipFile answer
   // (2 skip it, 8 stop the run).
-  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage);
+  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage) {
+    return build_.AddFile(fullPath, tagLanguage);
+  }
   // Sorts, merges and appends the current batch; `final` numbers the groups. 0, 3 (sort or merge),
   // 4 (ZRTL.DB).
-  [[nodiscard]] int SortAndWriteBatch(bool final);
+  [[nodiscard]] int SortAndWriteBatch(bool final) { return build_.SortAndWriteBatch(final); }
   // After the final batch: patches the group numbers (when an earlier batch was written), builds
   // the group tables, writes ZRBL.DB and ZRDB.DB. 0, 3 (patch or tables, or no final batch written
   // before), 4 (ZRBL.DB or ZRDB.DB).
   [[nodiscard]] int Finish();
   // Closes the engine and releases the memory. Safe to call more than once.
-  void Close();
+  void Close() { build_.Close(); }
 
   // The engine's state, for diagnostics and tests (the trace); null before Open.
-  const LibraryContext* context() const { return ctx_.get(); }
+  const LibraryContext* context() const { return build_.context(); }
 
  private:
-  platform::FileSystem& files_;
-  TrackSource& source_;
-  CreatorOptions options_;
-  BuildOwner* owner_ = nullptr;
-  bool batchWritten_ = false;  // a batch was written before the final pass
-  std::unique_ptr<LibraryContext> ctx_;
-  std::unique_ptr<uint8_t[]> pool_;
-  std::unique_ptr<uint8_t[]> fileBuffer_;
-  std::unique_ptr<uint32_t[]> aux_;
-  tags::TrackRecord record_;  // reused for every file
+  LibraryBuild build_;
 };
 
 }  // namespace deltrix::library

@@ -72,9 +72,9 @@ int DeleteLibraryFile(platform::FileSystem& files, std::u16string_view root,
   return files.RemoveFile(path.view()) ? 0 : -1;
 }
 
-int RenameLibraryFile(platform::FileSystem& files, std::u16string_view root,
-                      std::unique_ptr<platform::File>* open, std::u16string_view from,
-                      std::u16string_view to) {
+int ReplaceLibraryFile(platform::FileSystem& files, std::u16string_view root,
+                       std::unique_ptr<platform::File>* open, std::u16string_view from,
+                       std::u16string_view to) {
   if (open != nullptr && *open) {
     const bool closed = (*open)->Close();
     open->reset();
@@ -84,7 +84,7 @@ int RenameLibraryFile(platform::FileSystem& files, std::u16string_view root,
   PathBuffer target;
   if (!BuildFilePath(nullptr, root, from, &source) || !BuildFilePath(nullptr, root, to, &target))
     return -1;
-  return files.Move(source.view(), target.view()) ? 0 : -1;
+  return files.Replace(source.view(), target.view()) ? 0 : -1;
 }
 
 }  // namespace deltrix::library

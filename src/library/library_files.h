@@ -35,11 +35,12 @@ std::unique_ptr<platform::File> OpenLibraryFile(platform::FileSystem& files,
 // 0 deleted, -1 not. The folders are not created.
 [[nodiscard]] int DeleteLibraryFile(platform::FileSystem& files, std::u16string_view root,
                                     std::u16string_view name);
-// Closes *open (when set) first, then moves `from` to `to` inside the library folder; `to` must not
-// exist. 0 renamed, -1 not.
-[[nodiscard]] int RenameLibraryFile(platform::FileSystem& files, std::u16string_view root,
-                                    std::unique_ptr<platform::File>* open, std::u16string_view from,
-                                    std::u16string_view to);
+// Closes *open (when set) first, then moves `from` over `to` inside the library folder in one step:
+// `to` holds its old or its new content at every moment. 0 replaced, -1 not (also when the close
+// reported data that did not reach `from`).
+[[nodiscard]] int ReplaceLibraryFile(platform::FileSystem& files, std::u16string_view root,
+                                     std::unique_ptr<platform::File>* open,
+                                     std::u16string_view from, std::u16string_view to);
 
 // True only when ZRDB.DB, ZRTL.DB and ZRBL.DB can all be opened for reading. Folders are not
 // created. The file-system kind does not change where the library is.

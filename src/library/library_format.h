@@ -27,6 +27,8 @@ inline constexpr uint32_t kGroupNumberOverflow = 0xFFFFFFFE;
 
 // Sort keys: 0 genre, 1 artist, 2 album, 3 title. Keys 0-2 have 3, 2, 1 browse levels.
 inline constexpr int kSortKeys = 4;
+// Keys 0-2 (genre, artist, album) number their groups and have browse levels; the title has none.
+inline constexpr int kGroupedKeys = 3;
 inline constexpr int LevelsOfKey(int key) { return 3 - key; }
 
 // --- memory of one run ------------------------------------------------------------------------
@@ -75,6 +77,22 @@ inline constexpr uint32_t kSummaryFileLength = kSummaryHeadLength + kStatsSectio
                                                kSectionHeadLength +
                                                kDirectoryEntries * kDirectoryEntryLength;
 inline constexpr uint32_t kPathShareInterval = 20;  // path prefix sharing restarts every 20 tracks
+
+// One string kind's statistics in ZRDB.DB: UTF-16 bytes with terminators, compact bytes, values.
+struct StringStats {
+  uint32_t total = 0;
+  uint32_t compact = 0;
+  uint32_t count = 0;
+};
+
+// One entry of ZRDB.DB's list directory: a list of ZRBL.DB and its number of entries.
+struct DirectoryEntry {
+  uint32_t key = 0;
+  uint8_t kind = 0;  // kListKindTracks or kListKindGroups
+  uint8_t attribute = 0;
+  uint8_t level = 0;
+  uint32_t entries = 0;
+};
 
 inline bool HasTag(const uint8_t* p, const char (&tag)[4]) {
   return p[0] == uint8_t(tag[0]) && p[1] == uint8_t(tag[1]) && p[2] == uint8_t(tag[2]) &&

@@ -16,24 +16,6 @@ namespace {
 // Larger than any library the player can hold (150000 records of at most 1060 bytes).
 constexpr int64_t kMaxFileBytes = int64_t{256} << 20;
 
-class Problems {
- public:
-  Problems(std::string_view file, std::vector<std::string>* out) : file_(file), out_(out) {}
-  template <typename... Args>
-  void Add(const char* format, Args... args) {
-    char line[256];
-    std::snprintf(line, sizeof line, format, args...);
-    ++count_;
-    if (out_ != nullptr) out_->push_back(std::string(file_) + ": " + line);
-  }
-  int count() const { return count_; }
-
- private:
-  std::string_view file_;
-  std::vector<std::string>* out_;
-  int count_ = 0;
-};
-
 std::string TagText(const uint8_t* p) {
   std::string s;
   for (int i = 0; i < 4; ++i)
@@ -42,7 +24,7 @@ std::string TagText(const uint8_t* p) {
 }
 
 bool ReadWhole(platform::FileSystem& files, std::u16string_view root, std::u16string_view name,
-               std::vector<uint8_t>* bytes, Problems& problems) {
+               std::vector<uint8_t>* bytes, ProblemList& problems) {
   const std::u16string path = LibraryFilePath(root, name);
   std::unique_ptr<platform::File> file = path.empty() ? nullptr : files.Open(path, "rb");
   if (!file) {
@@ -68,7 +50,7 @@ uint32_t RoundUp4(uint32_t n) { return (n + 3) & ~3u; }
 // --- ZRTL.DB ----------------------------------------------------------------------------------
 
 bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber, ImageTrack* track, bool* seen,
-                Problems& problems) {
+                ProblemList& problems) {
   const uint8_t* p = chunk.data();
   const uint32_t t = track->index;
   if (!HasTag(p, kStringChunkTag)) {
@@ -120,7 +102,7 @@ bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber, ImageTrack*
   return true;
 }
 
-bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Problems& problems) {
+bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
   ByteReader in(file);
   if (file.size() < kTrackListHeadLength) {
     problems.Add("shorter than its header (%zu bytes)", file.size());
@@ -209,7 +191,7 @@ bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Probl
 
 // --- ZRBL.DB ----------------------------------------------------------------------------------
 
-bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Problems& problems) {
+bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
   ByteReader in(file);
   if (file.size() < kBrowseListHeadLength) {
     problems.Add("shorter than its header (%zu bytes)", file.size());
@@ -304,14 +286,14 @@ bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, Prob
 
 // --- ZRDB.DB ----------------------------------------------------------------------------------
 
-bool ExpectLe32(const uint8_t* p, uint32_t want, const char* what, Problems& problems) {
+bool ExpectLe32(const uint8_t* p, uint32_t want, const char* what, ProblemList& problems) {
   const uint32_t v = GetLe32(p);
   if (v == want) return true;
   problems.Add("%s is %u, not %u", what, v, want);
   return false;
 }
 
-bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problems& problems) {
+bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
   if (file.size() < kSummaryHeadLength) {
     problems.Add("shorter than its header (%zu bytes)", file.size());
     return false;
@@ -365,7 +347,8 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
           continue;
         }
         if (e < kStringCount)
-          image->stats[e] = ImageStats{GetLe32(q + 16), GetLe32(q + 44), GetLe32(q + 68)};
+          image->stats[e] = StringStats{
+              .total = GetLe32(q + 44), .compact = GetLe32(q + 68), .count = GetLe32(q + 16)};
       }
     } else if (HasTag(h, kDirectorySectionTag) && !sawDirectory) {
       sawDirectory = true;
@@ -384,7 +367,7 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
           problems.Add("directory entry %u is not laid out as expected", e);
         }
         image->directory.push_back(
-            ImageDirectoryEntry{GetLe32(q + 12), q[16], q[17], q[18], GetLe32(q + 20)});
+            DirectoryEntry{GetLe32(q + 12), q[16], q[17], q[18], GetLe32(q + 20)});
       }
     } else {
       problems.Add("section %u has tag \"%s\"", s, TagText(h).c_str());
@@ -403,9 +386,9 @@ bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, Problem
 bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, LibraryImage* image,
                       std::vector<std::string>* problems) {
   *image = LibraryImage{};
-  Problems tl("ZRTL.DB", problems);
-  Problems bl("ZRBL.DB", problems);
-  Problems db("ZRDB.DB", problems);
+  ProblemList tl("ZRTL.DB", problems);
+  ProblemList bl("ZRBL.DB", problems);
+  ProblemList db("ZRDB.DB", problems);
   std::vector<uint8_t> browse;
   std::vector<uint8_t> summary;
   bool ok = ReadWhole(files, root, kTrackListFile, &image->trackListBytes, tl) &&
@@ -414,21 +397,6 @@ bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, Lib
        ok;
   ok = ReadWhole(files, root, kSummaryFile, &summary, db) && ParseSummary(summary, image, db) && ok;
   return ok;
-}
-
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
-                  std::vector<std::string>* problems, CheckOptions options) {
-  std::vector<std::string> local;
-  std::vector<std::string>* out = problems != nullptr ? problems : &local;
-  LibraryImage image;
-  const size_t before = out->size();
-  if (!ReadLibraryImage(files, root, &image, out)) {
-    // The image is partial: the checks of what relates the files would only repeat the fault.
-    if (out->size() == before) out->push_back("the library cannot be read");
-    return false;
-  }
-  const bool sound = CheckLibraryImage(image, out, options);
-  return sound && out->size() == before;
 }
 
 }  // namespace deltrix::library

@@ -1,15 +1,18 @@
 // A reader of the three library files that shares no state with the writers: each file is read
 // whole into the image and walked with a bounded cursor, every count and length compared with what
 // frames it. A corrupt or foreign file gives problem lines, never a read outside the bytes. The
-// console's show and check use it, and the run uses CheckLibrary to decide whether a library left
+// console's show and check use it, and the check (library_check.h) walks what it reads; the run
+// uses CheckLibrary to decide whether a library left
 // by an interrupted run can stand.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "library/library_format.h"
 #include "platform/platform.h"
 
 namespace deltrix::library {
@@ -53,28 +56,34 @@ struct ImageBlock {
   std::vector<ImageList> lists;  // the track list first, then the group lists by level
 };
 
-struct ImageStats {
-  uint32_t count = 0;
-  uint32_t total = 0;
-  uint32_t compact = 0;
-};
-
-struct ImageDirectoryEntry {
-  uint32_t key = 0;
-  uint8_t kind = 0;
-  uint8_t attribute = 0;
-  uint8_t level = 0;
-  uint32_t entries = 0;
-};
-
 struct LibraryImage {
   std::vector<uint8_t> trackListBytes;  // ZRTL.DB as read; textAt points into it
   std::vector<ImageTrack> tracks;
   std::vector<ImageBlock> blocks;
   uint32_t nextTrackId = 0;
   bool hasSections = false;
-  ImageStats stats[5];
-  std::vector<ImageDirectoryEntry> directory;
+  StringStats stats[5];
+  std::vector<DirectoryEntry> directory;
+};
+
+// The problem lines found in one library file, each "ZRTL.DB: what is wrong", appended to `out`
+// (which may be null) and counted.
+class ProblemList {
+ public:
+  ProblemList(std::string_view file, std::vector<std::string>* out) : file_(file), out_(out) {}
+  template <typename... Args>
+  void Add(const char* format, Args... args) {
+    char line[256];
+    std::snprintf(line, sizeof line, format, args...);
+    ++count_;
+    if (out_ != nullptr) out_->push_back(std::string(file_) + ": " + line);
+  }
+  int count() const { return count_; }
+
+ private:
+  std::string_view file_;
+  std::vector<std::string>* out_;
+  int count_ = 0;
 };
 
 // Reads the library of the drive at `root` (E:\). Every framing fault becomes one line in
@@ -82,24 +91,5 @@ struct LibraryImage {
 // then holds what could be read.
 bool ReadLibraryImage(platform::FileSystem& files, std::u16string_view root, LibraryImage* image,
                       std::vector<std::string>* problems);
-
-struct CheckOptions {
-  // Recompute the statistics of ZRDB.DB from the records: every count, every total and the compact
-  // sizes of genre, artist, album and title exactly; the path's compact size, which creates and
-  // updates gather in different ways, within the least and the most those ways can give.
-  bool statistics = true;
-};
-
-// Checks every structural invariant of an image: records and their strings, each sorted list a
-// permutation of the tracks in the player's order, group numbers changing exactly at value
-// boundaries, the group tables against the lists and each other, ZRDB.DB's directory against
-// ZRBL.DB and its statistics against the records. One line per violation; true when none.
-bool CheckLibraryImage(const LibraryImage& image, std::vector<std::string>* problems,
-                       CheckOptions options = {});
-
-// ReadLibraryImage then CheckLibraryImage. True only for a present, sound library. `problems` may
-// be null.
-bool CheckLibrary(platform::FileSystem& files, std::u16string_view root,
-                  std::vector<std::string>* problems, CheckOptions options = {});
 
 }  // namespace deltrix::library

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
-#include <new>
 #include <span>
 #include <string>
 
@@ -11,124 +9,20 @@
 #include "base/error_code.h"
 #include "library/add_list.h"
 #include "library/batch_sort.h"
-#include "library/browse_list_file.h"
-#include "library/group_tables.h"
+#include "library/library_build.h"
 #include "library/library_files.h"
-#include "library/summary_file.h"
+#include "library/path_index.h"
 #include "library/track_list_file.h"
+#include "library/track_record_view.h"
 
 namespace deltrix::library {
 
 namespace {
 
 constexpr uint32_t kRemoved = 0xFFFFFFFF;  // a dropped track in a sorted list, until the rebuild
-constexpr uint32_t kHashUnits = 257;
 constexpr uint32_t kPathBufferUnits = 256;
 
-template <typename T>
-std::unique_ptr<T[]> AllocateArray(size_t n) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
-}
-
 uint32_t RoundUpEven(uint32_t n) { return (n + 1) & ~1u; }
-
-// The path hash over units handed in one by one.
-class PathHash {
- public:
-  void Add(char16_t unit) {
-    const uint32_t high =
-        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit >> 8)));
-    const uint32_t low =
-        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(unit & 0xFF)));
-    h_ = h_ * 37u + ((high << 8) | low);
-  }
-  uint32_t Bucket() const {
-    const int32_t h = static_cast<int32_t>(h_);
-    const uint32_t magnitude = h < 0 ? 0u - h_ : h_;
-    return magnitude % kPathBuckets;
-  }
-
- private:
-  uint32_t h_ = 0;  // the signed hash's bits: unsigned arithmetic wraps as the signed one does
-};
-
-// Where each string of a record read back lies. ParseRecord checks the framing once; the other
-// steps then trust only what they read again within the same bounds.
-struct RecordStrings {
-  uint32_t length = 0;                 // the record length
-  uint32_t dataAt[kStringCount] = {};  // of each string's data, from the record's start
-  uint32_t units[kStringCount] = {};   // up to the first zero unit within the data
-};
-
-// The widest each string can be stored (units): 8-bit text keeps one byte for the terminator, and
-// no path is longer than a file may have.
-constexpr uint32_t kMostUnits[kStringCount] = {59, 95, 95, 127, kMaxRelativePathUnits};
-
-// 0 a well-formed track record within `bytes`; 7 not one (tag, head or record length, a chunk
-// out of place, a string longer than can be stored); 8 the string chunks end before the path's.
-uint32_t ParseRecord(std::span<const uint8_t> bytes, RecordStrings* out) {
-  if (bytes.size() < kRecordHeadLength || !HasTag(bytes.data(), kRecordTag)) return 7;
-  const uint8_t* p = bytes.data();
-  const uint32_t head = GetLe32(p + 4);
-  const uint32_t length = GetLe32(p + 8);
-  if (head < kRecordHeadLength || length < head || length > bytes.size()) return 7;
-  uint32_t at = head;
-  for (int s = 0; s < kStringCount; ++s) {
-    if (length - at < kStringChunkHeadLength || !HasTag(p + at, kStringChunkTag)) return 8;
-    const uint32_t chunkLength = GetLe32(p + at + 8);
-    const uint32_t index = GetLe32(p + at + 12);
-    const uint32_t dataLength = GetLe32(p + at + 20);
-    if (index != static_cast<uint32_t>(s) || chunkLength < kStringChunkHeadLength ||
-        chunkLength > length - at || dataLength > chunkLength - kStringChunkHeadLength) {
-      return 7;
-    }
-    const uint8_t* data = p + at + kStringChunkHeadLength;
-    uint32_t units = 0;
-    while (2 * units + 1 < dataLength && GetLe16(data + 2 * units) != 0) ++units;
-    if (units > kMostUnits[s]) return 7;
-    out->dataAt[s] = at + kStringChunkHeadLength;
-    out->units[s] = units;
-    at += chunkLength;
-  }
-  out->length = length;
-  return 0;
-}
-
-bool NarrowFrom(const uint8_t* data, uint32_t from, uint32_t units) {
-  for (uint32_t i = from; i < units; ++i) {
-    if (GetLe16(data + 2 * i) >= 0x100) return false;
-  }
-  return true;
-}
-
-// Serves ZRTL.DB front to back through the file buffer, refilling it from the asked offset.
-class SequentialReader {
- public:
-  SequentialReader(platform::File& file, std::span<uint8_t> buffer, uint64_t fileLength)
-      : file_(file), buffer_(buffer), fileLength_(fileLength) {}
-  // The bytes [offset, offset + want), fewer at the file's end; empty when they cannot be read.
-  std::span<const uint8_t> At(uint64_t offset, size_t want) {
-    if (offset >= fileLength_) return {};
-    want = static_cast<size_t>(std::min<uint64_t>(want, fileLength_ - offset));
-    if (offset < start_ || offset + want > start_ + filled_) {
-      filled_ = 0;
-      start_ = offset;
-      if (!file_.Seek(static_cast<int64_t>(offset), platform::SeekFrom::Start)) return {};
-      filled_ =
-          file_.Read(buffer_.data(),
-                     static_cast<size_t>(std::min<uint64_t>(buffer_.size(), fileLength_ - offset)));
-    }
-    const size_t have = static_cast<size_t>(std::min<uint64_t>(want, start_ + filled_ - offset));
-    return {buffer_.data() + (offset - start_), have};
-  }
-
- private:
-  platform::File& file_;
-  std::span<uint8_t> buffer_;
-  uint64_t fileLength_;
-  uint64_t start_ = 0;
-  size_t filled_ = 0;
-};
 
 // The byte span of old record t, from the offsets (records are contiguous).
 uint32_t RecordEnd(const LibraryContext& ctx, uint32_t t, uint32_t count) {
@@ -137,182 +31,32 @@ uint32_t RecordEnd(const LibraryContext& ctx, uint32_t t, uint32_t count) {
 
 }  // namespace
 
-uint32_t PathBucket(std::u16string_view path) {
-  PathHash hash;
-  for (size_t i = 0; i < path.size() && i < kHashUnits && path[i] != 0; ++i) hash.Add(path[i]);
-  return hash.Bucket();
-}
-
-// The path index in the front of the pool: kPathBuckets heads, then nodes of (track, position of
-// the path's data in the record, next node). Values are kept in the host's order: the index lives
-// only for the run. New nodes go to the end of their bucket's chain.
-class CLibraryUpdater::PathIndex {
- public:
-  static constexpr uint32_t kNone = 0xFFFFFFFF;
-  explicit PathIndex(std::span<uint8_t> area) : area_(area) {}
-
-  void Clear() {
-    std::fill(area_.begin(), area_.begin() + 4 * size_t{kPathBuckets}, uint8_t{0xFF});
-    nodes_ = 0;
-  }
-  // False when every node is taken (never: the library holds at most kMaxTracks tracks).
-  bool Add(uint32_t bucket, uint32_t track, uint32_t position) {
-    if (nodes_ >= kMaxTracks) return false;
-    const uint32_t node = nodes_++;
-    Store(Node(node), track);
-    Store(Node(node) + 4, position);
-    Store(Node(node) + 8, kNone);
-    uint8_t* link = Head(bucket);
-    while (Load(link) != kNone) link = Node(Load(link)) + 8;
-    Store(link, node);
-    return true;
-  }
-  uint32_t First(uint32_t bucket) const { return Load(area_.data() + 4 * size_t{bucket}); }
-  uint32_t Track(uint32_t node) const { return Load(NodeAt(node)); }
-  uint32_t Position(uint32_t node) const { return Load(NodeAt(node) + 4); }
-  uint32_t Next(uint32_t node) const { return Load(NodeAt(node) + 8); }
-
- private:
-  static uint32_t Load(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-  static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-  uint8_t* Head(uint32_t bucket) { return area_.data() + 4 * size_t{bucket}; }
-  uint8_t* Node(uint32_t node) {
-    return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
-  }
-  const uint8_t* NodeAt(uint32_t node) const {
-    return area_.data() + 4 * size_t{kPathBuckets} + 12 * size_t{node};
-  }
-
-  std::span<uint8_t> area_;
-  uint32_t nodes_ = 0;
-};
-
 CLibraryUpdater::CLibraryUpdater(platform::FileSystem& files, TrackSource& source,
                                  UpdaterOptions options)
-    : files_(files), source_(source), options_(options) {}
+    : files_(files),
+      build_(files, source, BuildMemory{options.poolBytes, options.fileBufferBytes}),
+      options_(options) {}
 
 CLibraryUpdater::~CLibraryUpdater() { Close(); }
 
-bool CLibraryUpdater::Ready() const { return ctx_ && IsOpen(*ctx_) && owner_ != nullptr && index_; }
+bool CLibraryUpdater::Ready() const { return build_.IsOpen() && index_; }
 
 int CLibraryUpdater::Open(std::u16string_view driveRoot, BuildOwner& owner) {
   Close();
-  owner_ = &owner;
   merged_ = false;
-  maxTrackId_ = 0;
   if (options_.poolBytes < kMaxTracks + kPathIndexBytes + kEntryHeadroom) return CreateDataFailed;
-  pool_ = AllocateArray<uint8_t>(options_.poolBytes);
-  fileBuffer_ = AllocateArray<uint8_t>(options_.fileBufferBytes);
-  aux_ = AllocateArray<uint32_t>(kAuxBytes / 4);
-  ctx_.reset(new (std::nothrow) LibraryContext());
-  if (!pool_ || !fileBuffer_ || !aux_ || !ctx_) {
-    Close();
-    return CreateDataFailed;
-  }
-  const EngineMemory memory{std::span<uint8_t>(pool_.get(), options_.poolBytes), driveRoot,
-                            std::span<uint8_t>(fileBuffer_.get(), options_.fileBufferBytes),
-                            std::span<uint32_t>(aux_.get(), kAuxBytes / 4)};
-  // The update's engine always says NTFS: the kind only marks the context.
-  if (OpenForUpdate(*ctx_, memory, 4) != kDone) return CreateDataFailed;
-  index_ = std::make_unique<PathIndex>(ctx_->pool.first(kPathIndexBytes));
-  if (IndexTrackList() != kDone) return CreateDataFailed;
-  if (CreateAddList(*ctx_, files_) != kDone) return CreateDataFailed;
-  if (ReadListsAndSummary() != kDone) return CreateDataFailed;
-  ctx_->phase = 1;
+  if (build_.Open(driveRoot, owner, EngineMode::kUpdate) != Success) return CreateDataFailed;
+  LibraryContext& ctx = build_.ctx();
+  index_ = std::make_unique<LibraryIndex>(ctx.pool.first(kPathIndexBytes));
+  if (index_->Read(ctx, files_) != kDone) return CreateDataFailed;
+  if (CreateAddList(ctx, files_) != kDone) return CreateDataFailed;
+  ctx.phase = kPhaseOpen;
   return Success;
-}
-
-int CLibraryUpdater::IndexTrackList() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 8;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteUpdateIndex, step);
-    return 0;
-  };
-  // Read only: an update that changes nothing must not open a library file for writing.
-  std::unique_ptr<platform::File> file =
-      OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
-  if (!file) return fail(1);
-  uint8_t head[kTrackListHeadLength];
-  if (file->Read(head, sizeof head) != sizeof head || !HasTag(head, kTrackListTag)) return fail(3);
-  const uint32_t headLength = GetLe32(head + 4);
-  const uint32_t fileLength = GetLe32(head + 8);
-  const uint32_t count = GetLe32(head + 12);
-  int64_t size = -1;
-  if (file->Seek(0, platform::SeekFrom::End)) size = file->Tell();
-  // Appends land at the header's length, and every offset is counted from it: it must be the end.
-  if (count > kMaxTracks || size != int64_t{fileLength} || headLength < kTrackListHeadLength ||
-      headLength > fileLength) {
-    return fail(3);
-  }
-  index_->Clear();
-  SequentialReader in(*file, ctx.fileBuffer, fileLength);
-  uint32_t offset = headLength;
-  for (uint32_t i = 0; i < count; ++i) {
-    const std::span<const uint8_t> bytes = in.At(offset, kRecordReadBytes);
-    RecordStrings strings;
-    if (bytes.size() < kRecordHeadLength) return fail(7);
-    if (const uint32_t step = ParseRecord(bytes, &strings); step != 0) return fail(step);
-    ctx.presentFlags[i] = 0;
-    ctx.recordOffsets[i] = offset;
-    maxTrackId_ = std::max(maxTrackId_, GetLe32(bytes.data() + 24));
-    PathHash hash;
-    const uint8_t* path = bytes.data() + strings.dataAt[kPath];
-    for (uint32_t u = 0; u < strings.units[kPath]; ++u)
-      hash.Add(static_cast<char16_t>(GetLe16(path + 2 * u)));
-    if (!index_->Add(hash.Bucket(), i, strings.dataAt[kPath])) return fail(3);
-    offset += strings.length;  // within the file: the record lies inside what was read
-  }
-  if (offset != fileLength) return fail(3);  // records must end where the header says
-  ctx.libraryTrackCount = count;
-  ctx.trackListLength = fileLength;
-  return kDone;
-}
-
-int CLibraryUpdater::ReadListsAndSummary() {
-  LibraryContext& ctx = *ctx_;
-  const uint32_t count = ctx.libraryTrackCount;
-  uint32_t lengths[kSortKeys] = {};
-  if (ReadSortedLists(ctx, files_, lengths) != kDone) return 0;
-  // Each list must name every track once: the rewrite and the rebuild renumber through them.
-  std::span<uint32_t> seen(ctx.mergeList.data(), count);
-  for (int key = 0; key < kSortKeys; ++key) {
-    bool permutation = lengths[key] == count;
-    std::fill(seen.begin(), seen.end(), 0u);
-    for (uint32_t p = 0; permutation && p < count; ++p) {
-      const uint32_t t = ctx.sortedLists[key][p];
-      permutation = t < count && seen[t] == 0;
-      if (permutation) seen[t] = 1;
-    }
-    if (!permutation) {
-      Trace(ctx, kSiteReadBrowseList, 5);
-      return 0;
-    }
-  }
-  // A summary that announces sections it does not hold is cut short or damaged: left as it is, an
-  // update would write the library again without its statistics and its list directory.
-  const uint32_t traced = ctx.traceCount;
-  if (ReadSummary(ctx, files_) != 1) return 0;
-  for (uint32_t r = traced; r < ctx.traceCount; ++r) {
-    if (ctx.trace[r].site == kSiteReadStats) return 0;
-  }
-  // New tracks take ids from here on: each must be new, and 150000 of them must fit.
-  if (ctx.nextTrackId < 0 ||
-      ctx.nextTrackId > std::numeric_limits<int32_t>::max() - int32_t{kMaxTracks} ||
-      (count > 0 && static_cast<uint32_t>(ctx.nextTrackId) <= maxTrackId_)) {
-    Trace(ctx, kSiteReadSummary, 3);
-    return 0;
-  }
-  return kDone;
 }
 
 int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
   if (!Ready() || merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
+  LibraryContext& ctx = build_.ctx();
   if (fullPath.size() < 2 || fullPath.size() - 2 > kMaxRelativePathUnits) return CannotOpenFile;
   int64_t size = -1;
   {
@@ -321,15 +65,12 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     size = audio->Tell();
     if (size < 0) return CannotOpenFile;
   }
-  // The stored form: "/" for "\" and for the yen sign (the backslash of Japanese code pages). The
-  // add list keeps the yen sign, so that the merge finds the file again.
+  // The stored form: "/" for "\\" only (a yen sign is part of a name, as the add step keeps it).
   const uint32_t n = static_cast<uint32_t>(fullPath.size() - 2);
   char16_t relative[kPathBufferUnits];
-  char16_t queued[kPathBufferUnits];
   for (uint32_t i = 0; i < n; ++i) {
     const char16_t c = fullPath[2 + i];
-    queued[i] = c == u'\\' ? u'/' : c;
-    relative[i] = (c == u'\\' || c == 0x00A5) ? u'/' : c;
+    relative[i] = c == u'\\' ? u'/' : c;
   }
   const std::u16string_view stored(relative, n);
   const uint32_t bucket = PathBucket(stored);
@@ -342,15 +83,16 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     }
   }
   const uint32_t count = ctx.libraryTrackCount;
-  for (uint32_t node = index_->First(bucket); node != PathIndex::kNone; node = index_->Next(node)) {
-    const uint32_t t = index_->Track(node);
+  for (uint32_t node = index_->paths().First(bucket); node != PathIndex::kNone;
+       node = index_->paths().Next(node)) {
+    const uint32_t t = index_->paths().Track(node);
     if (t >= count || ctx.presentFlags[t] != 0) continue;
     const uint32_t offset = ctx.recordOffsets[t];
     const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, t, count) - offset, kRecordReadBytes);
     size_t got = 0;
     if (trackList_->Seek(offset, platform::SeekFrom::Start))
       got = trackList_->Read(ctx.recordBuffer.data(), want);
-    const uint32_t at = index_->Position(node);
+    const uint32_t at = index_->paths().Position(node);
     if (got < kRecordHeadLength || at < kStringChunkHeadLength || at > got) {
       Trace(ctx, kSiteCheckOpen, 2);
       return CreateDataFailed;
@@ -370,40 +112,47 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
       return Success;
     }
   }
-  if (QueueAddListRecord(ctx, files_, static_cast<uint32_t>(size), AddListKind(fullPath),
-                         std::u16string_view(queued, n)) != kDone) {
-    return CreateDataFailed;
+  // The add list is only ever written here: a failure is a write error (a full card, or backup
+  // copies that could not be taken before the first write).
+  if (QueueAddListRecord(ctx, files_, static_cast<uint32_t>(size), AddListKind(fullPath), stored) !=
+      kDone) {
+    return WriteFileFailed;
   }
   ++ctx.filesToAdd;
-  ctx.changeFlags |= 2;
+  ctx.changeFlags |= kFilesQueued;
   return Success;
 }
 
 int CLibraryUpdater::Merge(int tagLanguage) {
   if (!Ready() || merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
+  LibraryContext& ctx = build_.ctx();
   merged_ = true;
   trackList_.reset();  // the rewrite replaces the file
-  if (FlushAddList(ctx, files_) != kDone) return CreateDataFailed;
-  if (ctx.totalTracks != ctx.libraryTrackCount) ctx.changeFlags |= 1;
+  if (FlushAddList(ctx, files_) != kDone) return WriteFileFailed;
+  if (ctx.totalTracks != ctx.libraryTrackCount) ctx.changeFlags |= kTracksRemoved;
   if (ctx.changeFlags == 0) return Success;  // nothing changed: nothing is written
-  if ((ctx.changeFlags & 1) != 0 && RewriteTrackList() != kDone) return CreateDataFailed;
+  if ((ctx.changeFlags & kTracksRemoved) != 0) {
+    if (const int code = RewriteTrackList(); code != Success) return code;
+  }
   if (Rebuild() != kDone) return CreateDataFailed;
-  if ((ctx.changeFlags & 2) == 0) return NumberGroups() == kDone ? Success : CreateDataFailed;
+  if ((ctx.changeFlags & kFilesQueued) == 0)
+    return NumberGroups() == kDone ? Success : CreateDataFailed;
   return AddQueuedFiles(tagLanguage);
 }
 
 int CLibraryUpdater::RewriteTrackList() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 13;
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseRewriting;
   std::unique_ptr<platform::File> source;
   std::unique_ptr<platform::File> target;
-  auto fail = [&](uint32_t step) {
+  // A step that could not read the library is a data error; one that could not write ZRTB.DB or put
+  // it in place is a write error, as on a full card.
+  auto fail = [&](uint32_t step, int code = CreateDataFailed) {
     source.reset();
     target.reset();
     (void)DeleteLibraryFile(files_, ctx.rootPath(), kRewriteFile);
     Trace(ctx, kSiteRewrite, step);
-    return 0;
+    return code;
   };
   for (int s = kGenre; s < kStringCount; ++s) {
     ctx.stats[s].total = 0;
@@ -415,13 +164,13 @@ int CLibraryUpdater::RewriteTrackList() {
   source = OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
   if (!source) {
     Trace(ctx, kSiteRewrite, 1);
-    return 0;
+    return CreateDataFailed;
   }
   target = OpenLibraryFile(files_, ctx.rootPath(), kRewriteFile, "w+b");
-  if (!target) return fail(3);
+  if (!target) return fail(3, WriteFileFailed);
   uint8_t head[kTrackListHeadLength];
   if (source->Read(head, sizeof head) != sizeof head) return fail(4);
-  if (target->Write(head, sizeof head) != sizeof head) return fail(40);
+  if (target->Write(head, sizeof head) != sizeof head) return fail(40, WriteFileFailed);
 
   const uint32_t count = ctx.libraryTrackCount;
   std::span<uint32_t> newIndex(ctx.permutation.data(), count);  // old index -> new, or kRemoved
@@ -445,46 +194,41 @@ int CLibraryUpdater::RewriteTrackList() {
     if (source->Seek(offset, platform::SeekFrom::Start))
       got = source->Read(buffer + gathered, want);
     if (got < kRecordHeadLength) return fail(6);
-    RecordStrings strings;
-    if (ParseRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) != 0)
+    TrackRecordView strings;
+    if (ParseTrackRecord(std::span<const uint8_t>(buffer + gathered, got), &strings) !=
+        kRecordSound)
       return fail(30);
     uint8_t* record = buffer + gathered;
     PutLe32(record + 20, u);
-    // Recount the title and the path of the kept record: bytes with the terminator, and the
-    // compact size (8-bit text in half; paths share their prefix with the previous kept path,
-    // except at every 20th old index).
+    // Recount the title and the path of the kept record from the chunks' data lengths (rounded up
+    // to 4, the terminator held): each counts its data length + 2, and its compact size from that
+    // (8-bit text in half; paths share their prefix with the previous kept path, except at every
+    // 20th old index).
     {
       const uint8_t* title = record + strings.dataAt[kTitle];
-      const uint32_t w = 2 * strings.units[kTitle] + 2;
+      const uint32_t w = strings.dataLength[kTitle] + 2;
       ctx.stats[kTitle].total += w;
       ctx.stats[kTitle].compact +=
-          NarrowFrom(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
+          NarrowUnits(title, 0, strings.units[kTitle]) ? RoundUpEven(w / 2) : w;
       const uint8_t* path = record + strings.dataAt[kPath];
-      const uint32_t units = strings.units[kPath];
-      uint32_t shared = 0;
-      if (i % kPathShareInterval != 0) {
-        const uint32_t common = std::min(units, ctx.previousPathUnits);
-        while (shared < common && GetLe16(path + 2 * shared) == ctx.previousPath[shared]) ++shared;
-      }
-      const uint32_t rest = 2 * units + 2 - 2 * shared;
-      ctx.stats[kPath].total += 2 * units + 2;
-      ctx.stats[kPath].compact += NarrowFrom(path, shared, units) ? RoundUpEven(rest / 2) : rest;
-      for (uint32_t k = 0; k < units; ++k)
-        ctx.previousPath[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
-      ctx.previousPath[units] = 0;
-      ctx.previousPathUnits = units;
+      char16_t units[kPathBufferUnits];
+      for (uint32_t k = 0; k < strings.units[kPath]; ++k)
+        units[k] = static_cast<char16_t>(GetLe16(path + 2 * k));
+      const uint32_t n = strings.dataLength[kPath] + 2;
+      CountPathStatistics(ctx, std::u16string_view(units, strings.units[kPath]), n, n,
+                          i % kPathShareInterval == 0);
     }
     ctx.recordOffsets[u] = written + static_cast<uint32_t>(gathered);  // u <= i: read already
     newIndex[i] = u;
     gathered += strings.length;
     ++u;
     if (gathered > flushAt) {
-      if (target->Write(buffer, gathered) != gathered) return fail(8);
+      if (target->Write(buffer, gathered) != gathered) return fail(8, WriteFileFailed);
       written += static_cast<uint32_t>(gathered);
       gathered = 0;
     }
   }
-  if (gathered > 0 && target->Write(buffer, gathered) != gathered) return fail(9);
+  if (gathered > 0 && target->Write(buffer, gathered) != gathered) return fail(9, WriteFileFailed);
   written += static_cast<uint32_t>(gathered);
   std::memcpy(head, kTrackListTag, 4);
   PutLe32(head + 4, kTrackListHeadLength);
@@ -492,12 +236,12 @@ int CLibraryUpdater::RewriteTrackList() {
   PutLe32(head + 12, u);
   if (!target->Seek(0, platform::SeekFrom::Start) ||
       target->Write(head, sizeof head) != sizeof head) {
-    return fail(10);
+    return fail(10, WriteFileFailed);
   }
   source.reset();
-  if (DeleteLibraryFile(files_, ctx.rootPath(), kTrackListFile) != 0) return fail(11);
-  if (RenameLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0)
-    return fail(12);
+  // ZRTB.DB takes the place of ZRTL.DB in one step: at no moment is there no track list.
+  if (ReplaceLibraryFile(files_, ctx.rootPath(), &target, kRewriteFile, kTrackListFile) != 0)
+    return fail(12, WriteFileFailed);
 
   // Every list names each old track once: renumbering in place is replacing its first occurrence.
   for (auto& list : ctx.sortedLists) {
@@ -505,12 +249,12 @@ int CLibraryUpdater::RewriteTrackList() {
   }
   ctx.trackListLength = written;
   ctx.removedTracks = removed;
-  return kDone;
+  return Success;
 }
 
 int CLibraryUpdater::Rebuild() {
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 3;
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseRebuild;
   const uint32_t total = ctx.totalTracks;
   for (auto& list : ctx.sortedLists) {
     uint32_t kept = 0;
@@ -531,9 +275,9 @@ int CLibraryUpdater::NumberGroups() {
   // The groups of the kept tracks in each key's order, and the genre, artist and album figures
   // counted over the distinct values as a final pass counts them. When new tracks are added the
   // final pass numbers everything again, so this runs only when none is.
-  LibraryContext& ctx = *ctx_;
-  ctx.phase = 4;
-  for (int key = 0; key < kTitle; ++key) {
+  LibraryContext& ctx = build_.ctx();
+  ctx.phase = kPhaseNumbering;
+  for (int key = kGenre; key < kGroupedKeys; ++key) {
     ctx.currentKey = static_cast<uint16_t>(key);
     const uint32_t traced = ctx.traceCount;
     if (MergeBatch(ctx, files_, true) != kDone) {
@@ -548,8 +292,8 @@ int CLibraryUpdater::NumberGroups() {
 }
 
 int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
-  LibraryContext& ctx = *ctx_;
-  BuildOwner& owner = *owner_;
+  LibraryContext& ctx = build_.ctx();
+  BuildOwner& owner = build_.owner();
   owner.EnableStop(true);
   owner.BeginMergePhase();
 
@@ -559,14 +303,14 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   uint32_t units = 0;
   int32_t queued = 0;
   for (;;) {
-    const int r = reader.Next(path, &units);
-    if (r == 0) break;
-    if (r < 0) return CreateDataFailed;
+    const AddListRead r = reader.Next(path, &units);
+    if (r == kAddListEnded) break;
+    if (r == kAddListBroken) return CreateDataFailed;
     if (static_cast<uint32_t>(queued) >= ctx.filesToAdd) {
       Trace(ctx, kSiteReadAddList, 1);  // more records than files were queued
       return CreateDataFailed;
     }
-    if (!owner.WaitWhilePaused()) return -1;
+    if (!owner.WaitWhilePaused()) return RunStopped;
     std::u16string full(ctx.root.data(), 2);
     for (uint32_t i = 0; i < units; ++i) full.push_back(path[i] == u'/' ? u'\\' : path[i]);
     if (!owner.AppendMergePath(std::move(full))) {
@@ -587,68 +331,35 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   }
   uint32_t added = 0;
   for (int32_t i = 0; i < queued; ++i) {
-    if (!owner.WaitWhilePaused()) return -1;
-    if (ctx.totalTracks >= kMaxTracks) {  // full: the file is left out, as a create leaves it out
-      owner.CountMergeFile(true);
-      continue;
-    }
-    record_ = tags::TrackRecord{};
-    if (source_.ReadTrack(owner.MergePath(i), tagLanguage, &record_) != 1) {
-      if (owner.AskSkipFile() != CannotOpenFile) return RunAborted;
-      owner.CountMergeFile(false);
-      continue;
-    }
-    const int r = AddTrack(ctx, record_);
-    if (r < 0) return CreateDataFailed;
-    ++added;
-    if (r == 1) {
-      owner.SetBatchInProgress(true);
-      const int code = SortAndWriteBatch(ctx, files_, false);
-      owner.SetBatchInProgress(false);
-      if (code != Success) return code;
-    }
-    owner.CountMergeFile(true);
+    if (!owner.WaitWhilePaused()) return RunStopped;
+    const uint32_t before = ctx.totalTracks;
+    const int code = build_.AddFile(owner.MergePath(i), tagLanguage);
+    if (code != Success && code != CannotOpenFile) return code;
+    if (ctx.totalTracks > before) ++added;
+    owner.CountMergeFile(code == Success);  // a file left out of a full library counts as added
   }
 
   owner.EnableStop(false);
-  if (!owner.WaitWhilePaused()) return -1;
+  if (!owner.WaitWhilePaused()) return RunStopped;
   if (added == 0) {
-    ctx.changeFlags &= ~2u;
-    if ((ctx.changeFlags & 1) == 0) return Success;  // nothing changed after all
+    ctx.changeFlags &= ~uint32_t{kFilesQueued};
+    if ((ctx.changeFlags & kTracksRemoved) == 0) return Success;  // nothing changed after all
     return NumberGroups() == kDone ? Success : CreateDataFailed;
   }
-  return SortAndWriteBatch(ctx, files_, true);
+  return build_.SortAndWriteBatch(true);
 }
 
 int CLibraryUpdater::Finish() {
   if (!Ready() || !merged_) return CreateDataFailed;
-  LibraryContext& ctx = *ctx_;
-  if (ctx.changeFlags == 0) return Success;
-  if (ctx.batchCount != 0 || ctx.tracksWritten != ctx.totalTracks) return CreateDataFailed;
-  if (PatchGroupNumbers(ctx, files_) != kDone) return CreateDataFailed;
-  for (int key = 0; key < kTitle; ++key) {
-    if (BuildGroupTables(ctx, key) != kDone) return CreateDataFailed;
-  }
-  // The summary counts every track for the title and the path, however the figures were gathered.
-  ctx.stats[kTitle].count = ctx.totalTracks;
-  ctx.stats[kPath].count = ctx.totalTracks;
-  if (WriteBrowseList(ctx, files_) != kDone) return WriteFileFailed;
-  if (WriteSummary(ctx, files_) != kDone) return WriteFileFailed;
-  return Success;
+  if (build_.ctx().changeFlags == 0) return Success;
+  return build_.WriteFinalFiles(true);
 }
 
 void CLibraryUpdater::Close() {
   trackList_.reset();
-  if (ctx_ && IsOpen(*ctx_)) {
-    (void)DeleteLibraryFile(files_, ctx_->rootPath(), kAddListFile);
-    CloseContext(*ctx_);
-  }
+  if (build_.IsOpen()) (void)DeleteLibraryFile(files_, build_.ctx().rootPath(), kAddListFile);
+  build_.Close();
   index_.reset();
-  ctx_.reset();
-  aux_.reset();
-  fileBuffer_.reset();
-  pool_.reset();
-  owner_ = nullptr;
 }
 
 }  // namespace deltrix::library

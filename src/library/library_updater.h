@@ -13,13 +13,8 @@
 // through the owner. Finish patches the group numbers and writes ZRBL.DB and ZRDB.DB.
 //
 // An update that changed nothing opens none of the three library files for writing. A library that
-// is truncated, foreign or corrupt fails Open with 3 before anything is written: the header's
-// count above 150000 or its length not the file's; a record that is short, not tagged, longer than
-// 2048 bytes or running past the file; string chunks that are not the five in their order or run
-// past their record; records that do not end where the header says; a sorted list whose length is
-// not the track count or that is not a permutation of the tracks; a summary without its header,
-// with sections that cannot be read to their end (a summary announcing none is fine), or whose next
-// track id is not above every id in ZRTL.DB or leaves no room for 150000 more.
+// is missing, truncated, foreign or damaged fails Open with 3 before anything is written (what is
+// checked: library_index.h).
 #pragma once
 
 #include <cstddef>
@@ -28,25 +23,15 @@
 #include <string_view>
 
 #include "library/build_owner.h"
+#include "library/library_build.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
+#include "library/library_index.h"
+#include "library/track_record_view.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
-#include "tags/track_record.h"
 
 namespace deltrix::library {
-
-// The path index: bucket heads, then nodes of three u32 (track, path position, next).
-inline constexpr uint32_t kPathBuckets = 180000;
-inline constexpr size_t kPathIndexBytes =
-    4 * size_t{kPathBuckets} + 12 * size_t{kMaxTracks};  // 2520000
-// The longest path a file may have without its drive letter and colon, as a create accepts it.
-inline constexpr size_t kMaxRelativePathUnits = 255;
-
-// The bucket of a stored path ("/Music/a.mp3"): h = h * 37 + v over its units (at most 257, up to
-// a zero unit) in signed 32-bit arithmetic that wraps, v being the unit's high byte sign-extended
-// and shifted left by 8, OR its low byte sign-extended; the bucket is |h| mod 180000.
-uint32_t PathBucket(std::u16string_view path);
 
 // The sizes of a run's blocks. A run uses the defaults. Tests cap the part of the pool a batch of
 // new tracks may fill (batchBytes, 0 for all of it), so that batches end after a few tracks; the
@@ -72,14 +57,16 @@ class CLibraryUpdater {
 
   // Looks up one audio file (E:\Music\a.mp3): a known file marks its track present, a new one is
   // queued in ZRTA.LST. 0 handled; 2 the file cannot be used (its path without drive letter and
-  // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB or ZRTA.LST
-  // cannot be accessed. ZRTL.DB stays open for reading from the first check to the merge.
+  // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB cannot be read;
+  // 4 ZRTA.LST cannot be written. ZRTL.DB stays open for reading from the first check to the merge.
   [[nodiscard]] int CheckFile(std::u16string_view fullPath);
 
   // Drops the tracks not found and renumbers, then (the merge phase) reads the tags of the queued
   // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
-  // 3 a library file or ZRTA.LST could not be read or renamed; 4 ZRTL.DB could not be written;
-  // 8 the owner's AskSkipFile answered stop at an unreadable file; -1 the owner reported a stop.
+  // 3 a library file or ZRTA.LST could not be read; 4 ZRTA.LST, ZRTB.DB or ZRTL.DB could not be
+  // written or ZRTB.DB not put in the place of ZRTL.DB;
+  // 8 the owner's AskSkipFile answered stop at an unreadable file; RunStopped the owner reported a
+  // stop.
   [[nodiscard]] int Merge(int tagLanguage);
 
   // After Merge: nothing changed, 0 and no file touched. Otherwise patches the group numbers (3),
@@ -90,33 +77,21 @@ class CLibraryUpdater {
   void Close();
 
   // The engine's state, for diagnostics and tests (the trace, the change flags); null before Open.
-  const LibraryContext* context() const { return ctx_.get(); }
+  const LibraryContext* context() const { return build_.context(); }
 
  private:
-  class PathIndex;
-
-  [[nodiscard]] int IndexTrackList();
-  [[nodiscard]] int ReadListsAndSummary();
-  [[nodiscard]] int RewriteTrackList();
+  [[nodiscard]] int RewriteTrackList();  // an ErrorCode
   [[nodiscard]] int Rebuild();
   [[nodiscard]] int NumberGroups();
   [[nodiscard]] int AddQueuedFiles(int tagLanguage);
   bool Ready() const;
 
   platform::FileSystem& files_;
-  TrackSource& source_;
+  LibraryBuild build_;
   UpdaterOptions options_;
-  BuildOwner* owner_ = nullptr;
-  bool addListCreated_ = false;
   bool merged_ = false;
-  uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB at open
-  std::unique_ptr<LibraryContext> ctx_;
-  std::unique_ptr<uint8_t[]> pool_;
-  std::unique_ptr<uint8_t[]> fileBuffer_;
-  std::unique_ptr<uint32_t[]> aux_;
-  std::unique_ptr<PathIndex> index_;
+  std::unique_ptr<LibraryIndex> index_;
   std::unique_ptr<platform::File> trackList_;  // ZRTL.DB, read-only, during the check pass
-  tags::TrackRecord record_;                   // reused for every new file
 };
 
 }  // namespace deltrix::library

@@ -30,9 +30,20 @@ namespace deltrix::library {
 // WriteBrowseList). kDone, or 0 after a trace record of site kSiteWriteSummary (1 open, 2 write).
 [[nodiscard]] int WriteSummary(LibraryContext& ctx, platform::FileSystem& files);
 
-// An update's reading: next track id, and the title and path statistics. 1 read (a missing or
-// malformed statistics section only clears kFlagStatsValid, with a trace record of kSiteReadStats);
-// -1 after a trace record of site kSiteReadSummary (1 open, 2 header short or not a summary).
-[[nodiscard]] int ReadSummary(LibraryContext& ctx, platform::FileSystem& files);
+// What an existing summary says beyond the context's fields, for an update to hold against the
+// other files: every string kind's statistics and the list directory, as far as they were read.
+struct SummaryContents {
+  bool hasStatistics = false;
+  bool hasDirectory = false;
+  StringStats stats[kStringCount];
+  DirectoryEntry directory[kDirectoryEntries];
+};
+
+// An update's reading: next track id, and the title and path statistics (the rest into
+// `contents`, when given). kDone (a missing or malformed statistics section only clears
+// kFlagStatsValid, with a trace record of kSiteReadStats), or 0 after a trace record of site
+// kSiteReadSummary (1 open, 2 header short or not a summary).
+[[nodiscard]] int ReadSummary(LibraryContext& ctx, platform::FileSystem& files,
+                              SummaryContents* contents = nullptr);
 
 }  // namespace deltrix::library

@@ -8,6 +8,7 @@
 #include "base/byte_reader.h"
 #include "base/error_code.h"
 #include "library/library_files.h"
+#include "library/track_record_view.h"
 
 namespace deltrix::library {
 
@@ -46,18 +47,12 @@ void CountWrittenStrings(LibraryContext& ctx, const StoredText& title, const Sto
   ts.compact += NarrowUnits(title, 0) ? RoundUpEven(w / 2) : w;
   ++ts.count;
 
-  StringStats& ps = ctx.stats[kPath];
-  ps.total += 2 * path.units + 2;
-  uint32_t shared = 0;
-  if (trackIndex % kPathShareInterval != 0) {
-    const uint32_t common = std::min(path.units, ctx.previousPathUnits);
-    while (shared < common && UnitOf(path, shared) == ctx.previousPath[shared]) ++shared;
-  }
-  const uint32_t e = RoundUp4(2 * path.units + 2) - 2 * shared;
-  ps.compact += NarrowUnits(path, shared) ? RoundUpEven(e / 2) : e;
-  for (uint32_t i = 0; i < path.units; ++i) ctx.previousPath[i] = UnitOf(path, i);
-  ctx.previousPath[path.units] = 0;
-  ctx.previousPathUnits = path.units;
+  // The path's compact size is counted from its data length.
+  char16_t units[kPathUnits];
+  const uint32_t n = std::min<uint32_t>(path.units, kPathUnits);
+  for (uint32_t i = 0; i < n; ++i) units[i] = UnitOf(path, i);
+  CountPathStatistics(ctx, std::u16string_view(units, n), 2 * path.units + 2,
+                      RoundUp4(2 * path.units + 2), trackIndex % kPathShareInterval == 0);
 }
 
 // Builds the record of batch entry `e` (track index t) at dst; returns its length (at most 1060).
@@ -119,10 +114,7 @@ uint32_t RecordSpan(const LibraryContext& ctx, uint32_t t) {
 int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
   const bool append = ctx.tracksWritten != 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSiteWriteTrackList, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSiteWriteTrackList};
   std::unique_ptr<platform::File> file;
   uint8_t head[kTrackListHeadLength];
   uint32_t fileLength = 0;
@@ -182,10 +174,7 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
 
 int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
   if (!IsOpen(ctx)) return 0;
-  auto fail = [&](uint32_t step) {
-    Trace(ctx, kSitePatch, step);
-    return 0;
-  };
+  const StepFailure fail{ctx, kSitePatch};
   std::unique_ptr<platform::File> file =
       OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "r+b");
   if (!file) return fail(1);
@@ -238,35 +227,11 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
 
 int ParseRecordSlot(std::span<const uint8_t> bytes, int key, SortSlot* slot) {
   if (bytes.size() < kRecordHeadLength) return 4;
-  if (!HasTag(bytes.data(), kRecordTag)) return 5;
-  ByteReader record(bytes);
-  uint32_t recordLength = 0;
-  uint32_t headLength = 0;
-  if (!record.Skip(4) || !record.ReadLe32(&headLength) || !record.ReadLe32(&recordLength)) return 5;
-  if (recordLength < headLength || recordLength > bytes.size()) return 5;
-  slot->trackNumber = GetLe16(bytes.data() + 36);
-  ByteReader chunks(bytes.subspan(headLength, recordLength - headLength));
-  bool seen[kTitle + 1] = {};
-  while (chunks.remaining() >= kStringChunkHeadLength && HasTag(chunks.data(), kStringChunkTag)) {
-    const uint8_t* chunk = chunks.data();
-    const uint32_t chunkLength = GetLe32(chunk + 8);
-    const uint32_t index = GetLe32(chunk + 12);
-    const uint32_t dataLength = GetLe32(chunk + 20);
-    if (chunkLength < kStringChunkHeadLength || dataLength > chunkLength - kStringChunkHeadLength ||
-        !chunks.Skip(chunkLength)) {
-      return 5;
-    }
-    if (index > kTitle) continue;
-    const uint8_t* data = chunk + kStringChunkHeadLength;
-    uint32_t units = 0;
-    while (units < dataLength / 2 && GetLe16(data + 2 * units) != 0) ++units;
-    if (static_cast<int>(index) >= key)
-      slot->text[index] = MakeKeyText(data, units, true, static_cast<int>(index));
-    seen[index] = true;
-  }
-  for (int s = key; s <= kTitle; ++s) {
-    if (!seen[s]) return 5;
-  }
+  TrackRecordView record;
+  if (ParseTrackRecord(bytes, &record) != kRecordSound) return 5;
+  slot->trackNumber = record.trackNumber;
+  for (int s = key; s <= kTitle; ++s)
+    slot->text[s] = MakeKeyText(bytes.data() + record.dataAt[s], record.units[s], true, s);
   return kDone;
 }
 

@@ -45,10 +45,15 @@ class File {
   virtual bool Close() = 0;
 };
 
-// One entry of a folder listing. Listings report "." and ".." as the platform's do.
+// One entry of a folder listing. Listings report "." and ".." as the platform's do, and never a
+// symbolic link to a folder (a FAT card has none; a staging folder's links would lead the walk out
+// of it or round in a loop). A link to a file is listed as the file.
 struct DirEntry {
   std::u16string name;  // the entry's own name, no folder
   uint32_t attributes = 0;
+  // The name has no drive form (it is not valid text, or holds a backslash): `name` shows it with
+  // replacement characters, and no path made from it reaches the entry.
+  bool unmappable = false;
 };
 
 class DirListing {
@@ -145,9 +150,14 @@ class Lock {
 class Locks {
  public:
   virtual ~Locks() = default;
-  // Takes the lock named `key` (the executable's name, a drive's identity); null when another
-  // holder, in this process or another, has it.
+  // Takes the lock named `key` (the executable's name); null when another holder, in this process
+  // or another of the same user, has it.
   virtual std::unique_ptr<Lock> TryLock(std::u16string_view key) = 0;
+  // Takes the lock of the drive at `driveRoot` (E:\): one run writes a drive at a time. Seen by
+  // every process of every user of the machine, and writes nothing to the drive. Null when another
+  // holder has it; a lock that holds nothing when the drive cannot be locked at all (the run then
+  // finds out for itself whether the drive can be used).
+  virtual std::unique_ptr<Lock> TryLockDrive(std::u16string_view driveRoot) = 0;
 };
 
 // What the core is handed. Each part is small, so a test fakes only the one it needs.

@@ -32,16 +32,27 @@ bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& ch
   record_.backupFolder.clear();
   if (recovered) *recovered = false;
 
-  // Copies left by a run that never finished: the library beside them may be half-written.
-  if (check && StaleCopiesPresent(deviceFolder) && !check(driveRoot)) {
-    // A killed restore may have emptied or removed the library folder.
-    (void)files_.MakeFolder(deviceFolder + u"LIBRARY");
-    for (std::u16string_view name : kBackedUpFiles) {
-      if (!files_.Copy(Bak(deviceFolder, name), record_.libraryFolder + std::u16string(name))) {
-        return false;  // the copies stay; nothing was lost
+  // Copies left by a run that never finished: the library beside them may be half-written, or gone.
+  const bool staleCopies = StaleCopiesPresent(deviceFolder);
+  if (check && staleCopies) {
+    if (!check(driveRoot)) {
+      // A killed restore may have emptied or removed the library folder.
+      (void)files_.MakeFolder(deviceFolder + u"LIBRARY");
+      for (std::u16string_view name : kBackedUpFiles) {
+        if (!files_.Copy(Bak(deviceFolder, name), record_.libraryFolder + std::u16string(name))) {
+          return false;  // the copies stay; nothing was lost
+        }
       }
+      if (recovered) *recovered = true;
     }
-    if (recovered) *recovered = true;
+    // The library is whole now; the copies of the killed run are of no more use.
+    for (std::u16string_view name : kBackedUpFiles)
+      (void)files_.RemoveFile(Bak(deviceFolder, name));
+  }
+  // The temporary files of an update that never finished.
+  for (std::u16string_view name : kTemporaryFiles) {
+    const std::u16string path = record_.libraryFolder + std::u16string(name);
+    if (files_.Attributes(path) != platform::kNoAttributes) (void)files_.RemoveFile(path);
   }
 
   if (deferCopies) {

@@ -8,9 +8,10 @@
 //
 // Two rules keep the user's library safe beyond the plain copy-and-restore:
 // - When a copy back fails, the .bak copies are kept and the host is told where they are.
-// - .bak copies found at the start of a run mean the last run may never have finished; when the
-//   library beside them fails the structural check, the copies are put back first (the library is
-//   recovered), and only then is the backup taken again.
+// - Every run first recovers what an interrupted run left. .bak copies found at the start mean the
+//   last run never finished: when the library beside them is missing, incomplete or fails the
+//   structural check, the copies are put back (the library is recovered); either way they are then
+//   deleted. A leftover ZRTB.DB or ZRTA.LST is deleted. Only then is the backup taken again.
 #pragma once
 
 #include <functional>
@@ -28,6 +29,8 @@ struct BackupRecord {
 
 // The three files, in the order they are copied.
 inline constexpr std::u16string_view kBackedUpFiles[] = {u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"};
+// What an update writes beside them for the length of the run only.
+inline constexpr std::u16string_view kTemporaryFiles[] = {u"ZRTB.DB", u"ZRTA.LST"};
 
 // Answers whether the library files on the drive are sound (the library reader's check).
 using LibraryCheck = std::function<bool(std::u16string_view driveRoot)>;
@@ -36,9 +39,10 @@ class Backup {
  public:
   explicit Backup(platform::FileSystem& files) : files_(files) {}
 
-  // Copies the three files to .bak copies when all three are present. False when a copy failed (the
-  // copies made are deleted). `check` may be empty; `recovered` is set when stale copies were put
-  // back because the library beside them failed the check.
+  // Recovers what an interrupted run left (above), then copies the three files to .bak copies when
+  // all three are present. False when a copy failed (the copies made are deleted), or when stale
+  // copies could not be put back (they are kept). Without a `check` stale copies are left to the
+  // backup to replace; `recovered` is set when stale copies were put back.
   // With `deferCopies` the copies are taken by TakeDeferredCopies before the first write.
   [[nodiscard]] bool PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check,
                                    bool* recovered, bool deferCopies = false);

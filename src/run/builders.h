@@ -24,16 +24,23 @@ class CreateBuilder {
   virtual void Close() = 0;
 };
 
+// What the run tells the user after an update's Open failed with 3.
+inline constexpr std::u16string_view kLibraryNotUpdatableNotice =
+    u"The library on the card is missing or damaged and cannot be updated. Create Library builds "
+    u"it "
+    u"anew.";
+
 // The update driver calls: Open, CheckFile once per found file, Merge and Finish (also when
 // nothing was found), Close.
 class UpdateBuilder {
  public:
   virtual ~UpdateBuilder() = default;
   [[nodiscard]] virtual int Open() = 0;  // 0, or 3 when the library on the drive cannot be read
-  // 0 looked up (known, or queued as new); 2 the file cannot be opened; 3 the library or the add
-  // list cannot be accessed.
+  // 0 looked up (known, or queued as new); 2 the file cannot be opened; 3 the library cannot be
+  // read; 4 the add list cannot be written.
   [[nodiscard]] virtual int CheckFile(std::u16string_view path) = 0;
-  // 0; 3 or 4; 8 the user aborted at an unreadable file; -1 the merge phase saw a stop.
+  // 0; 3 or 4; 8 the user aborted at an unreadable file; RunStopped the merge phase saw
+  // a stop.
   [[nodiscard]] virtual int Merge(int tagLanguage) = 0;
   [[nodiscard]] virtual int Finish() = 0;  // 0, 3 or 4; writes nothing when nothing changed
   virtual void Close() = 0;

@@ -1,5 +1,6 @@
 #include "run/library_builders.h"
 
+#include "library/library_check.h"
 #include "library/library_creator.h"
 #include "library/library_reader.h"
 #include "library/library_updater.h"
@@ -15,10 +16,9 @@ class LibraryCreateBuilder : public CreateBuilder {
       : source_(request.platform.files, request.platform.text),
         creator_(request.platform.files, source_),
         root_(request.driveRoot),
-        kind_(request.fileSystemKind),
         owner_(request.owner) {}
 
-  int Open() override { return creator_.Open(root_, owner_, kind_); }
+  int Open() override { return creator_.Open(root_, owner_); }
   int AddFile(std::u16string_view path, int tagLanguage) override {
     return creator_.AddFile(path, tagLanguage);
   }
@@ -30,7 +30,6 @@ class LibraryCreateBuilder : public CreateBuilder {
   library::TagFileSource source_;
   library::CLibraryCreator creator_;
   std::u16string root_;
-  int kind_;
   library::BuildOwner& owner_;
 };
 

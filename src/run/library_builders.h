@@ -10,9 +10,9 @@
 
 namespace deltrix::run {
 
+// The builders over CLibraryCreator and CLibraryUpdater. The library is the same on every file
+// system: the request's file-system kind is not used.
 std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request);
-// An update builder over CLibraryUpdater; the file-system kind of the request is not used (the
-// update's engine always marks its context NTFS).
 std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request);
 // Create and update builders together.
 BuilderFactories LibraryBuilders();

@@ -26,8 +26,8 @@ void ProgressModel::SetPosition(int position, const RunState& state) {
   view_.title = Format("%lld%%", position) + u" / " + state.driveRoot;
 }
 
-void ProgressModel::Start(const RunState& state, int64_t now) {
-  startTime_ = lastSecond_ = now;
+void ProgressModel::Start(const RunState& state, int64_t start) {
+  startTime_ = lastSecond_ = start;
   shownFraction_ = fractionAtLastSecond_ = 0.0;
   lastRemaining_ = 0;
   for (double& s : rateSamples_) s = 0.0;

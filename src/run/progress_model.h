@@ -28,8 +28,9 @@ struct ProgressView {
 
 class ProgressModel {
  public:
-  // The display set-up at the start of a run.
-  void Start(const RunState& state, int64_t now);
+  // The display set-up at the start of a run; `start` is the second the run began (the elapsed time
+  // counts from it).
+  void Start(const RunState& state, int64_t start);
   // One progress tick.
   void Tick(const RunState& state, int64_t now);
   // The completion display: bar at 100 and the title with 100.

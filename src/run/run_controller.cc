@@ -3,40 +3,15 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/drive_checks.h"
-#include "app/error_report.h"
 #include "base/error_code.h"
 #include "base/utf16.h"
+#include "run/drive_checks.h"
+#include "run/error_report.h"
+#include "run/scan.h"
 
 namespace deltrix::run {
 
 namespace {
-
-// Audio files by the last 4 characters (or 5 for ".aiff"), compared after lower-casing.
-bool IsAudioPath(std::u16string_view path) {
-  static constexpr std::u16string_view kFour[] = {u".mp3", u".m4a", u".aac",
-                                                  u".mp4", u".wav", u".aif"};
-  auto endsWith = [&](std::u16string_view ext) {
-    if (path.size() < ext.size()) return false;
-    for (size_t i = 0; i < ext.size(); ++i) {
-      if (AsciiLower(path[path.size() - ext.size() + i]) != ext[i]) return false;
-    }
-    return true;
-  };
-  for (std::u16string_view ext : kFour) {
-    if (endsWith(ext)) return true;
-  }
-  return endsWith(u".aiff");
-}
-
-std::u16string JoinPath(const std::u16string& folder, std::u16string_view name) {
-  // One separator, also at the drive root (E:\ already ends in one): stored paths begin with a
-  // single "/" on the player.
-  std::u16string path = folder;
-  if (path.empty() || path.back() != u'\\') path.push_back(u'\\');
-  path += name;
-  return path;
-}
 
 // How long a worker that has caught up with a running scan sleeps before it looks again. A
 // zero-length yield here would spin: on a busy machine every sched_yield hands the core to another
@@ -65,6 +40,8 @@ RunController::~RunController() {
 }
 
 bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode) {
+  // The elapsed time counts from here: the backup copies below are part of the run.
+  startSeconds_ = platform_.clock.NowSeconds();
   state_.driveRoot = std::u16string(driveRoot);
   state_.tagLanguage = tagLanguage;
   state_.runMode = runMode;
@@ -73,8 +50,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   keptBackupFolder_.clear();
 
   // Two runs must never write the same drive, whichever front-end started them.
-  driveLock_ =
-      platform_.locks.TryLock(u"drive " + FromUtf8(platform_.drives.ToUserPath(driveRoot)));
+  driveLock_ = platform_.locks.TryLockDrive(driveRoot);
   if (!driveLock_) {
     resultCode_ = kDriveBusy;
     host_.RequestClose();
@@ -87,7 +63,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   if (!backup_.PrepareBackup(driveRoot, options_.libraryCheck, &recovered,
                              runMode != RunModeCreate)) {
     resultCode_ = WriteFileFailed;
-    app::ReportError(host_, WriteFileFailed, u"");
+    ReportError(host_, WriteFileFailed, u"");
     host_.RequestClose();
     driveLock_.reset();
     return false;
@@ -97,8 +73,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   }
 
   state_.files.Clear();
-  const std::u16string ipod = state_.driveRoot + u"iPod_Control\\iTunes\\iTunesDB";
-  state_.isIpodVolume = platform_.files.Open(ipod, "rb") != nullptr;
+  state_.isIpodVolume = IsIpodVolume(platform_.files, state_.driveRoot);
   state_.pauseRequested = false;
   host_.EnableStop(true);
   scan_ = std::thread([this] { ScanThreadMain(); });
@@ -116,39 +91,13 @@ bool RunController::WaitWhilePaused() {
 
 int RunController::ScanThreadMain() {
   platform_.clock.Sleep(50);
-  if (ScanFolder(state_.driveRoot, 1)) {
+  DriveScan scan(platform_.files, state_.files, state_.leftOut,
+                 [this] { return WaitWhilePaused(); });
+  if (scan.Walk(state_.driveRoot, state_.isIpodVolume)) {
     platform_.clock.Sleep(10);
     state_.scanDone = true;
   }
   return 0;
-}
-
-bool RunController::ScanFolder(const std::u16string& folder, int depth) {
-  if (depth > 8) return true;
-  auto listing = platform_.files.List(folder + u"\\*.*");
-  if (!listing) return true;
-  const size_t limit = state_.files.capacity();
-  platform::DirEntry entry;
-  // No yield per entry: the scan has a thread of its own, which the system preempts as it must,
-  // and a yield per entry (a system call, and on a busy machine the core given away each time)
-  // cost a large drive several times the walk itself. The pause and the stop are still seen at
-  // every entry.
-  while (true) {
-    if (!WaitWhilePaused()) return false;
-    if (!listing->Next(&entry)) break;
-    if (entry.name == u"." || entry.name == u"..") continue;
-    if (!entry.name.empty() && entry.name[0] == u'.') continue;
-    if (!state_.isIpodVolume && (entry.attributes & platform::kAttrHidden)) continue;
-    if (entry.attributes & platform::kAttrSystem) continue;
-    std::u16string path = JoinPath(folder, entry.name);
-    if (entry.attributes & platform::kAttrDirectory) {
-      (void)ScanFolder(path, depth + 1);
-    } else if (IsAudioPath(path)) {
-      (void)state_.files.Append(std::move(path));
-    }
-    if (static_cast<size_t>(state_.foundCount()) >= limit) return true;
-  }
-  return true;
 }
 
 int RunController::WorkerThreadMain() {
@@ -181,8 +130,10 @@ int RunController::WorkerThreadMain() {
 }
 
 bool RunController::Fail(int code, std::u16string_view text) {
+  // The stop that follows a failure already reported (a drive found gone at a file) keeps its code.
+  if (code == RunAborted && resultCode_ != Success) return false;
   resultCode_ = code;
-  app::ReportError(host_, code, text);
+  ReportError(host_, code, text);
   return false;
 }
 
@@ -195,6 +146,7 @@ bool RunController::HandFoundFiles(const std::function<int(std::u16string_view p
     if (!WaitWhilePaused()) return false;
     if (index < state_.foundCount()) {
       const std::u16string_view path = state_.files.Get(index);
+      handedPath_.assign(path);
       const int r = step(path);
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
@@ -217,14 +169,14 @@ bool RunController::FinishingAllowed() {
 }
 
 bool RunController::DriveStillThere() {
-  if (state_.foundCount() == 0 && !app::IsDrivePresent(platform_.drives, state_.driveRoot)) {
+  if (state_.foundCount() == 0 && !IsDrivePresent(platform_.drives, state_.driveRoot)) {
     return Fail(DeviceRemoved, state_.driveRoot);
   }
   return true;
 }
 
 bool RunController::RunCreate() {
-  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
+  const int kind = GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<CreateBuilder> creator =
       factories_.create
           ? factories_.create(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this})
@@ -249,7 +201,7 @@ bool RunController::RunCreate() {
 }
 
 bool RunController::RunUpdate() {
-  const int kind = app::GetFileSystemKind(platform_.drives, state_.driveRoot);
+  const int kind = GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<UpdateBuilder> updater =
       factories_.update
           ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this})
@@ -260,7 +212,11 @@ bool RunController::RunUpdate() {
     ~CloseAtEnd() { builder.Close(); }
   } closeAtEnd{*updater};
 
-  if (const int code = updater->Open(); code != Success) return Fail(code, u"");
+  if (const int code = updater->Open(); code != Success) {
+    const bool ok = Fail(code, u"");
+    if (code == CreateDataFailed) host_.Notice(std::u16string(kLibraryNotUpdatableNotice));
+    return ok;
+  }
   const bool walked = HandFoundFiles([&](std::u16string_view path) {
     const int r = updater->CheckFile(path);
     return r == CannotOpenFile ? AskSkipFile() : r;
@@ -286,7 +242,13 @@ void RunController::BeginMergePhase() {
 }
 
 int RunController::AskSkipFile() {
-  return app::AskSkipFile(host_, platform_.drives, state_.driveRoot);
+  const int answer = run::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_);
+  if (answer == DeviceRemoved) {
+    // Reported already: the run ends with that code, and the builder's stop shows nothing more.
+    resultCode_ = DeviceRemoved;
+    return RunAborted;
+  }
+  return answer;
 }
 
 void RunController::StopAndJoin() {

@@ -56,18 +56,17 @@ class RunController : public library::BuildOwner {
   // The run's outcome once the worker has ended: 0 success, the code reported, 8 after a stop, or
   // kDriveBusy.
   int resultCode() const { return resultCode_; }
+  // The calendar second at which the last StartRun began, before its backup: where the progress
+  // display's elapsed time starts.
+  int64_t startSeconds() const { return startSeconds_; }
   // Set when the backup could not be copied back; the .bak copies are then in this folder.
   const std::u16string& keptBackupFolder() const { return keptBackupFolder_; }
 
-  // Thread bodies and steps; public for tests that run them inline.
-  int ScanThreadMain();
-  bool ScanFolder(const std::u16string& folder, int depth);
-  int WorkerThreadMain();
-  bool RunCreate();
-  bool RunUpdate();
+  // The pause wait of both threads: false when a stop was seen.
   bool WaitWhilePaused() override;
 
-  // library::BuildOwner, on the worker thread.
+  // library::BuildOwner, on the worker thread. The skip question names the file the builder was
+  // last handed: the found file being added or checked, or the merge path last read.
   int AskSkipFile() override;
   void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
   void EnableStop(bool on) override { host_.EnableStop(on); }
@@ -76,12 +75,20 @@ class RunController : public library::BuildOwner {
     return state_.files.Append(std::move(path));
   }
   void SetPhaseTotal(int32_t total) override { state_.phaseTotal = total; }
-  std::u16string_view MergePath(int32_t index) override { return state_.files.Get(index); }
+  std::u16string_view MergePath(int32_t index) override {
+    const std::u16string_view path = state_.files.Get(index);
+    handedPath_.assign(path);
+    return path;
+  }
   void CountMergeFile(bool added) override {
     ++(added ? state_.phaseProcessed : state_.phaseSkipped);
   }
 
  private:
+  int ScanThreadMain();
+  int WorkerThreadMain();
+  bool RunCreate();
+  bool RunUpdate();
   // Reports `code` with `text` and notes it as the run's result; false.
   bool Fail(int code, std::u16string_view text);
   // The main loop of both drivers. False after a stop or a failed step (reported).
@@ -104,7 +111,9 @@ class RunController : public library::BuildOwner {
   std::unique_ptr<platform::Lock> driveLock_;
   std::thread scan_;
   std::thread worker_;
+  std::u16string handedPath_;  // worker: the file the builder is working on
   int resultCode_ = 0;
+  int64_t startSeconds_ = 0;
   std::u16string keptBackupFolder_;
 };
 

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "app/error_report.h"
+#include "run/error_report.h"
 
 namespace deltrix::run {
 
-class RunHost : public app::ErrorHost {
+class RunHost : public run::ErrorHost {
  public:
   // Shows "%d files are processed." and returns when dismissed (worker thread).
   virtual void ShowFinishMessage(const std::u16string& text) = 0;

@@ -34,13 +34,14 @@ bool EndsWith(std::u16string_view upperTail, std::u16string_view suffix) {
          upperTail.substr(upperTail.size() - suffix.size()) == suffix;
 }
 
-// Reads the tags of an open, measured file of a type other than AIFF. Returns 1 or -1.
+// Reads the tags of an open, measured file of a type other than AIFF. Returns 1 when read, 0 when
+// not.
 int ReadOpenFile(TagFile& file, FileType type, TrackRecord* record, platform::TextCodec& codec,
                  uint32_t codePage) {
   const int v1 = ReadId3v1(file, record, codec, codePage);
-  if (v1 < 0) return -1;
+  if (v1 < 0) return 0;
   const int64_t v2 = ReadId3v2(file, record, codec, codePage);
-  if (v2 < 0) return -1;
+  if (v2 < 0) return 0;
   const bool tagFound = v1 > 0 || v2 > 0;
   switch (type) {
     case FileType::Mp3:
@@ -51,7 +52,7 @@ int ReadOpenFile(TagFile& file, FileType type, TrackRecord* record, platform::Te
     case FileType::Mp4:
     case FileType::M4a:
       // The atom walk starts after an ID3v2 tag, with the whole file size as its budget.
-      if (ReadMp4Atoms(file, v2, static_cast<uint32_t>(file.size()), record) != 1) return -1;
+      if (ReadMp4Atoms(file, v2, static_cast<uint32_t>(file.size()), record) != 1) return 0;
       CleanUpTextFields(record);
       return 1;
     case FileType::Wav:
@@ -63,7 +64,7 @@ int ReadOpenFile(TagFile& file, FileType type, TrackRecord* record, platform::Te
     case FileType::None:
       break;
   }
-  return -1;
+  return 0;
 }
 
 }  // namespace
@@ -91,19 +92,19 @@ FileType ClassifyExtension(std::u16string_view fullPath) {
 int ReadTags(platform::FileSystem& files, platform::TextCodec& codec, std::u16string_view fullPath,
              TrackRecord* record, uint32_t codePage) {
   ResetRecord(record);
-  if (fullPath.size() > kMaxFullPathUnits) return -1;
+  if (fullPath.size() > kMaxFullPathUnits) return 0;
   std::unique_ptr<platform::File> file = files.Open(fullPath, "rb");
-  if (!file) return -1;
-  if (!file->Seek(0, platform::SeekFrom::End)) return -1;
+  if (!file) return 0;
+  if (!file->Seek(0, platform::SeekFrom::End)) return 0;
   const int64_t size = file->Tell();
   // The record holds the size in 32 bits; a larger file cannot be described and is not read.
-  if (size < 0 || size > std::numeric_limits<int32_t>::max()) return -1;
+  if (size < 0 || size > std::numeric_limits<int32_t>::max()) return 0;
   record->fileSize = static_cast<int32_t>(size);
 
   const FileType type = ClassifyExtension(fullPath);
   record->fileType = type;
   if (type == FileType::Aiff) return 1;  // recognised, no tags read, no clean-up
-  if (type == FileType::None) return -1;
+  if (type == FileType::None) return 0;
   // The file stands at its end; the tag file seeks where it first reads.
   TagFile tagFile(*file, size, size);
   return ReadOpenFile(tagFile, type, record, codec, codePage);

@@ -5,6 +5,10 @@
 // reader overwrites what it finds), cleans the texts up and supplies the file-name title and the
 // stored path. Nothing is allocated per file (the platform's file object aside) and nothing is kept
 // between calls.
+//
+// Results in the tag layer: a reading step (ReadTrackFile, ReadTags, ReadMp4Atoms) returns 1 when
+// done and 0 when not; a reader that answers a length or an offset (ReadId3v1, ReadId3v2) answers
+// -1 when it failed.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +41,8 @@ FileType ClassifyExtension(std::u16string_view fullPath);
 // The reading itself, without the title fallback and the stored path: resets the record (all but
 // the path), opens and measures the file, classifies it and runs the readers with `codePage` for
 // 8-bit text, then the clean-up where it is due (not for AIFF files, nor for MP3 and AAC files
-// without an ID3 tag). Returns 1 on success and -1 on failure. The file is closed before it
-// returns.
+// without an ID3 tag). Returns 1 when read and 0 when not, as ReadTrackFile does. The file is
+// closed before it returns.
 [[nodiscard]] int ReadTags(platform::FileSystem& files, platform::TextCodec& codec,
                            std::u16string_view fullPath, TrackRecord* record, uint32_t codePage);
 

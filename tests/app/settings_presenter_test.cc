@@ -17,9 +17,11 @@ using testing::MemoryPlatform;
 using testing::TestHost;
 
 // E: FAT32 stick with a library, F: NTFS stick, G: FAT32 stick without a library, H: card reader
-// without a card.
+// without a card. Drives are named by mount points (/mnt/e), as on Linux; `namesByRoot` names
+// them by their roots, as on Windows.
 struct Drives {
-  Drives() {
+  explicit Drives(bool namesByRoot = false) {
+    mp.drives.namesByRoot = namesByRoot;
     mp.drives.Get(u'E')->volume.name = u"MUSIC";
     for (const char16_t* name : {u"ZRDB.DB", u"ZRTL.DB", u"ZRBL.DB"}) {
       mp.files.AddFile(std::u16string(u"E:\\KORVANE\\LIBRARY\\") + name, "x");
@@ -120,7 +122,7 @@ TEST(SettingsPresenter, FollowsTheTransitionsOfTheSettingsDialog) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Drives d;
+    Drives d(true);
     SettingsPresenter p(d.mp.platform, 4);
     for (const Step& step : c.steps) Apply(p, step);
     EXPECT_EQ(c.want, Describe(p.view()));
@@ -129,7 +131,7 @@ TEST(SettingsPresenter, FollowsTheTransitionsOfTheSettingsDialog) {
 }
 
 TEST(SettingsPresenter, ReadsTheDriveListAfreshEachTimeItOpens) {
-  Drives d;
+  Drives d(true);
   SettingsPresenter p(d.mp.platform, 2);
   p.OnDriveDropDown();
   ASSERT_EQ(4u, p.view().driveItems.size());
@@ -144,6 +146,75 @@ TEST(SettingsPresenter, ReadsTheDriveListAfreshEachTimeItOpens) {
   EXPECT_FALSE(p.view().updateEnabled);
 }
 
+TEST(SettingsPresenter, NamesDrivesByLabelAndMountPointWhereThePlatformDoes) {
+  Drives d;
+  d.mp.drives.Get(u'E')->volume.name = u"МУЗЫКА";
+  d.mp.drives.Add({u'I', {u"NAS", 5, u"FAT32"}, platform::DriveTypeRemote, true});
+  d.mp.drives.Add({u'J', {u"DISC", 6, u"UDF"}, platform::DriveTypeCdRom, true});
+  SettingsPresenter p(d.mp.platform, 2);
+  p.OnDriveDropDown();
+  EXPECT_EQ((std::vector<std::u16string>{
+                u"МУЗЫКА — /mnt/e", u"WINDOWS — /mnt/f (not FAT)", u"/mnt/g", u"/mnt/h (no medium)",
+                u"NAS — /mnt/i (network drive)", u"DISC — /mnt/j (optical drive)"}),
+            p.view().driveItems);
+  p.OnDriveSelChange(0);
+  EXPECT_TRUE(p.view().updateSelected) << "the items map to the same drives as in letter form";
+}
+
+TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    char16_t pulled;  // the drive pulled; 0: a card goes into the reader H: instead
+    const char* want;
+  };
+  const Case cases[] = {
+      {"nothing read yet: the list stays as it is", {}, 0, kNoDrive},
+      {"the list is open: a card appears in it",
+       {{DropDown}},
+       0,
+       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g|CARD — /mnt/h] create - update - start "
+       "-"},
+      {"a chosen drive stays chosen and is judged again",
+       {{DropDown}, {Choose, 2}, {CloseUp}},
+       0,
+       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g|CARD — /mnt/h] create E update - start "
+       "e"},
+      {"the chosen drive is pulled: back to no drive",
+       {{DropDown}, {Choose, 2}, {CloseUp}},
+       u'G',
+       kNoDrive},
+      {"a drive before it is pulled: the choice follows its drive to its new place",
+       {{DropDown}, {Choose, 2}, {CloseUp}},
+       u'F',
+       "[MUSIC — /mnt/e|*/mnt/g|/mnt/h (no medium)] create E update - start e"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drives d;
+    SettingsPresenter p(d.mp.platform, 2);
+    for (const Step& step : c.steps) Apply(p, step);
+    if (c.pulled) {
+      d.mp.drives.Remove(c.pulled);
+    } else {
+      d.mp.drives.Get(u'H')->readable = true;
+      d.mp.drives.Get(u'H')->volume = {u"CARD", 11, u"FAT32"};
+    }
+    p.OnDrivesChanged();
+    EXPECT_EQ(c.want, Describe(p.view()));
+  }
+
+  // A list opened with no drive at all gets the card inserted while it is open.
+  Drives d;
+  for (char16_t letter : {u'E', u'F', u'G', u'H'}) d.mp.drives.Remove(letter);
+  SettingsPresenter p(d.mp.platform, 2);
+  p.OnDriveDropDown();
+  EXPECT_EQ("[] create - update - start -", Describe(p.view()));
+  d.mp.drives.Add({u'E', {u"CARD", 11, u"FAT32"}, DriveTypeRemovable, true});
+  p.OnDrivesChanged();
+  EXPECT_EQ("[CARD — /mnt/e] create - update - start -", Describe(p.view()));
+}
+
 TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
   struct Case {
     const char* what;
@@ -154,9 +225,9 @@ TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
     int wantMode;
   };
   const Case cases[] = {
-      {"library drive, Update", 0, false, 4, kUpdateMessage, 1},
-      {"library drive, Create: the overwrite question", 0, true, 0, kOverwriteMessage, 0},
-      {"new drive", 2, false, 8, kCreateMessage, 0},
+      {"library drive, Update", 0, false, 4, run::kUpdateMessage, 1},
+      {"library drive, Create: the overwrite question", 0, true, 0, run::kOverwriteMessage, 0},
+      {"new drive", 2, false, 8, run::kCreateMessage, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -194,10 +265,10 @@ TEST(SettingsPresenter, StartDoesNothingWhileDisabledAndARemovedDriveStillGetsAM
   p.OnDriveSelChange(0);
   d.mp.drives.Remove(u'E');  // pulled out after it was chosen: class 3 now
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kUpdateMessage, confirmation.request.message);
+  EXPECT_EQ(run::kUpdateMessage, confirmation.request.message);
   p.OnModeClicked(false);
   ASSERT_TRUE(p.OnStart(&confirmation));
-  EXPECT_EQ(kCreateMessage, confirmation.request.message)
+  EXPECT_EQ(run::kCreateMessage, confirmation.request.message)
       << "no library can be seen on a missing drive";
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "library/library_check.h"
 #include "library/library_reader.h"
 #include "library/tag_file_source.h"
 #include "library_test_util.h"
@@ -13,7 +14,7 @@ namespace deltrix::library::testing {
 namespace {
 
 std::vector<uint8_t> DataFile(const std::string& name) {
-  std::ifstream in(std::string(DELTRIX_TEST_DATA) + "/" + name, std::ios::binary);
+  std::ifstream in(std::string(DELTRIX_TAG_DATA) + "/" + name, std::ios::binary);
   EXPECT_TRUE(in.good()) << name;
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -21,15 +22,15 @@ std::vector<uint8_t> DataFile(const std::string& name) {
 TEST(CreateFromTags, RealTaggedFilesMakeASoundLibraryAndAnUnreadableOneIsAsked) {
   deltrix::testing::MemoryPlatform platform;
   MemoryFileSystem& fs = platform.files;
-  fs.AddFile(u"E:\\Music\\one.mp3", DataFile("mutagen_v24_enc1.mp3"));
-  fs.AddFile(u"E:\\Music\\two.m4a", DataFile("mutagen_trkn_5_12.m4a"));
-  fs.AddFile(u"E:\\Music\\broken.mp3", DataFile("hand_body_beyond_file.mp3"));
-  fs.AddFile(u"E:\\Music\\with spaces   .wav", DataFile("with spaces   .wav"));
+  fs.AddFile(u"E:\\Music\\one.mp3", DataFile("id3v2/mutagen_v24_enc1.mp3"));
+  fs.AddFile(u"E:\\Music\\two.m4a", DataFile("mp4/mutagen_trkn_5_12.m4a"));
+  fs.AddFile(u"E:\\Music\\broken.mp3", DataFile("id3v2/hand_body_beyond_file.mp3"));
+  fs.AddFile(u"E:\\Music\\with spaces   .wav", DataFile("paths/with spaces   .wav"));
 
   TagFileSource source(fs, platform.text);
   TestOwner owner;
   CLibraryCreator creator(fs, source);
-  ASSERT_EQ(0, creator.Open(kRoot, owner, 1));
+  ASSERT_EQ(0, creator.Open(kRoot, owner));
   EXPECT_EQ(0, creator.AddFile(u"E:\\Music\\one.mp3", 3));
   EXPECT_EQ(0, creator.AddFile(u"E:\\Music\\two.m4a", 3));
   EXPECT_EQ(2, creator.AddFile(u"E:\\Music\\broken.mp3", 3));
@@ -53,7 +54,8 @@ TEST(CreateFromTags, RealTaggedFilesMakeASoundLibraryAndAnUnreadableOneIsAsked) 
   EXPECT_EQ(u"with spaces   .wav", image.tracks[2].text[kTitle])
       << "the file name stands in for a title";
   EXPECT_EQ(12, image.tracks[2].fileType);
-  EXPECT_EQ(static_cast<int32_t>(DataFile("with spaces   .wav").size()), image.tracks[2].fileSize);
+  EXPECT_EQ(static_cast<int32_t>(DataFile("paths/with spaces   .wav").size()),
+            image.tracks[2].fileSize);
 }
 
 }  // namespace

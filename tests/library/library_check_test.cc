@@ -1,5 +1,7 @@
 // The checker against hand-corrupted copies of a good library: every corruption is named, none
 // crashes or reads outside the file (the sanitizers watch), and every truncation fails cleanly.
+#include "library/library_check.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>

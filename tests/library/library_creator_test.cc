@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 
+#include "library/library_check.h"
 #include "library/library_files.h"
 #include "library/library_reader.h"
 #include "library_test_util.h"
@@ -222,7 +223,7 @@ TEST(LibraryCreator, AnUnreadableFileIsLeftToTheOwner) {
     TestOwner owner;
     owner.answer = answer;
     CLibraryCreator creator(fs, source);
-    ASSERT_EQ(0, creator.Open(kRoot, owner, 1));
+    ASSERT_EQ(0, creator.Open(kRoot, owner));
     EXPECT_EQ(answer, creator.AddFile(u"E:\\missing.mp3", 3));
     EXPECT_EQ(1, owner.asked);
     EXPECT_EQ(0u, creator.context()->totalTracks);
@@ -240,10 +241,10 @@ TEST(LibraryCreator, OpenRefusesMemoryTheEngineCannotUse) {
   CreatorOptions tiny;
   tiny.poolBytes = 64;
   CLibraryCreator creator(fs, source, tiny);
-  EXPECT_EQ(3, creator.Open(kRoot, owner, 1));
+  EXPECT_EQ(3, creator.Open(kRoot, owner));
   EXPECT_EQ(3, creator.AddFile(u"E:\\a.mp3", 3));
   CLibraryCreator noRoot(fs, source);
-  EXPECT_EQ(3, noRoot.Open(u"", owner, 1));
+  EXPECT_EQ(3, noRoot.Open(u"", owner));
 }
 
 TEST(LibraryCreator, FinishNeedsTheFinalBatchWritten) {
@@ -252,7 +253,7 @@ TEST(LibraryCreator, FinishNeedsTheFinalBatchWritten) {
   source.Add(Track(u"", u"", u"", u"t", u"\\a.mp3"));
   TestOwner owner;
   CLibraryCreator creator(fs, source);
-  ASSERT_EQ(0, creator.Open(kRoot, owner, 1));
+  ASSERT_EQ(0, creator.Open(kRoot, owner));
   EXPECT_EQ(3, creator.Finish()) << "nothing written yet";
   ASSERT_EQ(0, creator.AddFile(u"E:\\a.mp3", 3));
   EXPECT_EQ(3, creator.Finish()) << "a batch still in memory";
@@ -272,7 +273,7 @@ Outcome RunTwoBatches(MemoryFileSystem& fs) {
   TestOwner owner;
   CLibraryCreator creator(fs, source, SmallBatches(930 + 64));
   Outcome out;
-  out.code = creator.Open(kRoot, owner, 1);
+  out.code = creator.Open(kRoot, owner);
   if (out.code == 0) out.code = creator.AddFile(u"E:\\a.mp3", 3);
   if (out.code == 0) out.code = creator.AddFile(u"E:\\b.mp3", 3);
   if (out.code == 0) out.code = creator.SortAndWriteBatch(true);
@@ -400,7 +401,7 @@ TEST(LibraryFiles, CreatesTheDeviceFolderHiddenAndKeepsAnExistingOnesAttributes)
   EXPECT_EQ(platform::kAttrSystem | platform::kAttrDirectory, existing.Attributes(u"E:\\KORVANE"));
 }
 
-TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndRenameNeedsAFreeTarget) {
+TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndReplaceClosesFirst) {
   MemoryFileSystem fs;
   fs.AddFile(u"E:\\KORVANE\\LIBRARY\\ZRDB.DB", "x");
   fs.AddFile(u"E:\\KORVANE\\LIBRARY\\ZRTL.DB", "x");
@@ -410,11 +411,12 @@ TEST(LibraryFiles, PresentOnlyWithAllThreeFilesAndRenameNeedsAFreeTarget) {
 
   std::unique_ptr<platform::File> open = OpenLibraryFile(fs, kRoot, kRewriteFile, "w+b");
   ASSERT_TRUE(open);
-  EXPECT_EQ(-1, RenameLibraryFile(fs, kRoot, &open, kRewriteFile, kTrackListFile));
+  ASSERT_EQ(3u, open->Write("new", 3));
+  EXPECT_EQ(0, ReplaceLibraryFile(fs, kRoot, &open, kRewriteFile, kTrackListFile));
   EXPECT_FALSE(open) << "closed first";
-  EXPECT_EQ(0, DeleteLibraryFile(fs, kRoot, kTrackListFile));
-  EXPECT_EQ(0, RenameLibraryFile(fs, kRoot, nullptr, kRewriteFile, kTrackListFile));
+  EXPECT_EQ((std::vector<uint8_t>{'n', 'e', 'w'}), fs.Contents(u"E:\\KORVANE\\LIBRARY\\ZRTL.DB"));
   EXPECT_FALSE(fs.Exists(u"E:\\KORVANE\\LIBRARY\\ZRTB.DB"));
+  EXPECT_EQ(-1, ReplaceLibraryFile(fs, kRoot, nullptr, kRewriteFile, kTrackListFile));
   EXPECT_EQ(-1, DeleteLibraryFile(fs, kRoot, kRewriteFile));
   EXPECT_EQ(u"", LibraryFilePath(std::u16string(250, u'x'), kTrackListFile))
       << "longer than 255 units";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "library/build_owner.h"
+#include "library/library_check.h"
 #include "library/library_creator.h"
 #include "library/track_source.h"
 #include "support/memory_drive.h"
@@ -134,7 +135,7 @@ inline int CreateLibrary(MemoryFileSystem& fs, const std::vector<TestTrack>& tra
   TestOwner localOwner;
   TestOwner& o = owner != nullptr ? *owner : localOwner;
   CLibraryCreator creator(fs, source, options);
-  int code = creator.Open(kRoot, o, 1);
+  int code = creator.Open(kRoot, o);
   for (size_t i = 0; code == 0 && i < tracks.size(); ++i)
     code = creator.AddFile(u"E:" + tracks[i].path, 3);
   if (code == 0) code = creator.SortAndWriteBatch(true);

@@ -155,6 +155,108 @@ TEST(UpdateDamage, ADamagedLibraryFailsWithThreeAndIsLeftAsItWas) {
   }
 }
 
+TEST(UpdateDamage, WhatTheCheckFindsTheUpdateRefuses) {
+  struct Case {
+    const char* what;
+    std::u16string_view file;
+    std::function<void(std::vector<uint8_t>&)> edit;
+    uint32_t site;
+    uint32_t step;
+  };
+  // ZRTL.DB: record 0 at 16, its chunks from 64 (ChunkOfRecord0), record 1 at 236. ZRBL.DB: block 0
+  // at 16, its track list head at 36, its genre group list head at 68 with its rows from 88.
+  // ZRDB.DB: the title's statistics entry at 264, the list directory's entries from 424.
+  const auto chunk = [](std::vector<uint8_t>& b, int s, size_t field, uint32_t v) {
+    Put32(b, ChunkOfRecord0(b, s) + field, v);
+  };
+  UpdateDrive other;  // a library of five tracks
+  for (int i = 0; i < 5; ++i) {
+    const std::u16string n(1, static_cast<char16_t>(u'a' + i));
+    other.Add(Track(u"Pop", u"V" + n, u"W" + n, n, u"\\o\\" + n + u".mp3"));
+  }
+  ASSERT_EQ(0, other.Create());
+  const std::vector<uint8_t> otherSummary = other.fs.Contents(kSummaryPath);
+  const Case cases[] = {
+      {"a string chunk's head length", kTrackListPath, [&](auto& b) { chunk(b, 0, 4, 0x7FFFFFFF); },
+       kSiteUpdateIndex, 7},
+      {"a record's head length", kTrackListPath, [](auto& b) { Put32(b, 16 + 4, 52); },
+       kSiteUpdateIndex, 7},
+      {"a record's chunk count", kTrackListPath, [](auto& b) { Put32(b, 16 + 12, 6); },
+       kSiteUpdateIndex, 7},
+      {"a record's track index", kTrackListPath, [](auto& b) { Put32(b, 16 + 20, 1); },
+       kSiteUpdateIndex, 7},
+      {"reserved bytes of a record", kTrackListPath, [](auto& b) { b[16 + 18] = 1; },
+       kSiteUpdateIndex, 7},
+      {"a string without its terminator", kTrackListPath,
+       [](auto& b) {
+         b[ChunkOfRecord0(b, kGenre) + 24 + 8] = 'x';
+         b[ChunkOfRecord0(b, kGenre) + 24 + 10] = 'y';
+       },
+       kSiteUpdateIndex, 7},
+      {"non-zero padding", kTrackListPath,
+       [](auto& b) { b[ChunkOfRecord0(b, kGenre) + 24 + 11] = 1; }, kSiteUpdateIndex, 7},
+      {"a group number on the title", kTrackListPath, [&](auto& b) { chunk(b, kTitle, 16, 1); },
+       kSiteUpdateIndex, 7},
+      {"a backslash in a path", kTrackListPath,
+       [](auto& b) { b[ChunkOfRecord0(b, kPath) + 24 + 2] = '\\'; }, kSiteUpdateIndex, 7},
+      {"a group number never written", kTrackListPath,
+       [&](auto& b) { chunk(b, kArtist, 16, kGroupNumberUnset); }, kSiteUpdateIndex, 7},
+      {"a track id given twice", kTrackListPath, [](auto& b) { Put32(b, 236 + 24, Le32At(b, 40)); },
+       kSiteUpdateIndex, 9},
+      {"a group number out of its list's count", kTrackListPath,
+       [&](auto& b) { chunk(b, kGenre, 16, 5); }, kSiteReadBrowseList, 6},
+      {"a block for another key", kBrowsePath, [](auto& b) { Put32(b, 16 + 16, 1); },
+       kSiteReadBrowseList, 3},
+      {"a track list of another attribute", kBrowsePath, [](auto& b) { b[36 + 13] = 2; },
+       kSiteReadBrowseList, 4},
+      {"a group's first child", kBrowsePath, [](auto& b) { Put32(b, 88 + 4, 5); },
+       kSiteReadBrowseList, 7},
+      {"a group's count of sub-groups", kBrowsePath, [](auto& b) { Put32(b, 88 + 8, 1); },
+       kSiteReadBrowseList, 7},
+      {"bytes after the last block", kBrowsePath,
+       [](auto& b) {
+         b.insert(b.end(), 4, 0);
+         Put32(b, 8, static_cast<uint32_t>(b.size()));
+       },
+       kSiteReadBrowseList, 2},
+      {"a title count", kSummaryPath, [](auto& b) { Put32(b, 264 + 16, 4); }, kSiteReadSummary, 4},
+      {"a title total", kSummaryPath, [](auto& b) { Put32(b, 264 + 44, 2); }, kSiteReadSummary, 4},
+      {"a directory entry's count", kSummaryPath, [](auto& b) { Put32(b, 424 + 20, 9); },
+       kSiteReadSummary, 4},
+      {"a summary taken from another library", kSummaryPath, [&](auto& b) { b = otherSummary; },
+       kSiteReadSummary, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UpdateDrive d;
+    MakeChangedDrive(d);
+    std::vector<uint8_t> bytes = d.fs.Contents(c.file);
+    c.edit(bytes);
+    d.fs.AddFile(c.file, bytes);
+    EXPECT_FALSE(CheckLibrary(d.fs, kRoot, nullptr)) << "the check finds it";
+    const LibraryFiles before = FilesOf(d.fs);
+    const Outcome out = RunSteps(d);
+    EXPECT_EQ(CreateDataFailed, out.code);
+    EXPECT_EQ(c.site, out.first.site);
+    EXPECT_EQ(c.step, out.first.step);
+    EXPECT_TRUE(before == FilesOf(d.fs));
+    EXPECT_FALSE(d.fs.Exists(kAddListPath));
+    EXPECT_EQ(0, d.reads);
+  }
+  // Nothing changed on the drive: the update still refuses, and still writes nothing.
+  UpdateDrive d;
+  MakeChangedDrive(d);
+  std::vector<uint8_t> bytes = d.fs.Contents(kTrackListPath);
+  chunk(bytes, 0, 4, 0x7FFFFFFF);
+  d.fs.AddFile(kTrackListPath, bytes);
+  d.Remove(u"\\n\\4.mp3");
+  d.Remove(u"\\n\\5.mp3");
+  d.Add(Track(u"Pop", u"Y", u"B1", u"two", u"\\m\\2.mp3", 2));
+  const size_t mutations = d.fs.mutations().size();
+  EXPECT_EQ(CreateDataFailed, RunSteps(d).code);
+  EXPECT_EQ(mutations, d.fs.mutations().size());
+}
+
 TEST(UpdateDamage, EveryTruncationAndMissingFileFailsCleanly) {
   UpdateDrive good;
   MakeChangedDrive(good);
@@ -179,6 +281,8 @@ TEST(UpdateDamage, EveryTruncationAndMissingFileFailsCleanly) {
   }
 }
 
+// A step that cannot read the library is a data error (3); one that cannot write is a write error
+// (4), as a full card gives it.
 TEST(UpdateDamage, EachFailingStepEndsWithItsCodeAndTrace) {
   struct Case {
     const char* op;
@@ -193,21 +297,20 @@ TEST(UpdateDamage, EachFailingStepEndsWithItsCodeAndTrace) {
   // append, header, patch. When files are only removed: index, check, rewrite, three numberings.
   const Case cases[] = {
       {"open", u"ZRTL.DB", 1, false, 3, kSiteUpdateIndex, 1},
-      {"open", u"ZRTA.LST", 1, false, 3, kSiteAddListCreate, 1},
+      {"open", u"ZRTA.LST", 1, false, 4, kSiteAddListCreate, 1},
       {"open", u"ZRBL.DB", 1, false, 3, kSiteReadBrowseList, 1},
       {"open", u"ZRDB.DB", 1, false, 3, kSiteReadSummary, 1},
       {"open", u"ZRTL.DB", 2, false, 3, kSiteCheckOpen, 1},
       {"read", u"ZRTL.DB", 3, false, 3, kSiteCheckOpen, 2},
-      {"write", u"ZRTA.LST", 1, false, 3, kSiteAppendAddList, 2},
-      {"close", u"ZRTA.LST", 1, false, 3, kSiteAppendAddList, 2},
+      {"write", u"ZRTA.LST", 1, false, 4, kSiteAppendAddList, 2},
+      {"close", u"ZRTA.LST", 1, false, 4, kSiteAppendAddList, 2},
       {"open", u"ZRTL.DB", 3, false, 3, kSiteRewrite, 1},
-      {"open", u"ZRTB.DB", 1, false, 3, kSiteRewrite, 3},
-      {"write", u"ZRTB.DB", 1, false, 3, kSiteRewrite, 40},
-      {"write", u"ZRTB.DB", 2, false, 3, kSiteRewrite, 9},
-      {"seek", u"ZRTB.DB", 1, false, 3, kSiteRewrite, 10},
-      {"remove", u"ZRTL.DB", 1, false, 3, kSiteRewrite, 11},
-      {"close", u"ZRTB.DB", 1, false, 3, kSiteRewrite, 12},
-      {"move", u"ZRTB.DB", 1, false, 3, kSiteRewrite, 12},
+      {"open", u"ZRTB.DB", 1, false, 4, kSiteRewrite, 3},
+      {"write", u"ZRTB.DB", 1, false, 4, kSiteRewrite, 40},
+      {"write", u"ZRTB.DB", 2, false, 4, kSiteRewrite, 9},
+      {"seek", u"ZRTB.DB", 1, false, 4, kSiteRewrite, 10},
+      {"close", u"ZRTB.DB", 1, false, 4, kSiteRewrite, 12},
+      {"replace", u"ZRTB.DB", 1, false, 4, kSiteRewrite, 12},
       {"open", u"ZRTA.LST", 2, false, 3, kSiteReadAddList, 1},
       {"open", u"ZRTL.DB", 4, false, 3, kSiteReadRecord, 1},
       {"open", u"ZRTL.DB", 8, false, 4, kSiteWriteTrackList, 6},
@@ -237,6 +340,7 @@ TEST(UpdateDamage, EachFailingStepEndsWithItsCodeAndTrace) {
     EXPECT_EQ(c.site, out.last.site);
     EXPECT_EQ(c.step, out.last.step);
     EXPECT_FALSE(d.fs.Exists(kRewritePath)) << "a failed rewrite deletes ZRTB.DB";
+    EXPECT_TRUE(d.fs.Exists(kTrackListPath)) << "there is a track list at every moment";
     d.fs.SetFault(nullptr);
     EXPECT_FALSE(d.fs.Exists(kAddListPath));
   }

@@ -78,13 +78,23 @@ TEST(LibraryUpdate, RemovingTrackZeroRenumbersTheRestAsACreateOfThemWould) {
     for (uint32_t t : block.lists[0].tracks) EXPECT_LT(t, 2u) << "no list names the old index 2";
   }
 
-  // A create of the two kept tracks writes the same files, but for the ids.
+  // A create of the two kept tracks writes the same files, but for the ids and the recounted title
+  // and path figures.
   MemoryFileSystem fresh;
   ASSERT_EQ(0, CreateLibrary(fresh, {b, c}));
   ExpectSameButIds(fresh.Contents(kTrackListPath), d.fs.Contents(kTrackListPath));
   ExpectSameBytes(fresh.Contents(kBrowsePath), d.fs.Contents(kBrowsePath));
   std::vector<uint8_t> summary = fresh.Contents(kSummaryPath);
   summary[24] = 3;  // the next id goes on from the old library's
+  // Titles Alpha and Mike (data length 12 each): total 14 + 14, compact 8 + 8 (a create counts 12 +
+  // 10 and 6 + 6). Paths /m/b.mp3 and /m/c.mp3 (data length 20 each): total 22 + 22, compact 12 +
+  // 8 (the second shares "/m/").
+  const size_t title = 32 + 16 + 3 * 72;
+  const size_t path = title + 72;
+  for (auto [at, v] :
+       {std::pair{title + 44, 28u}, {title + 68, 16u}, {path + 44, 44u}, {path + 68, 20u}}) {
+    for (int i = 0; i < 4; ++i) summary[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  }
   ExpectSameBytes(summary, d.fs.Contents(kSummaryPath));
 }
 
@@ -199,6 +209,57 @@ TEST(LibraryUpdate, PathsOf255UnitsAreKeptAnd256AreRefused) {
   ASSERT_EQ(0, UpdateLibrary(d, {}, nullptr, &checks));
   EXPECT_EQ((std::vector<int>{Success, CannotOpenFile}), checks);
   EXPECT_TRUE(before == FilesOf(d.fs)) << "the 255-unit track is found again; nothing changes";
+}
+
+TEST(LibraryUpdate, AYenSignInANameIsStoredAndFoundAsItIs) {
+  // The yen sign is a character of the name: the player opens /M/\u00a5yen.mp3, not /M//yen.mp3.
+  UpdateDrive d;
+  d.Add(Song(u"\\M\\\u00a5yen.mp3", u"created"));
+  ASSERT_EQ(0, d.Create());
+  d.Add(Song(u"\\N\\a\u00a5b.mp3", u"added"));
+  ASSERT_EQ(0, UpdateLibrary(d));
+  EXPECT_EQ((std::vector<std::u16string>{u"/M/\u00a5yen.mp3", u"/N/a\u00a5b.mp3"}),
+            StoredPaths(d.fs));
+  ASSERT_TRUE(LibraryIsSound(d.fs));
+  // Both are found again by the next update: nothing changes.
+  const LibraryFiles before = FilesOf(d.fs);
+  std::vector<int> checks;
+  ASSERT_EQ(0, UpdateLibrary(d, {}, nullptr, &checks));
+  EXPECT_EQ((std::vector<int>{0, 0}), checks);
+  EXPECT_TRUE(before == FilesOf(d.fs));
+  EXPECT_EQ(1, d.reads) << "only the added file was ever read by an update";
+}
+
+TEST(LibraryUpdate, ARemovalRecountsKeptTitlesAndPathsFromTheirDataLengths) {
+  // Titles and paths of every length modulo 4, one title and one path with a character above
+  // U+00FF. Removing track 0 keeps old indexes 1-5 (none a multiple of 20: every path shares with
+  // the kept path before it, the first with none).
+  UpdateDrive d;
+  d.Add(Song(u"\\gone.mp3", u"x"));
+  d.Add(Song(u"\\d\\1.mp3", u"ab"));
+  d.Add(Song(u"\\d\\12.mp3", u"abc"));
+  d.Add(Song(u"\\d\\123.mp3", u"abcd"));
+  d.Add(Song(u"\\e\\1234.mp3", u"abcde"));
+  d.Add(Song(u"\\e\\\u65e5.mp3", u"\u65e5\u672c\u8a9e"));
+  ASSERT_EQ(0, d.Create());
+  d.Remove(u"\\gone.mp3");
+  ASSERT_EQ(0, UpdateLibrary(d));
+  LibraryImage image;
+  ASSERT_TRUE(ReadLibraryImage(d.fs, kRoot, &image, nullptr));
+  ASSERT_EQ(5u, image.tracks.size());
+  // Title: units 2, 3, 4, 5 and 3 wide; data lengths 8, 8, 12, 12, 8; each counts data length + 2
+  // = 10, 10, 14, 14, 10; compact half of that rounded up to even for 8-bit text (6, 6, 8, 8) and
+  // all of it for the wide one (10).
+  EXPECT_EQ(58u, image.stats[kTitle].total);
+  EXPECT_EQ(38u, image.stats[kTitle].compact);
+  // Path: units 8, 9, 10, 11, 8; data lengths 20, 20, 24, 24, 20; n = 22, 22, 26, 26, 22. Shared
+  // bytes 0, 8 ("/d/1"), 10 ("/d/12"), 2 ("/"), 6 ("/e/"); rests 22, 14, 16, 24 in 8-bit units
+  // (compact 12, 8, 8, 12) and 16 with the wide character (compact 16).
+  EXPECT_EQ(118u, image.stats[kPath].total);
+  EXPECT_EQ(56u, image.stats[kPath].compact);
+  EXPECT_EQ(5u, image.stats[kTitle].count);
+  EXPECT_EQ(5u, image.stats[kPath].count);
+  EXPECT_TRUE(LibraryIsSound(d.fs));
 }
 
 TEST(LibraryUpdate, TheSummaryCountsEveryTrackAfterEveryKindOfUpdate) {

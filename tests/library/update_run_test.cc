@@ -7,46 +7,29 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "base/error_code.h"
+#include "library/library_check.h"
 #include "library/library_format.h"
 #include "library/library_reader.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
+#include "support/sample_tracks.h"
 #include "support/test_host.h"
 
 namespace deltrix::library::testing {
 namespace {
 
+using deltrix::testing::FolderOf;
 using deltrix::testing::MemoryFileSystem;
 using deltrix::testing::MemoryPlatform;
+using deltrix::testing::Mp3;
 using deltrix::testing::TestHost;
 
 constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
-
-// An MP3 file with an ID3v1 tag (title, artist, album; genre 13 "Pop").
-std::string Mp3(std::string_view title, std::string_view artist, std::string_view album) {
-  std::string tag = "TAG";
-  for (std::string_view field : {title, artist, album}) {
-    std::string f(field);
-    f.resize(30, '\0');
-    tag += f;
-  }
-  tag += "2001";
-  tag += std::string(30, '\0');
-  tag.push_back(13);
-  return std::string(200, '\x55') + tag;
-}
-
-// The library folder: each file's name and bytes.
-std::map<std::u16string, std::vector<uint8_t>> FolderOf(const MemoryFileSystem& fs) {
-  std::map<std::u16string, std::vector<uint8_t>> files;
-  for (const std::u16string& name : fs.Names(kFolder))
-    files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
-  return files;
-}
 
 // A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the
 // run.
@@ -135,6 +118,86 @@ TEST(UpdateRun, AStopInTheCheckPassOrTheMergePhaseRestoresTheLibrary) {
     EXPECT_TRUE(before == FolderOf(mp.files));
     EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRTL.DB.bak"));
   }
+}
+
+TEST(UpdateRun, AFullCardOrBackupCopiesThatCannotBeTakenAreWriteErrors) {
+  struct Case {
+    const char* what;
+    std::string_view op;
+    std::u16string_view file;
+  };
+  const Case cases[] = {
+      {"the add list cannot be written", "write", u"ZRTA.LST"},
+      {"the rewritten track list cannot be written", "write", u"ZRTB.DB"},
+      {"a backup copy fails at the first write", "copy", u"ZRTL.DB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    const auto before = FolderOf(mp.files);
+    TestHost host;
+    mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+      return op == c.op && path.ends_with(c.file);
+    });
+    EXPECT_EQ(WriteFileFailed, RunToEnd(mp, host, run::RunModeUpdate));
+    EXPECT_EQ(1u, host.errors().size());
+    EXPECT_TRUE(before == FolderOf(mp.files));
+  }
+}
+
+// The device folder (backup copies and the library folder) as a killed run would leave it.
+using DeviceFolder = std::map<std::u16string, std::vector<uint8_t>>;
+constexpr std::u16string_view kDevice = u"E:\\KORVANE\\";
+DeviceFolder DeviceFolderOf(const MemoryFileSystem& fs) {
+  DeviceFolder files;
+  for (const std::u16string& name : fs.Names(kDevice)) {
+    if (name != u"LIBRARY") files[name] = fs.Contents(std::u16string(kDevice) + name);
+  }
+  for (const std::u16string& name : fs.Names(kFolder))
+    files[u"LIBRARY\\" + name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
+  return files;
+}
+void PutDeviceFolder(MemoryFileSystem& fs, const DeviceFolder& files) {
+  for (const auto& [name, bytes] : DeviceFolderOf(fs))
+    ASSERT_TRUE(fs.RemoveFile(u"E:\\KORVANE\\" + name));
+  for (const auto& [name, bytes] : files) fs.AddFile(u"E:\\KORVANE\\" + name, bytes);
+}
+
+TEST(UpdateRun, AnUpdateKilledAtAnyMomentIsRecoveredByTheNextOne) {
+  // The drive as it stands before every file operation of a changing update: a kill there leaves
+  // exactly that.
+  std::vector<DeviceFolder> moments;
+  DeviceFolder updated;
+  {
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    TestHost host;
+    std::mutex mu;  // the scan and the worker both call the rule
+    mp.files.SetFault([&](std::string_view, std::u16string_view) {
+      std::lock_guard lock(mu);
+      DeviceFolder now = DeviceFolderOf(mp.files);
+      if (moments.empty() || moments.back() != now) moments.push_back(std::move(now));
+      return false;
+    });
+    ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+    updated = DeviceFolderOf(mp.files);
+  }
+  ASSERT_GT(moments.size(), 5u);
+  bool rewriteSeen = false;
+  for (size_t m = 0; m < moments.size(); ++m) {
+    SCOPED_TRACE("moment " + std::to_string(m));
+    rewriteSeen = rewriteSeen || moments[m].count(u"LIBRARY\\ZRTB.DB") != 0;
+    MemoryPlatform mp;
+    MakeChangedDrive(mp);
+    PutDeviceFolder(mp.files, moments[m]);
+    TestHost host;
+    ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate));
+    // Whatever the kill left, the next update ends where an update that was never killed ends, and
+    // leaves neither temporary files nor backup copies behind.
+    EXPECT_TRUE(updated == DeviceFolderOf(mp.files));
+  }
+  EXPECT_TRUE(rewriteSeen) << "the kill window of the track list's rewrite was tried";
 }
 
 TEST(UpdateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "library/build_owner.h"
+#include "library/library_check.h"
 #include "library/library_reader.h"
 #include "library/library_updater.h"
 #include "library_test_util.h"

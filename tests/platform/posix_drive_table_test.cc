@@ -283,24 +283,5 @@ TEST(PosixDriveTable, StagingFoldersAreUsableFixedDrivesFromYDownward) {
   EXPECT_FALSE(table.ReadVolume(y, nullptr));
 }
 
-TEST(SerialFromUuid, TakesTheFormsVolumesUse) {
-  EXPECT_EQ(0x1234ABCDu, SerialFromUuid("1234-ABCD"));
-  EXPECT_EQ(0x89abcdefu, SerialFromUuid("0123456789abcdef"));
-  EXPECT_EQ(0x3f8e2a10u, SerialFromUuid("3f8e2a10-1111-2222-3333-444455556666"));
-  EXPECT_EQ(0u, SerialFromUuid(""));
-  EXPECT_EQ(0u, SerialFromUuid("12G4-ABCD"));
-  EXPECT_EQ(0u, SerialFromUuid("2024-01-01-12-00-00-00"));
-}
-
-TEST(FileSystemName, NamesFatByItsClusterCount) {
-  EXPECT_EQ(u"FAT", FileSystemName("vfat", 65524, ""));
-  EXPECT_EQ(u"FAT32", FileSystemName("vfat", 65525, ""));
-  EXPECT_EQ(u"NTFS", FileSystemName("ntfs", 0, ""));
-  EXPECT_EQ(u"NTFS", FileSystemName("ntfs3", 0, ""));
-  EXPECT_EQ(u"exFAT", FileSystemName("fuseblk", 0, "exfat"));
-  EXPECT_EQ(u"fuseblk", FileSystemName("fuseblk", 0, ""));
-  EXPECT_EQ(u"ext4", FileSystemName("ext4", 0, ""));
-}
-
 }  // namespace
 }  // namespace deltrix::platform::posix

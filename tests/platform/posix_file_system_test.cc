@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -64,6 +65,41 @@ TEST_F(FileSystemTest, PipesAreNotFiles) {
   ASSERT_EQ(0, mkfifo(drive_.Native(drive_.Path(u"pipe.mp3")).c_str(), 0600));
   // Opening one must not block either.
   EXPECT_FALSE(files().Open(drive_.Path(u"pipe.mp3"), "rb"));
+}
+
+TEST_F(FileSystemTest, ListingsLeaveOutLinksToFoldersAndMarkNamesWithoutADriveForm) {
+  ASSERT_TRUE(drive_.WriteFile(drive_.Path(u"A\\song.mp3"), "a"));
+  const std::string root = drive_.folder();
+  ASSERT_EQ(0, symlink(".", (root + "/loop").c_str()));
+  ASSERT_EQ(0, symlink("..", (root + "/A/up").c_str()));
+  ASSERT_EQ(0, symlink("/", (root + "/system").c_str()));
+  ASSERT_EQ(0, symlink("A/song.mp3", (root + "/link.mp3").c_str()));
+  ASSERT_EQ(0, symlink("missing", (root + "/dangling.mp3").c_str()));
+  ASSERT_EQ(0, mkdir((root + "/back\\slash").c_str(), 0755));
+  ASSERT_EQ(0, mkdir((root + "/latin1-\xE9t\xE9").c_str(), 0755));
+  struct Seen {
+    uint32_t attributes;
+    bool unmappable;
+    bool operator==(const Seen&) const = default;
+  };
+  auto list = [&](std::u16string_view folder) {
+    std::map<std::u16string, Seen> seen;
+    auto listing = files().List(folder);
+    DirEntry e;
+    while (listing && listing->Next(&e)) seen[e.name] = {e.attributes, e.unmappable};
+    return seen;
+  };
+  const std::map<std::u16string, Seen> want = {
+      {u".", {kAttrDirectory, false}},
+      {u"..", {kAttrDirectory, false}},
+      {u"A", {kAttrDirectory, false}},
+      {u"link.mp3", {0, false}},
+      {u"dangling.mp3", {0, false}},
+      {u"back\\slash", {kAttrDirectory, true}},
+      {u"latin1-\uFFFDt\uFFFD", {kAttrDirectory, true}},
+  };
+  EXPECT_TRUE(want == list(drive_.root())) << "links to folders are not listed";
+  EXPECT_EQ(3u, list(drive_.Path(u"A")).size()) << "., .. and song.mp3; not the link up";
 }
 
 TEST_F(FileSystemTest, AttributesLiveInThePermissionsAndTheDosAttribute) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/posix/posix_clock.h"
+#include "support/temp_drive.h"
 
 namespace deltrix::platform::posix {
 namespace {
@@ -88,6 +89,31 @@ TEST_F(LocksTest, TheRuntimeFolderIsTheDefault) {
     unsetenv("XDG_RUNTIME_DIR");
   }
   EXPECT_EQ(fs::path(folder_), fs::path(path).parent_path());
+}
+
+TEST_F(LocksTest, ADriveLockIsSeenWhateverTheLockFolderAndWritesNothingToTheDrive) {
+  // Two users have two runtime folders; the lock of a drive must not live in either.
+  testing::TempDrive drive;
+  const std::string otherUser = folder_ + "/other";
+  ASSERT_TRUE(fs::create_directory(otherUser));
+  PosixLocks mine(folder_, &drive.native().drives);
+  PosixLocks theirs(otherUser, &drive.native().drives);
+  auto held = mine.TryLockDrive(drive.root());
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(theirs.TryLockDrive(drive.root()));
+  EXPECT_FALSE(mine.TryLockDrive(drive.root())) << "a second run in the same process";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    PosixLocks child(otherUser + "-child", &drive.native().drives);
+    _exit(child.TryLockDrive(drive.root()) ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "another process is refused";
+  held.reset();
+  EXPECT_TRUE(theirs.TryLockDrive(drive.root()));
+  EXPECT_TRUE(drive.Names(drive.root()).empty()) << "nothing is written to the drive";
+  EXPECT_TRUE(fs::is_empty(otherUser));
 }
 
 TEST(PosixClock, TellsCalendarSeconds) {

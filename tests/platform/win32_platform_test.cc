@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/drive_checks.h"
 #include "base/utf16.h"
+#include "run/drive_checks.h"
 #include "support/temp_drive.h"
 
 namespace deltrix::platform::win32 {
@@ -48,7 +48,7 @@ TEST(Win32Drives, WineDrivesReadAsTheSystemReportsThem) {
   EXPECT_EQ(u"NTFS", info.fileSystem);
   EXPECT_EQ(uint32_t(wine.folder) << 24, info.serial);
   EXPECT_EQ(DriveTypeFixed, p.drives.TypeOf(RootOf(wine.folder)));
-  EXPECT_EQ(app::DriveUnsupported, app::CheckDrive(p.platform, RootOf(wine.folder)));
+  EXPECT_EQ(run::DriveUnsupported, run::CheckDrive(p.platform, RootOf(wine.folder)));
 
   // A floppy-typed letter is removable, and its label file names it.
   EXPECT_EQ(DriveTypeRemovable, p.drives.TypeOf(RootOf(wine.floppy)));
@@ -58,12 +58,12 @@ TEST(Win32Drives, WineDrivesReadAsTheSystemReportsThem) {
   // An unmapped letter is absent everywhere.
   EXPECT_EQ(DriveTypeNoRoot, p.drives.TypeOf(RootOf(wine.absent)));
   EXPECT_FALSE(p.drives.ReadVolume(RootOf(wine.absent), &info));
-  EXPECT_FALSE(app::IsDrivePresent(p.drives, RootOf(wine.absent)));
-  EXPECT_EQ(app::DriveUnsupported, app::CheckDrive(p.platform, RootOf(wine.absent)));
+  EXPECT_FALSE(run::IsDrivePresent(p.drives, RootOf(wine.absent)));
+  EXPECT_EQ(run::DriveUnsupported, run::CheckDrive(p.platform, RootOf(wine.absent)));
 
   // The drive list shows letters with labels.
-  const std::vector<app::DriveListEntry> list = app::EnumerateDrives(p.drives);
-  const auto floppy = std::find_if(list.begin(), list.end(), [&](const app::DriveListEntry& e) {
+  const std::vector<run::DriveListEntry> list = run::EnumerateDrives(p.drives);
+  const auto floppy = std::find_if(list.begin(), list.end(), [&](const run::DriveListEntry& e) {
     return e.root == RootOf(wine.floppy);
   });
   ASSERT_NE(list.end(), floppy);
@@ -106,7 +106,7 @@ TEST(Win32Drives, AStagingFolderIsLentAFreeLetter) {
   const std::string folder = drive.folder();
   EXPECT_EQ(FromUtf8(folder.substr(folder.find_last_of('\\') + 1)), info.name);
   EXPECT_EQ(DriveTypeFixed, p.drives.TypeOf(root));
-  EXPECT_EQ(app::DriveUsable, app::CheckDrive(p.platform, root));
+  EXPECT_EQ(run::DriveUsable, run::CheckDrive(p.platform, root));
 
   // Paths inside the folder come back on its letter, and go out as the folder's.
   EXPECT_EQ(root + u"Music\\a.mp3", p.drives.ToDrivePath(folder + "\\Music\\a.mp3"));

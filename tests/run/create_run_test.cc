@@ -9,47 +9,30 @@
 #include <string>
 
 #include "base/error_code.h"
+#include "library/library_check.h"
 #include "library/library_reader.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
+#include "support/sample_tracks.h"
 #include "support/test_host.h"
 
 namespace deltrix::run {
 namespace {
 
-using testing::MemoryFileSystem;
+using testing::Folder;
+using testing::FolderOf;
 using testing::MemoryPlatform;
+using testing::Mp3;
 using testing::TestHost;
 
 constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
 
-// An MP3 file holding only an ID3v1 tag (title, artist, album; genre 17 "Rock").
-std::string Mp3(std::string_view title, std::string_view artist, std::string_view album) {
-  std::string tag = "TAG";
-  for (std::string_view field : {title, artist, album}) {
-    std::string f(field);
-    f.resize(30, '\0');
-    tag += f;
-  }
-  tag += "1999" + std::string(30, '\0');
-  tag.push_back(17);
-  return std::string(100, '\x55') + tag;
-}
-
-using Folder = std::map<std::u16string, testing::Bytes>;
-Folder FolderOf(const MemoryFileSystem& fs) {
-  Folder files;
-  for (const std::u16string& name : fs.Names(kFolder))
-    files[name] = fs.Contents(std::u16string(kFolder) + u"\\" + name);
-  return files;
-}
-
-int CreateToEnd(MemoryPlatform& mp, TestHost& host) {
+int RunToEnd(MemoryPlatform& mp, TestHost& host, int runMode = RunModeCreate) {
   RunOptions options;
   options.libraryCheck = LibraryCheckFor(mp.files);
   RunController run(mp.platform, host, LibraryBuilders(), options);
-  if (run.StartRun(u"E:\\", 3, RunModeCreate)) host.WaitForClose();
+  if (run.StartRun(u"E:\\", 3, runMode)) host.WaitForClose();
   run.StopAndJoin();
   mp.files.SetFault(nullptr);
   return run.resultCode();
@@ -60,7 +43,7 @@ void MakeDrive(MemoryPlatform& mp, bool withLibrary) {
   if (withLibrary) {
     mp.files.AddFile(u"E:\\Old\\x.mp3", Mp3("Old", "Before", "Then"));
     TestHost host;
-    ASSERT_EQ(Success, CreateToEnd(mp, host));
+    ASSERT_EQ(Success, RunToEnd(mp, host));
     ASSERT_TRUE(mp.files.RemoveFile(u"E:\\Old\\x.mp3"));
   }
   mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
@@ -72,7 +55,7 @@ TEST(CreateRun, WritesALibraryThatPassesTheCheck) {
   MemoryPlatform mp;
   MakeDrive(mp, false);
   TestHost host;
-  ASSERT_EQ(Success, CreateToEnd(mp, host));
+  ASSERT_EQ(Success, RunToEnd(mp, host));
   EXPECT_EQ(u"3 files are processed.", host.finish());
   std::vector<std::string> problems;
   EXPECT_TRUE(library::CheckLibrary(mp.files, u"E:\\", &problems))
@@ -81,6 +64,36 @@ TEST(CreateRun, WritesALibraryThatPassesTheCheck) {
             mp.files.Names(kFolder));
   EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(u"E:\\KORVANE"))
       << "no copy left";
+}
+
+TEST(CreateRun, EachSkipQuestionNamesTheFileThatCouldNotBeRead) {
+  // Two unreadable files among readable ones, in a create and in an update's merge phase (which
+  // reads the new files after the check pass has opened them).
+  MemoryPlatform mp;
+  MakeDrive(mp, false);
+  mp.files.AddFile(u"E:\\A\\bad1.mp3", Mp3("Bad", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\A\\4.mp3", Mp3("Four", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\B\\bad2.mp3", Mp3("Bad", "Beta", "Second"));
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "read" && path.find(u"bad") != std::u16string_view::npos;
+  });
+  TestHost create;
+  ASSERT_EQ(Success, RunToEnd(mp, create));
+  EXPECT_EQ((std::vector<std::u16string>{u"E:\\A\\bad1.mp3", u"E:\\B\\bad2.mp3"}),
+            create.askedPaths());
+  EXPECT_EQ(u"4 files are processed.", create.finish());
+
+  mp.files.AddFile(u"E:\\C\\5.mp3", Mp3("Five", "Gamma", "Third"));
+  mp.files.AddFile(u"E:\\C\\bad3.mp3", Mp3("Bad", "Gamma", "Third"));
+  mp.files.AddFile(u"E:\\C\\6.mp3", Mp3("Six", "Gamma", "Third"));
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "read" && path.find(u"bad") != std::u16string_view::npos;
+  });
+  TestHost update;
+  ASSERT_EQ(Success, RunToEnd(mp, update, RunModeUpdate));
+  EXPECT_EQ(
+      (std::vector<std::u16string>{u"E:\\A\\bad1.mp3", u"E:\\B\\bad2.mp3", u"E:\\C\\bad3.mp3"}),
+      update.askedPaths());
 }
 
 TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
@@ -95,7 +108,7 @@ TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
       MakeDrive(mp, withLibrary);
       TestHost host;
       mp.files.SetFault([&](std::string_view, std::u16string_view) { return ++counted < 0; });
-      ASSERT_EQ(Success, CreateToEnd(mp, host));
+      ASSERT_EQ(Success, RunToEnd(mp, host));
     }
     const int operations = counted;
     int failedRuns = 0;
@@ -111,7 +124,7 @@ TEST(CreateRun, AFailedFileOperationAnywhereLeavesTheLibraryOfBefore) {
         failed = std::string(op) + " " + std::string(path.begin(), path.end());
         return true;
       });
-      const int code = CreateToEnd(mp, host);
+      const int code = RunToEnd(mp, host);
       if (code != Success) {
         ++failedRuns;
         EXPECT_TRUE(before == FolderOf(mp.files)) << "after a failed " << failed;

@@ -10,6 +10,7 @@
 #include "base/error_code.h"
 #include "base/utf16.h"
 #include "fake_builder.h"
+#include "run/progress_model.h"
 #include "support/memory_drive.h"
 #include "support/test_host.h"
 
@@ -142,13 +143,30 @@ TEST(RunCreate, EmptyDriveFinishesWithZeroOrReportsItGone) {
     // The drive disappears while the run is open.
     log.openResult = 0;
     mp.files.SetFault([&](std::string_view op, std::u16string_view) {
-      if (op == "list") mp.drives.Get(u'E')->readable = false;
+      if (op == "list") mp.drives.SetReadable(u'E', false);
       return false;
     });
     EXPECT_EQ(DeviceRemoved, RunToEnd(mp, host, log));
     ASSERT_EQ(1u, host.errors().size());
     EXPECT_EQ(u"Selected device is removed. | Error Code : E-07", host.errors()[0]);
   }
+}
+
+TEST(RunCreate, ADriveRemovedAtAnUnreadableFileEndsWithCodeSeven) {
+  MemoryPlatform mp;
+  for (const char16_t* name : {u"E:\\1.mp3", u"E:\\2.mp3", u"E:\\3.mp3"})
+    mp.files.AddFile(name, "");
+  TestHost host;
+  FakeBuilderLog log;
+  log.addResult = [&](std::u16string_view path, library::BuildOwner& owner) {
+    if (path != u"E:\\2.mp3") return 0;
+    mp.drives.SetReadable(u'E', false);  // pulled while the file was read
+    return owner.AskSkipFile();
+  };
+  EXPECT_EQ(DeviceRemoved, RunToEnd(mp, host, log));
+  EXPECT_EQ(0u, host.asked());
+  EXPECT_EQ(std::vector<std::u16string>{u"Selected device is removed. | Error Code : E-07"},
+            host.errors());
 }
 
 TEST(RunCreate, OpenFailureIsReportedAsCodeThree) {
@@ -232,9 +250,29 @@ TEST(StopAndJoin, APauseWithoutStopResumesWhereTheRunWas) {
   EXPECT_EQ(u"2 files are processed.", host.finish());
 }
 
+TEST(StartRun, TheElapsedTimeCountsTheBackupCopies) {
+  MemoryPlatform mp;
+  AddLibrary(mp, "before");
+  mp.files.AddFile(u"E:\\1.mp3", "");
+  mp.files.SetFault([&](std::string_view op, std::u16string_view) {
+    if (op == "copy") mp.clock.now += 5;  // a slow card
+    return false;
+  });
+  TestHost host;
+  FakeBuilderLog log;
+  RunController run(mp.platform, host, testing::FakeFactory(log));
+  ASSERT_TRUE(run.StartRun(u"E:\\", 3, RunModeCreate));
+  ProgressModel model;
+  model.Start(run.state(), run.startSeconds());
+  model.Tick(run.state(), mp.clock.now);
+  EXPECT_EQ(u"00:15", model.view().elapsed) << "three copies of five seconds each";
+  host.WaitForClose();
+  run.StopAndJoin();
+}
+
 TEST(StartRun, RefusesADriveThatAnotherRunHolds) {
   MemoryPlatform mp;
-  auto held = mp.locks.TryLock(u"drive " + FromUtf8(mp.drives.ToUserPath(u"E:\\")));
+  auto held = mp.locks.TryLockDrive(u"E:\\");
   ASSERT_NE(nullptr, held);
   TestHost host;
   FakeBuilderLog log;

@@ -99,6 +99,18 @@ TEST(RunUpdate, CodesEndTheRunAsTheyShould) {
   }
 }
 
+TEST(RunUpdate, ALibraryThatCannotBeUpdatedIsReportedWithWhatWillRebuildIt) {
+  MemoryPlatform mp;
+  TestHost host;
+  FakeUpdaterLog updates;
+  updates.openResult = CreateDataFailed;
+  EXPECT_EQ(CreateDataFailed, UpdateToEnd(mp, host, updates));
+  EXPECT_EQ(1u, host.errors().size());
+  ASSERT_EQ(1u, host.notices().size());
+  EXPECT_EQ(kLibraryNotUpdatableNotice, host.notices()[0]);
+  EXPECT_EQ((std::vector<std::string>{"open", "close"}), updates.calls);
+}
+
 TEST(RunUpdate, TheDisplayFollowsTheMergePhase) {
   RunState state;
   state.driveRoot = u"E:\\";

@@ -1,33 +1,43 @@
-// The scan's rules, run inline on the in-memory drive (no threads).
-#include <gtest/gtest.h>
+// The scan's rules, run inline on the in-memory drive and on a real folder (no threads).
+#include "run/scan.h"
 
-#include "fake_builder.h"
-#include "run/run_controller.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "support/memory_drive.h"
-#include "support/test_host.h"
+#include "support/temp_drive.h"
 
 namespace deltrix::run {
 namespace {
 
 using platform::kAttrHidden;
 using platform::kAttrSystem;
-using testing::FakeBuilderLog;
 using testing::MemoryPlatform;
-using testing::TestHost;
+
+struct Found {
+  std::vector<std::u16string> files;
+  std::vector<LeftOut> leftOut;
+  bool walked = false;
+};
+
+Found Walk(platform::FileSystem& files, std::u16string_view root, bool ipod = false,
+           size_t capacity = kMaxFiles) {
+  FileList list(capacity);
+  Found found;
+  DriveScan scan(files, list, found.leftOut, [] { return true; });
+  found.walked = scan.Walk(root, ipod);
+  for (int32_t i = 0; i < list.count(); ++i) found.files.emplace_back(list.Get(i));
+  return found;
+}
 
 std::vector<std::u16string> Scan(MemoryPlatform& mp, bool ipod = false, size_t capacity = kMaxFiles,
                                  bool* ok = nullptr) {
-  TestHost host;
-  FakeBuilderLog log;
-  RunController run(mp.platform, host, testing::FakeFactory(log), RunOptions{capacity, {}});
-  run.state().driveRoot = u"E:\\";
-  run.state().isIpodVolume = ipod;
-  const bool result = run.ScanFolder(u"E:\\", 1);
-  if (ok) *ok = result;
-  std::vector<std::u16string> found;
-  for (int32_t i = 0; i < run.state().foundCount(); ++i)
-    found.emplace_back(run.state().files.Get(i));
-  return found;
+  Found found = Walk(mp.files, u"E:\\", ipod, capacity);
+  if (ok) *ok = found.walked;
+  return found.files;
 }
 
 TEST(ScanFolder, CollectsAudioFilesByExtensionInAnyCase) {
@@ -91,6 +101,39 @@ TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
   const auto found = Scan(mp, false, 3, &ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(3u, found.size());
+}
+
+TEST(ScanFolder, StaysInsideAFolderWithLinksAndNamesWhatItCannotMap) {
+  testing::TempDrive drive;
+  const std::string root = drive.folder();
+  ASSERT_TRUE(drive.WriteFile(drive.Path(u"A\\1.mp3"), "1"));
+  ASSERT_TRUE(drive.WriteFile(drive.Path(u"2.mp3"), "2"));
+  ASSERT_EQ(0, symlink(".", (root + "/loop").c_str()));
+  ASSERT_EQ(0, symlink("..", (root + "/A/up").c_str()));
+  ASSERT_EQ(0, symlink("2.mp3", (root + "/linked.mp3").c_str()));
+  for (const std::string folder : {"/back\\slash", "/latin1-\xE9t\xE9"}) {
+    ASSERT_EQ(0, mkdir((root + folder).c_str(), 0755));
+    ASSERT_TRUE(drive.WriteFile(drive.root() + u"x.mp3", "x"));
+    ASSERT_EQ(0, rename((root + "/x.mp3").c_str(), (root + folder + "/x.mp3").c_str()));
+  }
+  ASSERT_TRUE(drive.WriteFile(drive.root() + u"x.mp3", "x"));
+  ASSERT_EQ(0, rename((root + "/x.mp3").c_str(), (root + "/bad\\name.mp3").c_str()));
+  Found walk = Walk(drive.platform().files, drive.root());
+  ASSERT_TRUE(walk.walked);
+  std::vector<std::u16string> found = walk.files;
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ((std::vector<std::u16string>{drive.Path(u"2.mp3"), drive.Path(u"A\\1.mp3"),
+                                         drive.Path(u"linked.mp3")}),
+            found);
+  std::vector<std::u16string> leftOut;
+  for (const LeftOut& entry : walk.leftOut) {
+    EXPECT_EQ(drive.root(), entry.folder);
+    leftOut.push_back(entry.name);
+  }
+  std::sort(leftOut.begin(), leftOut.end());
+  EXPECT_EQ(
+      (std::vector<std::u16string>{u"back\\slash", u"bad\\name.mp3", u"latin1-\uFFFDt\uFFFD"}),
+      leftOut);
 }
 
 }  // namespace

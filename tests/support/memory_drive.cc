@@ -346,6 +346,7 @@ int LetterIndex(std::u16string_view root) {
 }  // namespace
 
 void FakeDriveTable::Remove(char16_t letter) {
+  std::lock_guard lock(mu_);
   std::erase_if(drives_, [&](const Drive& d) { return d.letter == letter; });
 }
 
@@ -356,13 +357,22 @@ FakeDriveTable::Drive* FakeDriveTable::Get(char16_t letter) {
   return nullptr;
 }
 
+void FakeDriveTable::SetReadable(char16_t letter, bool readable) {
+  std::lock_guard lock(mu_);
+  for (Drive& d : drives_) {
+    if (d.letter == letter) d.readable = readable;
+  }
+}
+
 uint32_t FakeDriveTable::PresentDrives() {
+  std::lock_guard lock(mu_);
   uint32_t mask = 0;
   for (const Drive& d : drives_) mask |= 1u << (d.letter - u'A');
   return mask;
 }
 
 bool FakeDriveTable::ReadVolume(std::u16string_view root, platform::VolumeInfo* info) {
+  std::lock_guard lock(mu_);
   const int index = LetterIndex(root);
   for (const Drive& d : drives_) {
     if (d.letter - u'A' == index && d.readable) {
@@ -374,6 +384,7 @@ bool FakeDriveTable::ReadVolume(std::u16string_view root, platform::VolumeInfo* 
 }
 
 platform::DriveType FakeDriveTable::TypeOf(std::u16string_view root) {
+  std::lock_guard lock(mu_);
   const int index = LetterIndex(root);
   for (const Drive& d : drives_) {
     if (d.letter - u'A' == index) return d.type;
@@ -383,6 +394,7 @@ platform::DriveType FakeDriveTable::TypeOf(std::u16string_view root) {
 
 std::u16string FakeDriveTable::ToDrivePath(std::string_view userPath) {
   // "/mnt/e" -> "E:\", "/mnt/e/Music/a.mp3" -> "E:\Music\a.mp3"
+  if (namesByRoot) return FromUtf8(userPath);
   if (!userPath.starts_with("/mnt/") || userPath.size() < 6) return {};
   std::u16string out;
   out.push_back(AsciiUpper(static_cast<char16_t>(userPath[5])));
@@ -395,6 +407,7 @@ std::u16string FakeDriveTable::ToDrivePath(std::string_view userPath) {
 }
 
 std::string FakeDriveTable::ToUserPath(std::u16string_view drivePath) {
+  if (namesByRoot) return ToUtf8(drivePath);
   if (drivePath.size() < 3) return ToUtf8(drivePath);
   std::string out = "/mnt/";
   out.push_back(static_cast<char>(AsciiLower(drivePath[0])));

@@ -95,7 +95,9 @@ class MemoryFileSystem : public platform::FileSystem {
   bool ejected_ = false;
 };
 
-// A drive table of fixed entries; each drive is a root such as E:\ with its volume.
+// A drive table of fixed entries; each drive is a root such as E:\ with its volume. A run reads it
+// from its threads while a test may pull a drive: SetReadable and Remove may be called at any
+// time; Add and the entries Get returns are for set-up before a run starts.
 class FakeDriveTable : public platform::DriveTable {
  public:
   struct Drive {
@@ -106,16 +108,20 @@ class FakeDriveTable : public platform::DriveTable {
   };
   void Add(Drive drive) { drives_.push_back(std::move(drive)); }
   void Remove(char16_t letter);
+  void SetReadable(char16_t letter, bool readable);
   Drive* Get(char16_t letter);
 
   uint32_t PresentDrives() override;
   bool ReadVolume(std::u16string_view root, platform::VolumeInfo* info) override;
   platform::DriveType TypeOf(std::u16string_view root) override;
-  // User paths are "/mnt/<letter>/..." in tests.
+  // User paths are "/mnt/<letter>/..." in tests, or the drive paths themselves (as on Windows)
+  // when `namesByRoot` is set.
   std::u16string ToDrivePath(std::string_view userPath) override;
   std::string ToUserPath(std::u16string_view drivePath) override;
+  bool namesByRoot = false;
 
  private:
+  std::mutex mu_;
   std::vector<Drive> drives_;
 };
 
@@ -139,6 +145,10 @@ class FastClock : public platform::Clock {
 class MemoryLocks : public platform::Locks {
  public:
   std::unique_ptr<platform::Lock> TryLock(std::u16string_view key) override;
+  // Held under the key "drive " + the root, so tests can take it as another run would.
+  std::unique_ptr<platform::Lock> TryLockDrive(std::u16string_view driveRoot) override {
+    return TryLock(u"drive " + std::u16string(driveRoot));
+  }
 
  private:
   friend class MemoryLock;

@@ -30,10 +30,11 @@ class TestHost : public run::RunHost {
     errors_.push_back(message + u" | " + codeLine);
     events_.push_back("error");
   }
-  bool AskSkipOrAbort() override {
+  bool AskSkipOrAbort(const std::u16string& path) override {
     if (onQuestion) onQuestion();
     std::lock_guard lock(mu_);
     events_.push_back("ask");
+    askedPaths_.push_back(path);
     const bool abort = asked_ < abortAnswers.size() && abortAnswers[asked_];
     ++asked_;
     return abort;
@@ -89,6 +90,11 @@ class TestHost : public run::RunHost {
     std::lock_guard lock(mu_);
     return asked_;
   }
+  // The file each skip question named, in order.
+  std::vector<std::u16string> askedPaths() {
+    std::lock_guard lock(mu_);
+    return askedPaths_;
+  }
 
  private:
   std::mutex mu_;
@@ -98,6 +104,7 @@ class TestHost : public run::RunHost {
   size_t asked_ = 0;
   std::vector<std::u16string> errors_;
   std::vector<std::u16string> notices_;
+  std::vector<std::u16string> askedPaths_;
   std::vector<std::string> events_;
   std::u16string finish_;
 };

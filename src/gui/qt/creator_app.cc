@@ -4,16 +4,16 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/single_instance.h"
 #include "gui/qt/pictures.h"
 #include "gui/qt/settings_dialog.h"
-#include "gui/qt/single_instance.h"
 
 namespace deltrix::gui {
 
 int RunCreatorApp(int argc, char** argv, platform::Platform& platform,
-                  const CRunDlg::ControllerFactory& makeController) {
+                  const CRunDlg::ControllerFactory& makeController, int mountTableFd) {
   const std::unique_ptr<platform::Lock> instance =
-      TakeInstanceLock(platform.locks, argc > 0 ? argv[0] : "deltrix-creator-gui");
+      app::TakeInstanceLock(platform.locks, argc > 0 ? argv[0] : "deltrix-creator-gui");
   if (!instance) return 0;
 
   QApplication application(argc, argv);
@@ -29,6 +29,7 @@ int RunCreatorApp(int argc, char** argv, platform::Platform& platform,
     const int code = settings.StartFromCommandLine(arguments);
     return code < 0 ? 0 : code;
   }
+  settings.WatchDrives(mountTableFd);
   settings.exec();
   return 0;
 }

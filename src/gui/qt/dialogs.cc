@@ -5,7 +5,10 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "base/error_code.h"
 #include "gui/qt/pictures.h"
+#include "run/error_report.h"
+#include "run/messages.h"
 
 namespace deltrix::gui {
 
@@ -92,11 +95,9 @@ void CErrorDlg::SetError(const QString& message, const QString& codeLine) {
 
 CCannotOpen::CCannotOpen(QWidget* parent) : CDialogBase(parent, "CCannotOpen", 199, 65, true) {
   SetPicture(ErrorPicture());
-  AddText(QStringLiteral("Canonot open a file.\nSee the processing dialog for the file name.\n"
-                         "Skip the file or abort creating the library?"),
-          37, 7, 155, 27)
+  AddText(ToQString(run::kCannotOpenFileMessage), 37, 7, 155, 27)
       ->setObjectName(QStringLiteral("message"));
-  AddText(QStringLiteral("Error Code : E-02"), 37, 35, 155, 9, Qt::AlignHCenter)
+  AddText(ToQString(run::ErrorCodeLine(CannotOpenFile)), 37, 35, 155, 9, Qt::AlignHCenter)
       ->setObjectName(QStringLiteral("codeLine"));
   QPushButton* skip = AddButton(QStringLiteral("Skip"), 46, 47, 50, 13);
   QPushButton* abort = AddButton(QStringLiteral("Abort"), 101, 47, 50, 13);
@@ -113,7 +114,9 @@ CStartCheckDlg::CStartCheckDlg(QWidget* parent)
   SetPicture(QuestionPicture());
   message_ = AddText(QString(), 37, 8, 195, 26);
   message_->setObjectName(QStringLiteral("message"));
-  AddText(QStringLiteral("Slected Drive :\nID Tag Language :"), 37, 38, 68, 18, Qt::AlignRight)
+  AddText(
+      ToQString(run::kSelectedDriveLabel) + QLatin1Char('\n') + ToQString(run::kTagLanguageLabel),
+      37, 38, 68, 18, Qt::AlignRight)
       ->setObjectName(QStringLiteral("labels"));
   values_ = AddText(QString(), 109, 38, 123, 18, Qt::AlignLeft, true);
   values_->setObjectName(QStringLiteral("values"));
@@ -131,7 +134,7 @@ void CStartCheckDlg::SetTexts(const QString& message, const QString& values) {
 
 CCancelDlg::CCancelDlg(QWidget* parent) : CDialogBase(parent, "CCancelDlg", 199, 58, false) {
   SetPicture(QuestionPicture());
-  AddText(QString::fromLatin1(kQuestion), 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
+  AddText(ToQString(run::kStopQuestion), 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
   QPushButton* yes = AddButton(QStringLiteral("Yes"), 46, 38, 50, 13);
   QPushButton* no = AddButton(QStringLiteral("No"), 101, 38, 50, 13);
   yes->setDefault(true);

@@ -90,9 +90,6 @@ class CStartCheckDlg : public CDialogBase {
 // The stop question. Yes accepts, No and Escape reject.
 class CCancelDlg : public CDialogBase {
  public:
-  static constexpr const char* kQuestion =
-      "Are you sure you want to Stop creating the library?\nThe Library being created will be "
-      "discarded!";
   explicit CCancelDlg(QWidget* parent = nullptr);
 };
 

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString root = QString::fromLocal8Bit(argv[1]);
-  for (int size : {16, 32, 48, 64, 128, 256}) {
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
     const QString folder = QStringLiteral("%1/hicolor/%2x%2/apps").arg(root).arg(size);
     if (!QDir().mkpath(folder) || !deltrix::gui::ProgramIconImage(size).save(
                                       folder + QStringLiteral("/deltrix-creator-gui.png"))) {

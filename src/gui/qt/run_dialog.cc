@@ -30,7 +30,9 @@ CRunDlg::CRunDlg(platform::Platform& platform, const ControllerFactory& makeCont
     : CDialogBase(parent, "CRunDlg", 239, 143, false),
       platform_(platform),
       handOver_([this](std::function<void()> call) { Post(std::move(call)); },
-                [this](const RunHandOver::Question& question) { return ShowQuestion(question); }),
+                [this](const run::QuestionHandOver::Question& question) {
+                  return ShowQuestion(question);
+                }),
       controller_(makeController(*this)) {
   setWindowTitle(QStringLiteral(" "));
   const QFont heading = HeadingFont(dialogFont());
@@ -129,7 +131,7 @@ void CRunDlg::StartRunNow() {
   if (!controller_->StartRun(driveRoot_, tagLanguage_, runMode_)) {
     return;  // the error is shown (or the drive is busy); the close request is on its way
   }
-  model_.Start(controller_->state(), platform_.clock.NowSeconds());
+  model_.Start(controller_->state(), controller_->startSeconds());
   Render();
   RefreshStopButton();
   tick_.start();
@@ -151,10 +153,7 @@ void CRunDlg::Render() {
   set(total_, ToQString(v.total));
   set(remaining_, ToQString(v.remaining));
   set(elapsed_, ToQString(v.elapsed));
-  // Users read their own paths: a mount point and the paths below it, not drive letters.
-  const std::string userPath = v.path.empty() ? std::string() : platform_.drives.ToUserPath(v.path);
-  set(path_,
-      WrappablePath(userPath.empty() ? ToQString(v.path) : QString::fromStdString(userPath)));
+  ShowPath(v.path);
   if (bar_->value() != v.barPosition) bar_->setValue(v.barPosition);
   const std::u16string& root = controller_->state().driveRoot;
   const std::string userRoot = root.empty() ? std::string() : platform_.drives.ToUserPath(root);
@@ -165,11 +164,21 @@ void CRunDlg::Render() {
   if (windowTitle() != title) setWindowTitle(title);
 }
 
+void CRunDlg::ShowPath(const std::u16string& drivePath) {
+  // Users read their own paths: a mount point and the paths below it, not drive letters.
+  const std::string userPath =
+      drivePath.empty() ? std::string() : platform_.drives.ToUserPath(drivePath);
+  const QString text =
+      WrappablePath(userPath.empty() ? ToQString(drivePath) : QString::fromStdString(userPath));
+  if (path_->text() != text) path_->setText(text);
+}
+
 void CRunDlg::RefreshStopButton() { cancel_->setEnabled(runActive_ && handOver_.stopEnabled()); }
 
 void CRunDlg::OnCancel() {
   if (!runActive_ || stopQuestionOpen_) return;
-  // The check and the pause are one step against the worker's EnableStop (run_hand_over.h).
+  // The check and the pause are one step against the worker's EnableStop
+  // (run/question_hand_over.h).
   if (!handOver_.BeginStopQuestion([this] { controller_->RequestPause(); })) return;
   stopQuestionOpen_ = true;
   tick_.stop();
@@ -200,21 +209,26 @@ int CRunDlg::ExecChild(QDialog& dialog) {
   return result;
 }
 
-bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
+bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
-    case RunHandOver::Kind::Error: {
+    case run::QuestionHandOver::Kind::Error: {
       CErrorDlg dialog(this);
       dialog.SetError(ToQString(question.message), ToQString(question.codeLine));
       ExecChild(dialog);
       return false;
     }
-    case RunHandOver::Kind::SkipOrAbort: {
+    case run::QuestionHandOver::Kind::SkipOrAbort: {
+      // The path field names the file the question is about until the next tick redraws it.
+      const bool ticking = tick_.isActive();
+      tick_.stop();
+      ShowPath(question.path);
       CCannotOpen dialog(this);
       ExecChild(dialog);
+      if (ticking && runActive_) tick_.start();
       return dialog.abortChosen();
     }
-    case RunHandOver::Kind::Finish: {
+    case run::QuestionHandOver::Kind::Finish: {
       CFinshDialog dialog(ToQString(question.message), this);
       ExecChild(dialog);
       return false;
@@ -285,13 +299,15 @@ void CRunDlg::EnableStop(bool on) {
 }
 
 void CRunDlg::ShowError(const std::u16string& message, const std::u16string& codeLine) {
-  (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort() { return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}}); }
+bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+  return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {
-  (void)handOver_.Ask({RunHandOver::Kind::Finish, text, {}});
+  (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}, {}});
 }
 
 void CRunDlg::RequestClose() {

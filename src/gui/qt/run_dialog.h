@@ -2,8 +2,9 @@
 // becomes visible it starts the run; every 25 ms it ticks the run's ProgressModel and draws the
 // view unchanged; its Cancel button leads to the stop question (CCancelDlg). It is the run's host:
 // the worker's errors, skip questions and finish message are shown on the main thread through a
-// RunHandOver (see run_hand_over.h for why the threads cannot deadlock), and the worker's close
-// request ends the dialog. All members are used on the main thread unless marked otherwise.
+// run::QuestionHandOver (see run/question_hand_over.h for why the threads cannot deadlock), and the
+// worker's close request ends the dialog. All members are used on the main thread unless marked
+// otherwise.
 #pragma once
 
 #include <QDialog>
@@ -16,9 +17,9 @@
 #include <vector>
 
 #include "gui/qt/dialogs.h"
-#include "gui/qt/run_hand_over.h"
 #include "platform/platform.h"
 #include "run/progress_model.h"
+#include "run/question_hand_over.h"
 #include "run/run_controller.h"
 #include "run/run_host.h"
 
@@ -52,7 +53,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void OnCancel();
 
   run::RunController& controller() { return *controller_; }
-  RunHandOver& handOver() { return handOver_; }
+  run::QuestionHandOver& handOver() { return handOver_; }
   const run::ProgressView& view() const { return model_.view(); }
   bool runActive() const { return runActive_; }
 
@@ -60,7 +61,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   // ShowCompletion, StopTick and Notice may be called on the worker thread.
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override;
@@ -79,7 +80,8 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void OnProgressTick();
   void Render();
   void RefreshStopButton();
-  bool ShowQuestion(const RunHandOver::Question& question);
+  void ShowPath(const std::u16string& drivePath);
+  bool ShowQuestion(const run::QuestionHandOver::Question& question);
   int ExecChild(QDialog& dialog);
   void OnWorkerClose();
   // Ends the run on any path: abandons the hand-over, closes an open question, joins the threads
@@ -87,7 +89,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void EndRun(int result);
 
   platform::Platform& platform_;
-  RunHandOver handOver_;
+  run::QuestionHandOver handOver_;
   std::unique_ptr<run::RunController> controller_;
   run::ProgressModel model_;
   QTimer tick_;

@@ -13,6 +13,7 @@
 
 #include "app/tag_languages.h"
 #include "base/utf16.h"
+#include "gui/qt/drive_watch.h"
 #include "run/run_controller.h"
 
 namespace deltrix::gui {
@@ -40,7 +41,7 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.exec();
 }
 
-bool DialogErrorHost::AskSkipOrAbort() {
+bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog(parent_);
   dialog.exec();
   return dialog.abortChosen();
@@ -163,6 +164,16 @@ void CSettingDlg::OnDropFiles(const std::vector<std::string>& localPaths) {
   ConfirmAndRun(confirmation, false);
 }
 
+void CSettingDlg::OnDrivesChanged() {
+  presenter_.OnDrivesChanged();
+  Render();
+}
+
+void CSettingDlg::WatchDrives(int mountTableFd) {
+  new DriveWatch(
+      mountTableFd, [this] { OnDrivesChanged(); }, this);
+}
+
 int CSettingDlg::StartFromCommandLine(const QStringList& arguments) {
   std::vector<std::u16string> driveItems, shownItems;
   for (const QString& argument : arguments) {
@@ -203,10 +214,8 @@ int CSettingDlg::ConfirmAndRun(const app::StartConfirmation& confirmation, bool 
 }
 
 void CSettingDlg::ShowRunNotices(const std::u16string& shownDrive) {
-  std::vector<std::u16string> notices = runDialog_->TakeNotices();
-  if (runDialog_->resultCode() == run::kDriveBusy) {
-    notices.push_back(u"Another run is already writing to " + shownDrive + u".");
-  }
+  const std::vector<std::u16string> notices =
+      app::NoticesAfterRun(runDialog_->resultCode(), runDialog_->TakeNotices(), shownDrive);
   for (const std::u16string& text : notices) {
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kDialogTitle), ToQString(text),
                     QMessageBox::Ok, isVisible() ? this : nullptr);

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "app/settings_presenter.h"
 #include "gui/qt/dialogs.h"
 #include "gui/qt/run_dialog.h"
 #include "platform/platform.h"
+#include "run/error_report.h"
 
 class QRadioButton;
 class QPushButton;
@@ -33,12 +33,12 @@ class DriveComboBox : public QComboBox {
 };
 
 // Errors and the skip question shown by the main thread when no run is open (the path starts).
-class DialogErrorHost : public app::ErrorHost {
+class DialogErrorHost : public run::ErrorHost {
  public:
   explicit DialogErrorHost(QWidget* parent) : parent_(parent) {}
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort() override;
+  bool AskSkipOrAbort(const std::u16string& path) override;
   void SetParent(QWidget* parent) { parent_ = parent; }
 
  private:
@@ -60,6 +60,11 @@ class CSettingDlg : public CDialogBase {
   void OnStart();
   // Local paths dropped on the dialog (an empty string for an item that is not a local file).
   void OnDropFiles(const std::vector<std::string>& localPaths);
+  // The drives changed (a card inserted or removed): an open or chosen drive list is read again.
+  void OnDrivesChanged();
+  // Calls OnDrivesChanged when the mount table behind `mountTableFd` changes (drive_watch.h);
+  // -1 watches nothing.
+  void WatchDrives(int mountTableFd);
 
   const app::SettingsPresenter& presenter() const { return presenter_; }
   CRunDlg& runDialog() { return *runDialog_; }

@@ -1,18 +1,12 @@
 #include "platform/posix/posix_drive_table.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/msdos_fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <optional>
 
 #include "base/utf16.h"
+#include "platform/posix/native_paths.h"
+#include "platform/posix/volume_identity.h"
 
 namespace deltrix::platform::posix {
 
@@ -20,8 +14,6 @@ namespace {
 
 constexpr int kFirstMountLetter = 2;  // C:
 constexpr int kLastLetter = 24;       // Y:; Z: is never used
-constexpr uint32_t kMsdosMagic = 0x4d44;
-constexpr uint64_t kFat32MinClusters = 65525;  // fewer clusters make a FAT12 or FAT16 volume
 
 std::u16string RootOf(int letter) { return {static_cast<char16_t>(u'A' + letter), u':', u'\\'}; }
 
@@ -39,216 +31,7 @@ std::string MountKey(const MountedVolume& v) {
          v.mount.fsType + " " + v.mount.root + " " + v.mount.mountPoint;
 }
 
-bool IsFatType(std::string_view type) { return type == "vfat" || type == "msdos"; }
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<uint32_t> ParseHex32(std::string_view hex) {
-  if (hex.empty() || hex.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : hex) {
-    const int d = HexValue(c);
-    if (d < 0) return std::nullopt;
-    v = v << 4 | static_cast<uint32_t>(d);
-  }
-  return v;
-}
-
-bool AllHex(std::string_view s) {
-  for (char c : s) {
-    if (HexValue(c) < 0) return false;
-  }
-  return true;
-}
-
-uint32_t Fnv1a32(std::string_view text) {
-  uint32_t h = 2166136261u;
-  for (char c : text) {
-    h ^= static_cast<uint8_t>(c);
-    h *= 16777619u;
-  }
-  return h;
-}
-
-// The real path of an existing path; empty when it does not resolve.
-std::string RealPath(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return {};
-  std::string out(resolved);
-  std::free(resolved);
-  return out;
-}
-
-// The canonical absolute form of a path that may not exist yet: the real path of its longest
-// existing ancestor followed by the remaining names.
-std::string CanonicalPath(std::string path) {
-  if (path.empty()) return {};
-  if (path.front() != '/') {
-    char* cwd = getcwd(nullptr, 0);
-    if (!cwd) return {};
-    path = std::string(cwd) + "/" + path;
-    std::free(cwd);
-  }
-  std::string real = RealPath(path);
-  if (!real.empty()) return real;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos || path == "/") return {};
-  const std::string leaf = path.substr(slash + 1);
-  std::string base = CanonicalPath(slash == 0 ? std::string("/") : path.substr(0, slash));
-  if (base.empty()) return {};
-  if (leaf.empty() || leaf == ".") return base;
-  if (leaf == "..") {
-    const size_t up = base.rfind('/');
-    return up == 0 || up == std::string::npos ? std::string("/") : base.substr(0, up);
-  }
-  return base == "/" ? "/" + leaf : base + "/" + leaf;
-}
-
-// The part of `path` below `folder` ("" for the folder itself), or nullopt when it is not below.
-std::optional<std::string_view> Below(std::string_view folder, std::string_view path) {
-  if (folder == "/") return path.substr(1);
-  if (!path.starts_with(folder)) return std::nullopt;
-  if (path.size() == folder.size()) return std::string_view();
-  if (path[folder.size()] != '/') return std::nullopt;
-  return path.substr(folder.size() + 1);
-}
-
-std::string ReadSmallFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  return text;
-}
-
-// udev names links with \xHH escapes ("MY\x20STICK").
-std::string UnescapeUdev(std::string_view name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
-        HexValue(name[i + 2]) >= 0 && HexValue(name[i + 3]) >= 0) {
-      out.push_back(static_cast<char>(HexValue(name[i + 2]) * 16 + HexValue(name[i + 3])));
-      i += 3;
-    } else {
-      out.push_back(name[i]);
-    }
-  }
-  return out;
-}
-
-// The name of the link in `folder` that leads to block device `dev`; empty when none does.
-std::string LinkNameFor(const std::string& folder, dev_t dev) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return {};
-  std::string found;
-  while (dirent* e = readdir(dir)) {
-    if (e->d_name[0] == '.') continue;
-    struct stat st {};
-    if (fstatat(dirfd(dir), e->d_name, &st, 0) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == dev) {
-      found = e->d_name;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
-}
-
 }  // namespace
-
-// ---- LinuxSystemProbe --------------------------------------------------------------------------
-
-std::string LinuxSystemProbe::MountInfo() { return ReadSmallFile("/proc/self/mountinfo"); }
-
-bool LinuxSystemProbe::StatVolume(const std::string& folder, uint64_t* clusters,
-                                  uint32_t* fsMagic) {
-  struct statfs st {};
-  if (statfs(folder.c_str(), &st) != 0) return false;
-  *clusters = static_cast<uint64_t>(st.f_blocks);
-  *fsMagic = static_cast<uint32_t>(st.f_type);
-  return true;
-}
-
-uint32_t LinuxSystemProbe::FatVolumeId(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  uint32_t id = 0;
-  if (ioctl(fd, FAT_IOCTL_GET_VOLUME_ID, &id) != 0) id = 0;
-  close(fd);
-  return id;
-}
-
-DeviceFacts LinuxSystemProbe::Device(const MountEntry& mount) {
-  DeviceFacts facts;
-  dev_t dev = makedev(mount.major, mount.minor);
-  if (mount.major == 0) {  // an anonymous number: ask the device node named as the source
-    struct stat st {};
-    if (!mount.source.starts_with("/dev/") || stat(mount.source.c_str(), &st) != 0 ||
-        !S_ISBLK(st.st_mode)) {
-      return facts;
-    }
-    dev = st.st_rdev;
-  }
-  const std::string number = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
-  facts.uuid = LinkNameFor("/dev/disk/by-uuid", dev);
-  facts.label = UnescapeUdev(LinkNameFor("/dev/disk/by-label", dev));
-
-  // The removable flag belongs to the disk; a partition's folder sits inside its disk's folder.
-  const std::string sys = RealPath("/sys/dev/block/" + number);
-  if (!sys.empty()) {
-    if (sys.find("/usb") != std::string::npos || sys.find("/mmc") != std::string::npos) {
-      facts.removable = true;
-    } else {
-      std::string flag = ReadSmallFile(sys + "/removable");
-      if (flag.empty()) flag = ReadSmallFile(sys + "/../removable");
-      facts.removable = flag.starts_with("1");
-    }
-  }
-
-  const std::string udev = ReadSmallFile("/run/udev/data/b" + number);
-  const size_t at = udev.find("E:ID_FS_TYPE=");
-  if (at != std::string::npos) {
-    const size_t begin = at + 13;
-    facts.fsType = udev.substr(begin, std::min(udev.find('\n', begin), udev.size()) - begin);
-  }
-  return facts;
-}
-
-// ---- pure helpers ------------------------------------------------------------------------------
-
-uint32_t SerialFromUuid(std::string_view uuid) {
-  if (uuid.size() == 9 && uuid[4] == '-' && AllHex(uuid.substr(0, 4)) && AllHex(uuid.substr(5))) {
-    return *ParseHex32(std::string(uuid.substr(0, 4)) + std::string(uuid.substr(5)));
-  }
-  if (uuid.size() == 16 && AllHex(uuid)) return *ParseHex32(uuid.substr(8));
-  if (uuid.size() == 36 && uuid[8] == '-' && uuid[13] == '-' && AllHex(uuid.substr(0, 8))) {
-    return *ParseHex32(uuid.substr(0, 8));
-  }
-  return 0;
-}
-
-std::u16string FileSystemName(std::string_view fsType, uint64_t clusters,
-                              std::string_view detected) {
-  if (IsFatType(fsType)) return clusters >= kFat32MinClusters ? u"FAT32" : u"FAT";
-  if (fsType == "fuseblk" && !detected.empty()) fsType = detected;
-  if (fsType == "ntfs" || fsType == "ntfs3" || fsType == "ntfs-3g" || fsType == "fuse.ntfs-3g") {
-    return u"NTFS";
-  }
-  if (fsType == "exfat") return u"exFAT";
-  return FromUtf8(fsType);
-}
 
 // ---- PosixDriveTable ---------------------------------------------------------------------------
 
@@ -316,8 +99,7 @@ std::u16string PosixDriveTable::AddStagingFolder(std::string nativeFolder) {
     uint64_t clusters = 0;
     uint32_t magic = 0;
     d.fat = probe_->StatVolume(folder, &clusters, &magic) && magic == kMsdosMagic;
-    d.stagingSerial = Fnv1a32(folder);
-    if (d.stagingSerial == 0) d.stagingSerial = 1;  // 0 would mark the drive unusable
+    d.stagingSerial = StagingSerial(folder);
     return RootOf(letter);
   }
   return {};
@@ -326,26 +108,13 @@ std::u16string PosixDriveTable::AddStagingFolder(std::string nativeFolder) {
 bool PosixDriveTable::Resolve(std::u16string_view drivePath, std::string* native, bool* fat) {
   const int letter = LetterOf(drivePath);
   if (letter < 0) return false;
-  std::vector<std::u16string_view> names;
-  std::u16string_view rest = drivePath.substr(2);
-  while (!rest.empty()) {
-    size_t end = 0;
-    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
-    const std::u16string_view name = rest.substr(0, end);
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-    if (name.find(u'\0') != std::u16string_view::npos) return false;
-    if (name.empty() || name == u".") continue;
-    if (name == u"..") {
-      if (!names.empty()) names.pop_back();
-      continue;
-    }
-    names.push_back(name);
-  }
+  const std::optional<std::vector<std::u16string_view>> names = DrivePathNames(drivePath.substr(2));
+  if (!names) return false;
   std::lock_guard lock(mu_);
   const Drive& d = drives_[letter];
   if (!d.used) return false;
   std::string path = d.folder;
-  for (std::u16string_view name : names) {
+  for (std::u16string_view name : *names) {
     if (path.back() != '/') path.push_back('/');
     path += ToUtf8(name);
   }

@@ -227,18 +227,31 @@ class PosixListing : public DirListing {
   PosixListing& operator=(const PosixListing&) = delete;
 
   bool Next(DirEntry* entry) override {
-    const dirent* e = readdir(dir_);
-    if (!e) return false;
+    const dirent* e;
+    bool folder = false;
+    while (true) {
+      e = readdir(dir_);
+      if (!e) return false;
+      folder = e->d_type == DT_DIR;
+      bool link = e->d_type == DT_LNK;
+      struct stat st {};
+      if (e->d_type == DT_UNKNOWN &&
+          fstatat(dirfd(dir_), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        folder = S_ISDIR(st.st_mode);
+        link = S_ISLNK(st.st_mode);
+      }
+      if (!link) break;
+      // A link to a folder is left out; a link to a file is the file.
+      if (fstatat(dirfd(dir_), e->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) break;
+    }
     const std::string_view name = e->d_name;
     entry->name = FromUtf8(name);
+    // A drive path is UTF-16 with backslashes between names: a name that does not come back as
+    // itself from UTF-16, or that holds a backslash, cannot be reached by one.
+    entry->unmappable = name.find('\\') != std::string_view::npos || ToUtf8(entry->name) != name;
     if (name == "." || name == "..") {
       entry->attributes = kAttrDirectory;
       return true;
-    }
-    bool folder = e->d_type == DT_DIR;
-    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-      struct stat st {};
-      folder = fstatat(dirfd(dir_), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
     entry->attributes =
         ReadStoredAttributesAt(dirfd(dir_), e->d_name, folder_, fat_, &atUnsupported_);

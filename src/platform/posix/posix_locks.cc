@@ -53,8 +53,8 @@ uint64_t Fnv1a64(std::string_view text) {
 
 }  // namespace
 
-PosixLocks::PosixLocks(std::string folder)
-    : folder_(folder.empty() ? DefaultFolder() : std::move(folder)) {}
+PosixLocks::PosixLocks(std::string folder, PosixDriveTable* drives)
+    : folder_(folder.empty() ? DefaultFolder() : std::move(folder)), drives_(drives) {}
 
 std::string PosixLocks::LockFilePath(std::u16string_view key) const {
   if (folder_.empty()) return {};
@@ -69,6 +69,23 @@ std::string PosixLocks::LockFilePath(std::u16string_view key) const {
   char hash[24];
   std::snprintf(hash, sizeof hash, "-%016llx.lock", static_cast<unsigned long long>(Fnv1a64(utf8)));
   return folder_ + "/" + name + hash;
+}
+
+std::unique_ptr<Lock> PosixLocks::TryLockDrive(std::u16string_view driveRoot) {
+  std::string folder;
+  bool fat = false;
+  if (!drives_ || !drives_->Resolve(driveRoot, &folder, &fat)) {
+    return std::make_unique<FileLock>(-1);
+  }
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::make_unique<FileLock>(-1);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    close(fd);
+    if (held) return nullptr;
+    return std::make_unique<FileLock>(-1);
+  }
+  return std::make_unique<FileLock>(fd);
 }
 
 std::unique_ptr<Lock> PosixLocks::TryLock(std::u16string_view key) {

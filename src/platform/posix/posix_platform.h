@@ -26,7 +26,7 @@ struct PosixPlatform {
   PosixFileSystem files{drives};
   IconvTextCodec text;
   PosixClock clock;
-  PosixLocks locks;
+  PosixLocks locks{{}, &drives};
   Platform platform{files, drives, text, clock, locks};
 };
 

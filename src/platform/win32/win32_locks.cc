@@ -20,10 +20,22 @@ class MutexLock : public Lock {
   HANDLE handle_;
 };
 
+std::unique_ptr<Lock> TakeMutex(const std::u16string& name) {
+  const HANDLE handle = CreateMutexW(nullptr, FALSE, Wide(name));
+  // No handle: held under another user's rights (access denied), or no name could be made.
+  if (!handle) return nullptr;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return std::make_unique<MutexLock>(handle);
+}
+
 }  // namespace
 
-std::u16string Win32Locks::MutexName(std::u16string_view key) {
-  std::u16string name = u"Local\\deltrix-";
+std::u16string Win32Locks::MutexName(std::u16string_view key, std::u16string_view space) {
+  std::u16string name(space);
+  name += u"\\deltrix-";
   for (char16_t c : key) name.push_back(c == u'\\' ? u'/' : AsciiLower(c));
   if (name.size() <= kLongestName) return name;
   // Object names end at MAX_PATH: a long key (a staging folder deep in a tree) keeps its start and
@@ -41,14 +53,23 @@ std::u16string Win32Locks::MutexName(std::u16string_view key) {
 }
 
 std::unique_ptr<Lock> Win32Locks::TryLock(std::u16string_view key) {
-  const std::u16string name = MutexName(key);
-  const HANDLE handle = CreateMutexW(nullptr, FALSE, Wide(name));
-  if (!handle) return nullptr;  // taken under another user's rights, or no name could be made
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(handle);
-    return nullptr;
+  return TakeMutex(MutexName(key));
+}
+
+std::unique_ptr<Lock> Win32Locks::TryLockDrive(std::u16string_view driveRoot) {
+  // The volume's serial names the card whichever letter it has now; the root stands in for a
+  // volume without one.
+  const std::u16string root(driveRoot);
+  DWORD serial = 0;
+  std::u16string key = u"drive-";
+  if (GetVolumeInformationW(Wide(root), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
+      serial != 0) {
+    for (int shift = 28; shift >= 0; shift -= 4)
+      key.push_back(u"0123456789abcdef"[(serial >> shift) & 15]);
+  } else {
+    key += root;
   }
-  return std::make_unique<MutexLock>(handle);
+  return TakeMutex(MutexName(key, u"Global"));
 }
 
 }  // namespace deltrix::platform::win32

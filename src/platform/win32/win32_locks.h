@@ -4,9 +4,12 @@
 // name when the last handle closes, so a killed process never leaves a stale lock. A second
 // TryLock of a held key in the same process fails too.
 //
-// Keys: the single-instance key is the executable's base name, a drive's key its root as the user
-// sees it ("drive E:\"). Object names cannot hold a backslash, so each one becomes '/'; keys are
-// compared without regard to case, as Windows compares the names they come from.
+// Keys: the single-instance key is the executable's base name, held in the session's namespace. A
+// drive's lock lives in the machine's namespace ("Global\deltrix-drive-<serial>", or the root when
+// the volume has no serial), so runs of two users on one card see each other; a name another user
+// holds cannot even be opened (access denied), which counts as held. Object names cannot hold a
+// backslash, so each one becomes '/'; keys are compared without regard to case, as Windows
+// compares the names they come from.
 #pragma once
 
 #include <memory>
@@ -20,9 +23,10 @@ namespace deltrix::platform::win32 {
 class Win32Locks : public Locks {
  public:
   std::unique_ptr<Lock> TryLock(std::u16string_view key) override;
+  std::unique_ptr<Lock> TryLockDrive(std::u16string_view driveRoot) override;
 
   // The object name a key is held under (for tests and messages).
-  static std::u16string MutexName(std::u16string_view key);
+  static std::u16string MutexName(std::u16string_view key, std::u16string_view space = u"Local");
 };
 
 }  // namespace deltrix::platform::win32

@@ -63,14 +63,14 @@ int ReadMp4Atoms(TagFile& file, int64_t start, uint32_t budget, TrackRecord* rec
     // At the top level only the 8 header bytes are read: the rest may be audio. Inside "moov"
     // blocks are read up to the end of the current container.
     const int64_t readEnd = level == 0 ? pos + kAtomHeaderBytes : levelEnd;
-    if (!file.Fetch(pos, kAtomHeaderBytes, readEnd, &header)) return -1;
+    if (!file.Fetch(pos, kAtomHeaderBytes, readEnd, &header)) return 0;
     const uint32_t size = GetBe32(header.data());
     uint8_t type[4];
     std::memcpy(type, header.data() + 4, 4);
-    if (level == 0 && size == 0xFFFFFFFFu) return -1;
+    if (level == 0 && size == 0xFFFFFFFFu) return 0;
     // A size of 0 (to the end of the file) or 1 (a 64-bit size follows) is not walked; any other
     // size below 8 would not move the walk forward.
-    if (size < kAtomHeaderBytes) return -1;
+    if (size < kAtomHeaderBytes) return 0;
     const int64_t content = pos + kAtomHeaderBytes;
     const uint32_t contentLength = size - static_cast<uint32_t>(kAtomHeaderBytes);
 
@@ -88,11 +88,11 @@ int ReadMp4Atoms(TagFile& file, int64_t start, uint32_t budget, TrackRecord* rec
     if (level == kItemLevel) {
       // The item's content is read whole by the walk's rules: one that runs past the end of the
       // file fails the walk.
-      if (int64_t{contentLength} > file.size() - content) return -1;
+      if (int64_t{contentLength} > file.size() - content) return 0;
       if (type[0] == 0xA9 || std::memcmp(type, "trkn", 4) == 0) {
         std::span<const uint8_t> bytes;
         const size_t n = std::min<size_t>(contentLength, kItemBytes);
-        if (!file.Fetch(content, n, levelEnd, &bytes)) return -1;
+        if (!file.Fetch(content, n, levelEnd, &bytes)) return 0;
         StoreItem(type, bytes, contentLength, record);
       }
     }

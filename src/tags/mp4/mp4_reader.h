@@ -14,7 +14,7 @@
 namespace deltrix::tags {
 
 // Walks the atoms from file offset `start` with `budget` bytes for the top level (the file size,
-// also when the walk starts after an ID3v2 tag). Returns 1 on success, -1 when the walk fails: a
+// also when the walk starts after an ID3v2 tag). Returns 1 on success, 0 when the walk fails: a
 // failed read, a top-level size of 0xFFFFFFFF, or an atom size below 8 (an atom that runs to the
 // end of the file, or one with a 64-bit size, is not walked).
 [[nodiscard]] int ReadMp4Atoms(TagFile& file, int64_t start, uint32_t budget, TrackRecord* record);

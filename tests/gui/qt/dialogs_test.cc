@@ -7,13 +7,13 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/error_report.h"
 #include "base/error_code.h"
 #include "gui/qt/dialog_units.h"
 #include "gui/qt/pictures.h"
 #include "gui/qt/run_dialog.h"
 #include "gui/qt/settings_dialog.h"
 #include "gui_test_support.h"
+#include "run/error_report.h"
 
 namespace deltrix::gui {
 namespace {
@@ -79,7 +79,7 @@ class DialogsTest : public QObject {
         if (std::strcmp(c.close, "Enter") == 0) QTest::keyClick(d, Qt::Key_Return);
         if (std::strcmp(c.close, "Escape") == 0) QTest::keyClick(d, Qt::Key_Escape);
       });
-      QVERIFY(!app::ReportError(host, c.code, FromQString(QString::fromUtf8(c.text))));
+      QVERIFY(!run::ReportError(host, c.code, FromQString(QString::fromUtf8(c.text))));
       QVERIFY(checked);
       QVERIFY(script.finished());
       QVERIFY(script.unexpected.isEmpty());
@@ -105,7 +105,7 @@ class DialogsTest : public QObject {
   void silentCodesShowNothing() {
     DialogErrorHost host(nullptr);
     DialogScript script;
-    for (int code : {0, int(RunAborted), 9, -1}) QVERIFY(app::ReportError(host, code, u"E:\\"));
+    for (int code : {0, int(RunAborted), 9, -1}) QVERIFY(run::ReportError(host, code, u"E:\\"));
     QVERIFY(script.unexpected.isEmpty());
   }
 
@@ -136,7 +136,7 @@ class DialogsTest : public QObject {
           Click(d, how);
         }
       });
-      QCOMPARE(app::ReportError(host, CannotOpenFile, u"E:\\"), c.wantAbort);
+      QCOMPARE(run::ReportError(host, CannotOpenFile, u"E:\\"), c.wantAbort);
       QVERIFY2(script.finished(), c.how);
     }
   }
@@ -145,7 +145,7 @@ class DialogsTest : public QObject {
     for (const char* how : {"OK", "Cancel", "Escape", "Enter"}) {
       CStartCheckDlg dialog;
       dialog.SetTexts(
-          QString::fromUtf16(app::kOverwriteMessage.data(), app::kOverwriteMessage.size()),
+          QString::fromUtf16(run::kOverwriteMessage.data(), run::kOverwriteMessage.size()),
           QStringLiteral("/media/me/MUSIC\nJapanese"));
       DialogScript script;
       script.Then("CStartCheckDlg", [&](QDialog* d) {

@@ -11,8 +11,8 @@
 
 #include "base/error_code.h"
 #include "gui/qt/run_dialog.h"
-#include "gui/qt/run_hand_over.h"
 #include "gui_test_support.h"
+#include "run/question_hand_over.h"
 
 namespace deltrix::gui {
 namespace {
@@ -180,12 +180,12 @@ class HandOverTest : public QObject {
     std::mutex mu;
     std::deque<std::function<void()>> queue;
     int shown = 0;
-    RunHandOver handOver(
+    run::QuestionHandOver handOver(
         [&](std::function<void()> call) {
           std::lock_guard lock(mu);
           queue.push_back(std::move(call));
         },
-        [&](const RunHandOver::Question&) {
+        [&](const run::QuestionHandOver::Question&) {
           ++shown;
           return false;
         });
@@ -198,20 +198,20 @@ class HandOverTest : public QObject {
     QVERIFY(paused);
 
     auto worker = std::async(std::launch::async, [&] {
-      return handOver.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}});
+      return handOver.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, {}});
     });
     QTRY_VERIFY(handOver.workerWaitingToAsk());
     handOver.EndStopQuestion(true);
     QVERIFY2(worker.get(), "a confirmed stop answers Abort");
     QVERIFY(queue.empty());
-    QVERIFY(
-        handOver.Ask({RunHandOver::Kind::Finish, u"1 files are processed.", {}}));  // main thread
+    QVERIFY(handOver.Ask(
+        {run::QuestionHandOver::Kind::Finish, u"1 files are processed.", {}, {}}));  // main thread
     QCOMPARE(shown, 0);
 
     // A question handed over but not yet served when the run is abandoned.
     handOver.BeginRun();
     auto second = std::async(std::launch::async, [&] {
-      return handOver.Ask({RunHandOver::Kind::Error, u"x", u"Error Code : E-03"});
+      return handOver.Ask({run::QuestionHandOver::Kind::Error, u"x", u"Error Code : E-03", {}});
     });
     QTRY_VERIFY(handOver.workerAwaitingAnswer());
     handOver.Abandon();

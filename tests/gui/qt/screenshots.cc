@@ -13,7 +13,6 @@
 #include <QTest>
 #include <cstdio>
 
-#include "app/error_report.h"
 #include "base/error_code.h"
 #include "gui/qt/dialog_units.h"
 #include "gui/qt/dialogs.h"
@@ -21,6 +20,7 @@
 #include "gui/qt/run_dialog.h"
 #include "gui/qt/settings_dialog.h"
 #include "gui_test_support.h"
+#include "run/error_report.h"
 
 namespace deltrix::gui {
 namespace {
@@ -197,12 +197,12 @@ void ErrorShots() {
     Save(d, "error-unsupported");
     Click(d, QStringLiteral("OK"));
   });
-  app::ReportError(host, UnsupportedDevice, u"/media/用户/我的音乐");
+  run::ReportError(host, UnsupportedDevice, u"/media/用户/我的音乐");
   script.Then("CErrorDlg", [](QDialog* d) {
     Save(d, "error-root");
     Click(d, QStringLiteral("OK"));
   });
-  app::ReportError(host, NotRootDirectory, u"");
+  run::ReportError(host, NotRootDirectory, u"");
 }
 
 }  // namespace

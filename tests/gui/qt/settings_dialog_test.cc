@@ -3,6 +3,9 @@
 // starts with errors 1, 5 and 6.
 #include "gui/qt/settings_dialog.h"
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDropEvent>
@@ -13,9 +16,11 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 
 #include "base/error_code.h"
 #include "gui_test_support.h"
+#include "platform/posix/mount_watch.h"
 
 namespace deltrix::gui {
 namespace {
@@ -105,23 +110,23 @@ class SettingsDialogTest : public QObject {
         {"a drive with a library",
          {0},
          false,
-         "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create e update E start e"},
+         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create e update E start e"},
         {"...switched to Create",
          {0},
          true,
-         "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"},
+         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create E update e start e"},
         {"an NTFS stick",
          {1},
          false,
-         "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - start -"},
         {"a new stick",
          {2},
          false,
-         "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\] create E update - start e"},
+         "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g] create E update - start e"},
         {"library, then NTFS",
          {0, 1},
          false,
-         "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\] create - update - start -"},
+         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - start -"},
         {"a drive, then closed without a choice",
          {2, -1},
          false,
@@ -135,7 +140,7 @@ class SettingsDialogTest : public QObject {
       QCOMPARE(w.Describe(), kNoDrive);
       for (int choice : c.choices) w.Choose(choice);
       if (c.clickCreate) QTest::mouseClick(w.create, Qt::LeftButton);
-      QVERIFY2(w.Describe() == QString::fromLatin1(c.want),
+      QVERIFY2(w.Describe() == QString::fromUtf8(c.want),
                qPrintable(QString::fromLatin1(c.what) + ": " + w.Describe()));
     }
   }
@@ -156,8 +161,54 @@ class SettingsDialogTest : public QObject {
     drives.mp.drives.Get(u'G')->volume.name = u"МУЗЫКА";
     drives.mp.drives.Remove(u'F');
     w.Choose(1);
-    QCOMPARE(w.drives->currentText(), QStringLiteral("G:\\ [МУЗЫКА]"));
+    QCOMPARE(w.drives->currentText(), QStringLiteral("МУЗЫКА — /mnt/g"));
     QVERIFY(w.create->isChecked());
+  }
+
+  void theListFollowsCardsInsertedAndRemovedWhileTheDialogIsOpen() {
+    GuiDrives drives;
+    CSettingDlg dialog(drives.mp.platform, drives.factory);
+    dialog.show();
+    Widgets w(dialog);
+    w.Choose(2);
+    drives.mp.drives.Add({u'H', {u"CARD", 11, u"FAT32"}, platform::DriveTypeRemovable, true});
+    dialog.OnDrivesChanged();
+    QCOMPARE(w.Describe(),
+             QStringLiteral("[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g|CARD — /mnt/h] "
+                            "create E update - start e"));
+    drives.mp.drives.Remove(u'G');  // the chosen card is pulled
+    dialog.OnDrivesChanged();
+    QCOMPARE(w.Describe(), kNoDrive);
+  }
+
+  // A real change of the mount table reaches the dialog through the watch, one second after it.
+  // Mounting needs the right to mount; without it the test is skipped.
+  void aMountTableChangeReachesTheDialogAfterItSettles() {
+    namespace fs = std::filesystem;
+    platform::posix::MountWatch watch;
+    QVERIFY(watch.fd() >= 0);
+    GuiDrives drives;
+    CSettingDlg dialog(drives.mp.platform, drives.factory);
+    dialog.show();
+    Widgets w(dialog);
+    w.Choose(2);
+    dialog.WatchDrives(watch.fd());
+    drives.mp.drives.Remove(u'G');  // what the drive table will say when it is read again
+    QCoreApplication::processEvents();
+    QVERIFY(w.Describe() != kNoDrive);
+
+    const fs::path point =
+        fs::temp_directory_path() / ("deltrix_dialog_watch_" + std::to_string(getpid()));
+    fs::create_directories(point);
+    if (mount("none", point.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      fs::remove(point);
+      QSKIP("no right to mount here");
+    }
+    umount(point.c_str());
+    fs::remove(point);
+    QTest::qWait(200);  // the change has arrived, but the list waits for the burst to settle
+    QVERIFY(w.Describe() != kNoDrive);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Describe(), kNoDrive, 5000);
   }
 
   void startConfirmsRunsAndComesBackWithNoDrive() {
@@ -180,7 +231,8 @@ class SettingsDialogTest : public QObject {
     QTest::mouseClick(w.start, Qt::LeftButton);
     QVERIFY(script.finished());
     QCOMPARE(w.Describe(),
-             QStringLiteral("[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\] create E update e start e"));
+             QStringLiteral(
+                 "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create E update e start e"));
     QVERIFY2(drives.script.Calls().empty(), "a cancelled confirmation runs nothing");
 
     QTest::mouseClick(w.update, Qt::LeftButton);
@@ -265,7 +317,7 @@ class SettingsDialogTest : public QObject {
 
   void aDriveThatAnotherRunIsWritingIsNamedAfterTheRunDialogCloses() {
     GuiDrives drives;
-    const auto held = drives.mp.locks.TryLock(u"drive /mnt/e");  // the run's lock on that drive
+    const auto held = drives.mp.locks.TryLockDrive(u"E:\\");  // another run's lock on that drive
     QVERIFY(held != nullptr);
     CSettingDlg dialog(drives.mp.platform, drives.factory);
     dialog.show();

@@ -1,0 +1,43 @@
+// Every fixed text that a run and its start show the user, for every front-end: the error
+// messages, the skip question, the stop question and the start confirmation. Users have always
+// read them as they are here, misspellings included, so they are kept to the letter.
+#pragma once
+
+#include <string_view>
+
+namespace deltrix::run {
+
+// Errors 1 and 3 to 7 (6 is "[" + the drive + "] is not supported device.").
+inline constexpr std::u16string_view kNotRootDirectoryMessage =
+    u"Can only create a Library in the Root Directory.";
+inline constexpr std::u16string_view kCreateDataFailedMessage =
+    u"Error occurred while creating library data.";
+inline constexpr std::u16string_view kWriteFileFailedMessage =
+    u"Error occurred while writing library file.";
+inline constexpr std::u16string_view kMultipleDevicesMessage =
+    u"Cannot make the library for multiple devices.";
+inline constexpr std::u16string_view kUnsupportedDeviceAfterName = u"] is not supported device.";
+inline constexpr std::u16string_view kDeviceRemovedMessage = u"Selected device is removed.";
+
+// Error 2: a file that cannot be read, Skip or Abort.
+inline constexpr std::u16string_view kCannotOpenFileMessage =
+    u"Canonot open a file.\nSee the processing dialog for the file name.\n"
+    u"Skip the file or abort creating the library?";
+
+// The stop question, Yes or No.
+inline constexpr std::u16string_view kStopQuestion =
+    u"Are you sure you want to Stop creating the library?\nThe Library being created will be "
+    u"discarded!";
+
+// The start confirmation: one of three messages, then the drive and the language beside these.
+inline constexpr std::u16string_view kUpdateMessage =
+    u"Are you sure you would like to update the library using these settings?";
+inline constexpr std::u16string_view kOverwriteMessage =
+    u"A previous Library has been located on the selected drive!\nAre you sure you want to "
+    u"overwrite this?";
+inline constexpr std::u16string_view kCreateMessage =
+    u"Are you sure you would like to create the library using these settings?";
+inline constexpr std::u16string_view kSelectedDriveLabel = u"Slected Drive :";
+inline constexpr std::u16string_view kTagLanguageLabel = u"ID Tag Language :";
+
+}  // namespace deltrix::run
