@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The Windows build, tested under Wine: cross-builds the console and the tests that need no
-# display with MinGW-w64, runs them through ctest in a Wine prefix made for the run, checks the
-# console on real Wine drives, compares Windows' code-page answers with the recorded table, and
-# compares the libraries the Linux and Windows builds write (tests/identity). Uses the Linux build
-# in build/release (built here when missing).
+# The Windows build, tested under Wine: cross-builds everything the Windows build has (the core,
+# the front-ends and the tests that need no display) with MinGW-w64, runs the tests through ctest
+# in a Wine prefix made for the run, checks the console on real Wine drives, compares Windows'
+# code-page answers with the recorded table, and compares the libraries the Linux and Windows
+# builds write (tests/identity). Uses the Linux build in build/release (built here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -17,8 +17,7 @@ scripts/windows_deps.sh build/windows-deps
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELTRIX_WINDOWS_DEPS="$PWD/build/windows-deps" \
   -DGTest_DIR="$PWD/build/windows-deps/lib/cmake/GTest" "${launchers[@]}" >/dev/null
-cmake --build build/windows -j"$jobs" --target deltrix-creator deltrix_platform_test \
-  deltrix_codepage_dump deltrix-creator-gui deltrix_gui_win32_test
+cmake --build build/windows -j"$jobs"
 [[ -f build/release/CMakeCache.txt ]] ||
   cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launchers[@]}" >/dev/null
 cmake --build build/release -j"$jobs" --target deltrix-creator
@@ -66,7 +65,7 @@ if ((status != 6)); then
   echo "create E:\\ on a folder drive ended with $status, not 6" >&2
   exit 1
 fi
-wine "$exe" drives | tr -d '\r' | grep -qx 'F:\\ \[CARD\]  F:\\  (unsupported)' ||
+wine "$exe" drives | tr -d '\r' | grep -q '^F:\\ \[CARD\] ' ||
   { echo "drives does not list F: with its label" >&2; wine "$exe" drives; exit 1; }
 
 # Code pages: Windows' answers are the table the POSIX codec is held to.
