@@ -17,7 +17,8 @@ cmake -S . -B build/windows-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_6
   -DCMAKE_BUILD_TYPE=Release -DDELTRIX_TESTS=OFF -DDELTRIX_WINDOWS_DEPS="$PWD/build/windows-deps" \
   "${launchers[@]}" >/dev/null
 programs=(deltrix-creator)
-cmake --build build/windows-release --target help | grep -qw deltrix-creator-gui &&
+# (grep reads the whole list: stopping early would break the pipe and fail the pipeline.)
+cmake --build build/windows-release --target help | grep -w deltrix-creator-gui >/dev/null &&
   programs+=(deltrix-creator-gui)
 cmake --build build/windows-release -j"$(nproc)" --target "${programs[@]}"
 

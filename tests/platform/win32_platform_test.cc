@@ -175,6 +175,23 @@ TEST(Win32Locks, ANamedMutexHoldsAKeyAcrossTheSession) {
   EXPECT_LE(Win32Locks::MutexName(longKey).size(), 200u);
 }
 
+TEST(Win32Locks, StagingDrivesAreLockedByTheirFolder) {
+  // Two processes may lend the same letter to different folders; only the same folder conflicts.
+  TempDrive first;
+  TempDrive second;
+  Win32Platform a, b, c;
+  const std::u16string rootA = a.drives.AddStagingFolder(first.folder());
+  const std::u16string rootB = b.drives.AddStagingFolder(second.folder());
+  ASSERT_EQ(rootA, rootB);
+  auto lockA = a.locks.TryLockDrive(rootA);
+  ASSERT_TRUE(lockA);
+  EXPECT_TRUE(b.locks.TryLockDrive(rootB));
+  const std::u16string rootC = c.drives.AddStagingFolder(first.folder());
+  EXPECT_FALSE(c.locks.TryLockDrive(rootC));
+  lockA.reset();
+  EXPECT_TRUE(c.locks.TryLockDrive(rootC));
+}
+
 TEST(Win32TextCodec, DecodesThroughTheSystemConverter) {
   struct Case {
     uint32_t codePage;

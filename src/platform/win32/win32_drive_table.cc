@@ -107,6 +107,13 @@ const Win32DriveTable::Staging* Win32DriveTable::StagingOf(std::u16string_view r
   return &staging_[letter];
 }
 
+std::u16string Win32DriveTable::StagingFolder(std::u16string_view root) const {
+  if (!IsRoot(root)) return {};
+  std::lock_guard lock(mu_);
+  const Staging* s = StagingOf(root);
+  return s ? s->folder : std::u16string();
+}
+
 std::u16string Win32DriveTable::AddStagingFolder(std::string folder) {
   std::u16string full = FullPath(WithSlashesTurned(folder));
   while (full.size() > 3 && IsSeparator(full.back())) full.pop_back();

@@ -32,6 +32,10 @@ class Win32DriveTable : public DriveTable {
   // the path would pass MAX_PATH. False for a path without a drive letter or holding a NUL.
   [[nodiscard]] bool Resolve(std::u16string_view drivePath, std::u16string* native);
 
+  // The folder a staging root stands for (full path, no trailing separator); empty for any other
+  // root.
+  std::u16string StagingFolder(std::u16string_view root) const;
+
   // DriveTable
   uint32_t PresentDrives() override;
   bool ReadVolume(std::u16string_view root, VolumeInfo* info) override;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/utf16.h"
+#include "platform/win32/win32_drive_table.h"
 #include "platform/win32/win32_text.h"
 
 namespace deltrix::platform::win32 {
@@ -58,12 +59,16 @@ std::unique_ptr<Lock> Win32Locks::TryLock(std::u16string_view key) {
 
 std::unique_ptr<Lock> Win32Locks::TryLockDrive(std::u16string_view driveRoot) {
   // The volume's serial names the card whichever letter it has now; the root stands in for a
-  // volume without one.
+  // volume without one. A staging letter is lent inside one process only, so another process may
+  // lend the same letter to another folder: the folder names such a drive.
   const std::u16string root(driveRoot);
   DWORD serial = 0;
   std::u16string key = u"drive-";
-  if (GetVolumeInformationW(Wide(root), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
-      serial != 0) {
+  const std::u16string staging = drives_ ? drives_->StagingFolder(root) : std::u16string();
+  if (!staging.empty()) {
+    key += staging;
+  } else if (GetVolumeInformationW(Wide(root), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
+             serial != 0) {
     for (int shift = 28; shift >= 0; shift -= 4)
       key.push_back(u"0123456789abcdef"[(serial >> shift) & 15]);
   } else {

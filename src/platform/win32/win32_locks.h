@@ -20,13 +20,22 @@
 
 namespace deltrix::platform::win32 {
 
+class Win32DriveTable;
+
 class Win32Locks : public Locks {
  public:
+  // `drives`, when given, must outlive this object: it tells a staging folder's letter, which is
+  // locked by the folder's path instead of a volume.
+  explicit Win32Locks(const Win32DriveTable* drives = nullptr) : drives_(drives) {}
+
   std::unique_ptr<Lock> TryLock(std::u16string_view key) override;
   std::unique_ptr<Lock> TryLockDrive(std::u16string_view driveRoot) override;
 
   // The object name a key is held under (for tests and messages).
   static std::u16string MutexName(std::u16string_view key, std::u16string_view space = u"Local");
+
+ private:
+  const Win32DriveTable* drives_;
 };
 
 }  // namespace deltrix::platform::win32

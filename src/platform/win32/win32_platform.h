@@ -21,7 +21,7 @@ struct Win32Platform {
   Win32FileSystem files{drives};
   Win32TextCodec text;
   Win32Clock clock;
-  Win32Locks locks;
+  Win32Locks locks{&drives};
   Platform platform{files, drives, text, clock, locks};
 };
 
