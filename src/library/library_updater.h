@@ -80,9 +80,6 @@ class CLibraryUpdater {
   const LibraryContext* context() const { return build_.context(); }
 
  private:
-  [[nodiscard]] int RewriteTrackList();  // an ErrorCode
-  [[nodiscard]] int Rebuild();
-  [[nodiscard]] int NumberGroups();
   [[nodiscard]] int AddQueuedFiles(int tagLanguage);
   bool Ready() const;
 
