@@ -102,23 +102,35 @@ bool ParseChunk(uint32_t at, ByteReader chunk, uint32_t chunkNumber, ImageTrack*
   return true;
 }
 
-bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
-  ByteReader in(file);
-  if (file.size() < kTrackListHeadLength) {
+// The first bytes every library file starts with: a tag, then (for the track and browse lists) the
+// header length, the file length and a count. False when the file is too short or not of this
+// kind; the lengths are checked and noted in `problems`, and the count is returned in `*count`.
+bool ParseFileHead(const std::vector<uint8_t>& file, const char (&tag)[4], uint32_t headLength,
+                   const char* kind, ProblemList& problems, uint32_t* count = nullptr) {
+  if (file.size() < headLength) {
     problems.Add("shorter than its header (%zu bytes)", file.size());
     return false;
   }
-  if (!HasTag(file.data(), kTrackListTag)) {
-    problems.Add("not a track list (tag \"%s\")", TagText(file.data()).c_str());
+  if (!HasTag(file.data(), tag)) {
+    problems.Add("not %s (tag \"%s\")", kind, TagText(file.data()).c_str());
     return false;
   }
-  const uint32_t headLength = GetLe32(file.data() + 4);
+  if (!count) return true;
+  const uint32_t storedHead = GetLe32(file.data() + 4);
   const uint32_t fileLength = GetLe32(file.data() + 8);
-  const uint32_t count = GetLe32(file.data() + 12);
-  if (headLength != kTrackListHeadLength) problems.Add("header length %u, not 16", headLength);
+  *count = GetLe32(file.data() + 12);
+  if (storedHead != headLength) problems.Add("header length %u, not %u", storedHead, headLength);
   if (fileLength != file.size())
     problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
-  if (headLength < kTrackListHeadLength || !in.Skip(headLength)) return false;
+  return storedHead >= headLength;
+}
+
+bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
+  ByteReader in(file);
+  uint32_t count = 0;
+  if (!ParseFileHead(file, kTrackListTag, kTrackListHeadLength, "a track list", problems, &count) ||
+      !in.Skip(GetLe32(file.data() + 4)))
+    return false;
   if (count > kMaxTracks) problems.Add("%u records, more than a library can hold", count);
   for (uint32_t i = 0; i < count; ++i) {
     if (in.remaining() < kRecordHeadLength) {
@@ -193,22 +205,12 @@ bool ParseTrackList(const std::vector<uint8_t>& file, LibraryImage* image, Probl
 
 bool ParseBrowseList(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
   ByteReader in(file);
-  if (file.size() < kBrowseListHeadLength) {
-    problems.Add("shorter than its header (%zu bytes)", file.size());
+  uint32_t blocks = 0;
+  if (!ParseFileHead(file, kBrowseListTag, kBrowseListHeadLength, "a browse list file", problems,
+                     &blocks))
     return false;
-  }
-  if (!HasTag(file.data(), kBrowseListTag)) {
-    problems.Add("not a browse list file (tag \"%s\")", TagText(file.data()).c_str());
-    return false;
-  }
-  const uint32_t headLength = GetLe32(file.data() + 4);
-  const uint32_t fileLength = GetLe32(file.data() + 8);
-  const uint32_t blocks = GetLe32(file.data() + 12);
-  if (headLength != kBrowseListHeadLength) problems.Add("header length %u, not 16", headLength);
-  if (fileLength != file.size())
-    problems.Add("header says %u bytes, the file has %zu", fileLength, file.size());
   if (blocks != kSortKeys) problems.Add("%u blocks, not 4", blocks);
-  if (headLength < kBrowseListHeadLength || !in.Skip(headLength)) return false;
+  if (!in.Skip(GetLe32(file.data() + 4))) return false;
   for (uint32_t b = 0; b < blocks; ++b) {
     if (in.remaining() < kBlockHeadLength || !HasTag(in.data(), kBlockTag)) {
       problems.Add("block %u is missing or not tagged \"zrbi\"", b);
@@ -294,15 +296,8 @@ bool ExpectLe32(const uint8_t* p, uint32_t want, const char* what, ProblemList& 
 }
 
 bool ParseSummary(const std::vector<uint8_t>& file, LibraryImage* image, ProblemList& problems) {
-  if (file.size() < kSummaryHeadLength) {
-    problems.Add("shorter than its header (%zu bytes)", file.size());
-    return false;
-  }
+  if (!ParseFileHead(file, kSummaryTag, kSummaryHeadLength, "a summary", problems)) return false;
   const uint8_t* p = file.data();
-  if (!HasTag(p, kSummaryTag)) {
-    problems.Add("not a summary (tag \"%s\")", TagText(p).c_str());
-    return false;
-  }
   ExpectLe32(p + 4, 32, "header length", problems);
   ExpectLe32(p + 8, 32, "header field 8", problems);
   ExpectLe32(p + 12, 2, "header field 12", problems);
