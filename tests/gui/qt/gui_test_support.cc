@@ -199,4 +199,8 @@ QString Text(QWidget* dialog, const char* labelName) {
                : QStringLiteral("<no label %1>").arg(QString::fromLatin1(labelName));
 }
 
+QPushButton* CancelButton(QWidget* run) {
+  return run->findChild<QPushButton*>(QStringLiteral("cancel"));
+}
+
 }  // namespace deltrix::testing

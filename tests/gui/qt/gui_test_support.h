@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringList>
 #include <atomic>
 #include <condition_variable>
@@ -106,5 +107,7 @@ QString DialogTexts(QWidget* dialog);
 // Clicks the push button with this text (fails the test when there is none).
 void Click(QWidget* dialog, const QString& buttonText);
 QString Text(QWidget* dialog, const char* labelName);
+// The run dialog's Cancel (stop) button.
+QPushButton* CancelButton(QWidget* run);
 
 }  // namespace deltrix::testing

@@ -17,15 +17,12 @@
 namespace deltrix::gui {
 namespace {
 
+using testing::CancelButton;
 using testing::Click;
 using testing::DialogScript;
 using testing::Gate;
 using testing::GuiDrives;
 using testing::Text;
-
-QPushButton* CancelButton(QWidget* run) {
-  return run->findChild<QPushButton*>(QStringLiteral("cancel"));
-}
 
 void ThreeFilesOneUnreadable(GuiDrives& drives, Gate& gate) {
   for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad.mp3", u"E:\\3.mp3"}) drives.AddAudio(name);

@@ -21,15 +21,13 @@
 namespace deltrix::gui {
 namespace {
 
+using testing::CancelButton;
 using testing::Click;
 using testing::DialogScript;
 using testing::Gate;
 using testing::GuiDrives;
 using testing::Text;
 
-QPushButton* CancelButton(QWidget* run) {
-  return run->findChild<QPushButton*>(QStringLiteral("cancel"));
-}
 int Bar(QWidget* run) { return run->findChild<QProgressBar*>(QStringLiteral("bar"))->value(); }
 
 // Opens a gate when a scripted step ends, also when a failed check returns early, so that a
