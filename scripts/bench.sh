@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole-run benchmark series (bench/README.md): builds the Release binaries, installs TagLib,
 # strace and Python if missing, makes the trees it needs (kept in $BENCH_TREES, default
-# /work/bench-trees or $TMPDIR/bench-trees, and reused), and prints the table of
-# bench/run/series.py.
-#   scripts/bench.sh [--files N ...] [--rounds R] [--strace-files N]
+# /work/bench-trees or $TMPDIR/bench-trees, and reused), and prints the tables of
+# bench/run/series.py: the timed table, the card's operations of each command (counted under
+# strace, with a modelled USB 2.0 stick) and the targets, met or not.
+#   scripts/bench.sh [--files N ...] [--rounds R] [--strace-files N] [--no-count]
 # Defaults: --files 20000 --files 150000, 3 rounds after a warm-up, strace on a 2000-file tree.
 set -euo pipefail
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The whole-run benchmark series: floor variants, create, tag reading alone, no-change update,
 update after 1% added and removed, and TagLib's tag scan, timed in one interleaved series on the
-same tree, and printed as a table of medians and ratios to the floor measured in the same rounds.
+same tree, and printed as a table of medians and ratios to the floor measured in the same rounds;
+then each command once more under strace, counting its operations on the card (card.py), and the
+targets as lines that say met or not.
 
 Nothing here is a test: it prints numbers and exits 0 unless a command failed. scripts/bench.sh
 builds the programs and calls this; see bench/README.md.
@@ -17,6 +19,9 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source folder
+import card  # noqa: E402
 
 KB = 1024
 MIB = 1024 * 1024
@@ -96,6 +101,25 @@ def library_snapshot(tree):
     return snap
 
 
+LIBRARY_FILES = ("ZRTL.DB", "ZRBL.DB", "ZRDB.DB")
+CREATOR_COMMANDS = ("create", "create over a library", "no-change update", "update, 1% added and removed")
+
+
+def library_size(tree):
+    """The bytes of the three library files the player reads."""
+    folder = os.path.join(tree, "KORVANE", "LIBRARY")
+    return sum(os.path.getsize(os.path.join(folder, name)) for name in LIBRARY_FILES
+               if os.path.exists(os.path.join(folder, name)))
+
+
+def megabytes(n):
+    return "0 bytes" if n == 0 else f"{n / 1e6:.2f} MB"
+
+
+def verdict(met):
+    return "met" if met else "NOT met"
+
+
 class Series:
     def __init__(self, tools, tree, files):
         self.tools = tools
@@ -104,6 +128,8 @@ class Series:
         self.results = {}  # name -> list of (wall, rss, written)
         self.order = []
         self.untouched = []  # per no-change update: library files identical before and after
+        self.card = {}  # name -> card.CardCounts of the counting pass
+        self.library = {}  # name -> bytes of the library files after that command
         self.list_file = os.path.join(tempfile.gettempdir(), f"bench-list-{os.getpid()}-{files}.txt")
 
     def record(self, name, measured, keep):
@@ -131,6 +157,7 @@ class Series:
         self.record("no-change update", self.creator("update"), keep)
         if keep:
             self.untouched.append(before == library_snapshot(self.tree))
+        self.record("create over a library", self.creator("create"), keep)
         subprocess.run([t.make_drive, "--out", self.tree, "--add-remove", "1"], check=True,
                        stdout=subprocess.DEVNULL)
         self.record("update, 1% added and removed", self.creator("update"), keep)
@@ -149,12 +176,105 @@ class Series:
             self.round(True)
         os.unlink(self.list_file)
 
+    def count_pass(self):
+        """Every command once more under strace, apart from the timed rounds, counting its operations
+        on the card (bench/run/card.py). The same steps as a round, so each command meets the same
+        library as when it was timed."""
+        t = self.tools
+        creator = lambda command: [t.creator, command, "--folder", self.tree, "--yes"]
+
+        def count(name, argv):
+            log(f"{self.files} files: counting the card's operations of {name}")
+            counts, status = card.count_command(argv, self.tree)
+            if status != 0:
+                sys.exit(f"series: {name} failed under strace with status {status}")
+            self.card[name] = counts
+            if name in CREATOR_COMMANDS:
+                self.library[name] = library_size(self.tree)
+
+        for mode in ("full", "open"):
+            count(f"floor {mode}", [t.floor, "--root", self.tree, "--mode", mode])
+        remove_library(self.tree)
+        count("tag reading alone", [t.tags_only, self.tree])
+        count("create", creator("create"))
+        count("no-change update", creator("update"))
+        count("create over a library", creator("create"))
+        subprocess.run([t.make_drive, "--out", self.tree, "--add-remove", "1"], check=True,
+                       stdout=subprocess.DEVNULL)
+        count("update, 1% added and removed", creator("update"))
+        subprocess.run([t.make_drive, "--out", self.tree, "--reset"], check=True, stdout=subprocess.DEVNULL)
+
+    def median_wall(self, name):
+        return statistics.median(w for w, _, _ in self.results[name])
+
+    def median_ratio(self, name, to="floor full"):
+        return statistics.median(w / f for (w, _, _), (f, _, _) in zip(self.results[name], self.results[to]))
+
+    def card_table(self):
+        if not self.card:
+            return ""
+        floor_model = self.card["floor full"].modelled_seconds()
+        lines = [f"#### {self.files} files on the card: counted once under strace; modelled on a USB 2.0 stick "
+                 f"(0.5 ms per open, 25 MB/s read, 10 MB/s write)",
+                 "",
+                 "| command | measured wall | modelled (opens + read + write) | modelled ÷ modelled floor | "
+                 "opens/file | syscalls/file | read from the card | written to the card | written ÷ library | "
+                 "entries changed |",
+                 "|---|---|---|---|---|---|---|---|---|---|"]
+        for name in self.order:
+            c = self.card.get(name)
+            if c is None:
+                continue
+            opens, read, write = c.model_parts()
+            size = self.library.get(name)
+            ratio = f"{c.written / size:.3f}" if size else ""
+            lines.append(
+                f"| {name} | {self.median_wall(name):.3f} s | {c.modelled_seconds():.1f} s "
+                f"({opens:.1f} + {read:.1f} + {write:.1f}) | {c.modelled_seconds() / floor_model:.2f} | "
+                f"{c.opens / self.files:.2f} | {c.calls / self.files:.1f} | "
+                f"{megabytes(c.read)} ({c.read / self.files:.0f} B/file) | {megabytes(c.written)} | {ratio} | "
+                f"{c.changes} |")
+        lines.append("")
+        lines.append(f"Library after the create: {megabytes(self.library['create'])} (ZRTL.DB, ZRBL.DB, ZRDB.DB).")
+        return "\n".join(lines)
+
+    def targets(self):
+        """The card targets as lines that say met or not, with this series' figures."""
+        create = self.median_ratio("create")
+        engine = statistics.median(
+            (c - t) / f for (c, _, _), (t, _, _), (f, _, _) in
+            zip(self.results["create"], self.results["tag reading alone"], self.results["floor full"]))
+        unchanged = self.median_ratio("no-change update", to="floor open")
+        peak, peak_name = max((max(r for _, r, _ in self.results[n]), n) for n in CREATOR_COMMANDS)
+        lines = [f"Targets (set for 150000 files; figures of this series at {self.files} files):", "",
+                 f"- create ≤ 1.6x the floor: {create:.2f}x, {verdict(create <= 1.6)}",
+                 f"- engine share (create minus tag reading alone, per round) ≤ 0.3x the floor: {engine:.2f}x, "
+                 f"{verdict(engine <= 0.3)}"]
+        for name, label in (("create", "a create on a card without a library"),
+                            ("create over a library", "a create over an existing library")):
+            c = self.card.get(name)
+            if c is None:
+                lines.append(f"- bytes written by {label} ≤ 1.02x the library's size: not counted (no strace)")
+                continue
+            ratio = c.written / self.library[name]
+            lines.append(f"- bytes written by {label} ≤ 1.02x the library's size: {ratio:.3f}x "
+                         f"({megabytes(c.written)} for {megabytes(self.library[name])}), {verdict(ratio <= 1.02)}")
+        lines.append(f"- no-change update ≤ 1.0x the open-only floor: {unchanged:.2f}x, {verdict(unchanged <= 1.0)}")
+        c = self.card.get("no-change update")
+        if c is None:
+            lines.append("- no-change update writes nothing to the card: not counted (no strace)")
+        else:
+            lines.append(f"- no-change update writes nothing to the card: {c.written} bytes, {c.changes} entries "
+                         f"changed, {verdict(c.written == 0 and c.changes == 0)}")
+        lines.append(f"- peak memory ≤ 96 MiB: {peak / MIB:.1f} MiB ({peak_name}), {verdict(peak <= 96 * MIB)}")
+        return "\n".join(lines)
+
     def table(self, per_file):
         floor = [w for w, _, _ in self.results["floor full"]]
         floor_open = [w for w, _, _ in self.results["floor open"]]
         lines = [f"### {self.files} files, {len(floor)} rounds (medians; ratio = median of the per-round ratio)",
                  "",
-                 "| command | median wall | ratio to floor | ratio to open floor | peak RSS | written | syscalls/file | bytes read/file |",
+                 "| command | median wall | ratio to floor | ratio to open floor | peak RSS | written, all disks | syscalls/file | bytes read/file |",
                  "|---|---|---|---|---|---|---|---|"]
         for name in self.order:
             rows = self.results[name]
@@ -300,6 +420,7 @@ def strace_section(tools, trees_dir, files):
     per_file["tag reading alone"] = strace_counts([tools.tags_only, tree], files)
     per_file["create"] = strace_counts(creator, files)
     per_file["no-change update"] = strace_counts([tools.creator, "update", "--folder", tree, "--yes"], files)
+    per_file["create over a library"] = strace_counts(creator, files)
     subprocess.run([tools.make_drive, "--out", tree, "--add-remove", "1"], check=True, stdout=subprocess.DEVNULL)
     per_file["update, 1% added and removed"] = strace_counts([tools.creator, "update", "--folder", tree, "--yes"],
                                                              files)
@@ -326,7 +447,11 @@ def main():
     ap.add_argument("--files", type=int, action="append", help="tree sizes (default 20000 and 150000)")
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--strace-files", type=int, default=2000, help="tree size for strace (0: none)")
+    ap.add_argument("--no-count", action="store_true",
+                    help="leave out the counting pass of the card's operations at each size")
     args = ap.parse_args()
+    args.build = os.path.realpath(args.build)
+    args.trees = os.path.realpath(args.trees)
     global TOOLS
     tools = TOOLS = Tools(args.build)
     os.makedirs(args.trees, exist_ok=True)
@@ -345,8 +470,13 @@ def main():
         make_tree(tools, tree, files)
         series = Series(tools, tree, files)
         series.run(args.rounds)
+        if not args.no_count and shutil.which("strace"):
+            series.count_pass()
         out.append(series.table(per_file))
         print(out[-1] + "\n", flush=True)
+        if series.card:
+            print(series.card_table() + "\n", flush=True)
+        print(series.targets() + "\n", flush=True)
     if per_file:
         print(f"System calls and bytes read per audio file: strace -ff over the whole process (all threads) on a "
               f"{args.strace_files}-file tree (make_drive --files {args.strace_files}), divided by the audio files.")
