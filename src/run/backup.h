@@ -89,6 +89,8 @@ class BackupOnWrite : public platform::FileSystem {
   bool Move(std::u16string_view from, std::u16string_view to) override;
   bool Replace(std::u16string_view from, std::u16string_view to) override;
   bool Copy(std::u16string_view from, std::u16string_view to) override;
+  // Not on the drive: no backup is needed for it.
+  std::unique_ptr<platform::File> OpenScratch() override { return files_.OpenScratch(); }
 
  private:
   bool BeforeWrite(std::u16string_view path);
