@@ -40,7 +40,7 @@ RunController::~RunController() {
 }
 
 bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode) {
-  // The elapsed time counts from here: the backup copies below are part of the run.
+  // The elapsed time counts from here: the backup below is part of the run.
   startSeconds_ = platform_.clock.NowSeconds();
   state_.driveRoot = std::u16string(driveRoot);
   state_.tagLanguage = tagLanguage;
@@ -108,7 +108,7 @@ int RunController::WorkerThreadMain() {
   // Where the library of before is, when it could not be put back in place.
   auto keptBackup = [this](const std::u16string& folder) {
     keptBackupFolder_ = folder;
-    host_.Notice(u"The previous library could not be put back. Its copies are kept in " +
+    host_.Notice(u"The previous library could not be put back. Its files are kept in " +
                  FromUtf8(platform_.drives.ToUserPath(folder)) +
                  u" (ZRDB.DB.bak, ZRTL.DB.bak, ZRBL.DB.bak).");
   };
