@@ -228,6 +228,7 @@ Card CardOf(const testing::MemoryFileSystem& fs) {
   return card;
 }
 void PutCard(MemoryPlatform& mp, const Card& card) {
+  mp.files.AddFolder(u"E:\\KORVANE", platform::kAttrHidden);
   mp.files.AddFolder(kFolder);
   for (const auto& [name, bytes] : card.device) mp.files.AddFile(u"E:\\KORVANE\\" + name, bytes);
   for (const auto& [name, bytes] : card.library)
