@@ -179,12 +179,13 @@ TEST(CreateRun, ARunKilledWhileWritingIsRecoveredByTheNextRun) {
 }
 
 // The create's pools: the run's own, which takes the test's tracks in one batch written straight
-// to the card, and one that writes a batch per track, gathered in the scratch file.
+// to the card, and one that fills after a track or two, so that batches are gathered in the
+// scratch file.
 struct Pool {
   const char* what;
   size_t bytes;
 };
-constexpr Pool kPools[] = {{"one batch", library::kPoolBytes}, {"a batch per track", 930 + 120}};
+constexpr Pool kPools[] = {{"one batch", library::kPoolBytes}, {"several batches", 930 + 120}};
 
 BuilderFactories BuildersWith(const Pool& pool) {
   library::CreatorOptions memory;
@@ -208,6 +209,7 @@ TEST(CreateRun, WritesToTheCardOnlyTheBytesOfTheLibraryItLeaves) {
       const uint64_t before = mp.files.bytesWritten();
       TestHost host;
       ASSERT_EQ(Success, RunToEnd(mp, host, RunModeCreate, BuildersWith(pool)));
+      EXPECT_EQ(pool.bytes == library::kPoolBytes ? 0 : 1, mp.files.scratchOpens());
       const uint64_t library = SizeOf(FolderOf(mp.files));
       ASSERT_GT(library, 0u);
       EXPECT_EQ(library, mp.files.bytesWritten() - before);
