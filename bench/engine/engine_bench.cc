@@ -89,6 +89,10 @@ class StdioFileSystem : public deltrix::platform::FileSystem {
     return std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
   }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
+  std::unique_ptr<deltrix::platform::File> OpenScratch() override {
+    FILE* f = std::tmpfile();
+    return f ? std::make_unique<StdioFile>(f) : nullptr;
+  }
 
  private:
   std::string Native(std::u16string_view path) const {

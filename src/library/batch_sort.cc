@@ -157,8 +157,7 @@ int MergeBatch(LibraryContext& ctx, platform::FileSystem& files, bool final) {
     return kDone;
   }
 
-  std::unique_ptr<platform::File> file =
-      OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "rb");
+  std::unique_ptr<platform::File> file = OpenWrittenTrackList(ctx, files);
   if (!file) {
     Trace(ctx, kSiteReadRecord, 1);
     return 0;
@@ -218,7 +217,7 @@ int SortAndWriteBatch(LibraryContext& ctx, platform::FileSystem& files, bool fin
     if (SortBatch(ctx) != kDone) return CreateDataFailed;
     if (MergeBatch(ctx, files, final) != kDone) return CreateDataFailed;
   }
-  if (WriteTrackListBatch(ctx, files) != kDone) return WriteFileFailed;
+  if (WriteTrackListBatch(ctx, files, final) != kDone) return WriteFileFailed;
   ResetBatch(ctx);
   return Success;
 }

@@ -65,7 +65,12 @@ int LibraryBuild::WriteFinalFiles(bool patch) {
   LibraryContext& ctx = *ctx_;
   // Everything added must be in ZRTL.DB, numbered by a final pass.
   if (ctx.batchCount != 0 || ctx.tracksWritten != ctx.totalTracks) return CreateDataFailed;
-  if (patch && PatchGroupNumbers(ctx, files_) != kDone) return CreateDataFailed;
+  if (ctx.trackListScratch) {
+    // A create of several batches: ZRTL.DB reaches the drive now, once, numbered as it goes.
+    if (const int code = WriteTrackListFromScratch(ctx, files_); code != Success) return code;
+  } else if (patch && PatchGroupNumbers(ctx, files_) != kDone) {
+    return CreateDataFailed;
+  }
   for (int key = kGenre; key < kGroupedKeys; ++key) {
     if (BuildGroupTables(ctx, key) != kDone) return CreateDataFailed;
   }

@@ -51,8 +51,10 @@ class LibraryBuild {
   // Sorts, merges and appends the current batch; `final` numbers the groups. Success, 3 (sort or
   // merge), 4 (ZRTL.DB).
   [[nodiscard]] int SortAndWriteBatch(bool final);
-  // After a final pass that left every track written: patches the group numbers into ZRTL.DB when
-  // `patch` (3), builds the group tables (3), writes ZRBL.DB then ZRDB.DB (4).
+  // After a final pass that left every track written: a create that gathered its track list in the
+  // scratch file writes ZRTL.DB from it with the group numbers patched in (3 reading it back, 4
+  // writing); an update patches them into ZRTL.DB in place when `patch` (3). Then builds the group
+  // tables (3), writes ZRBL.DB then ZRDB.DB (4).
   [[nodiscard]] int WriteFinalFiles(bool patch);
   // Closes the engine and releases the memory. Safe to call more than once.
   void Close();

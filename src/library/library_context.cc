@@ -67,6 +67,7 @@ int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, size_t poolSkip)
   ctx.permutation.fill(0);
   ctx.recordOffsets.fill(0);
   ctx.trackListLength = 0;
+  ctx.trackListScratch.reset();
   ctx.recordBuffer.fill(0);
   ctx.previousPath.fill(0);
   ctx.previousPathUnits = 0;
@@ -210,6 +211,7 @@ void ResetBatch(LibraryContext& ctx) {
 
 void CloseContext(LibraryContext& ctx) {
   if (!IsOpen(ctx)) return;
+  ctx.trackListScratch.reset();
   ctx.liveMark = kLiveClosed;
 }
 

@@ -15,12 +15,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
 #include "base/error_code.h"
 #include "library/collation.h"
 #include "library/library_format.h"
+#include "platform/platform.h"
 #include "tags/track_record.h"
 
 namespace deltrix::library {
@@ -142,6 +144,9 @@ struct LibraryContext {
   std::array<uint32_t, kMaxTracks>
       recordOffsets{};           // byte offset of each track's record in ZRTL.DB
   uint32_t trackListLength = 0;  // bytes of ZRTL.DB as last written
+  // A create's track list while it has more than one batch: gathered on the computer's disk, laid
+  // out as ZRTL.DB, and written to the drive once at the end. Null otherwise.
+  std::unique_ptr<platform::File> trackListScratch;
   std::array<uint8_t, kRecordReadBytes> recordBuffer{};
   std::array<char16_t, 256> previousPath{};  // the last added path, for the path statistics
   uint32_t previousPathUnits = 0;

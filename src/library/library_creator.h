@@ -4,8 +4,9 @@
 //   Close (on every path, also after a failure or a stop).
 // Every result is an ErrorCode (0 success). The creator shows nothing itself; files already written
 // stay as they are when a step fails (restoring the previous library is the run's business).
-// Files written: ZRTL.DB (created with the first batch, appended once per later batch), then at
-// Finish the group numbers patched into it when there was more than one batch, ZRBL.DB, ZRDB.DB.
+// Files written, each once, front to back: ZRTL.DB (by the final pass when it is the only batch;
+// else the batches are gathered in a scratch file off the drive and ZRTL.DB is written from it at
+// Finish, with the final group numbers), then at Finish ZRBL.DB and ZRDB.DB.
 #pragma once
 
 #include <string_view>
@@ -43,9 +44,10 @@ class CLibraryCreator {
   // Sorts, merges and appends the current batch; `final` numbers the groups. 0, 3 (sort or merge),
   // 4 (ZRTL.DB).
   [[nodiscard]] int SortAndWriteBatch(bool final) { return build_.SortAndWriteBatch(final); }
-  // After the final batch: patches the group numbers (when an earlier batch was written), builds
-  // the group tables, writes ZRBL.DB and ZRDB.DB. 0, 3 (patch or tables, or no final batch written
-  // before), 4 (ZRBL.DB or ZRDB.DB).
+  // After the final batch: writes ZRTL.DB from the scratch file with the group numbers patched in
+  // (when an earlier batch was written), builds the group tables, writes ZRBL.DB and ZRDB.DB. 0, 3
+  // (the scratch file read back or the tables, or no final batch written before), 4 (ZRTL.DB,
+  // ZRBL.DB or ZRDB.DB).
   [[nodiscard]] int Finish();
   // Closes the engine and releases the memory. Safe to call more than once.
   void Close() { build_.Close(); }

@@ -102,6 +102,36 @@ uint32_t BuildRecord(LibraryContext& ctx, uint32_t e, uint32_t t, uint8_t* dst) 
 
 bool WriteAll(platform::File& file, const uint8_t* p, size_t n) { return file.Write(p, n) == n; }
 
+// The length BuildRecord gives the record of a pool entry.
+uint32_t RecordLength(const uint8_t* entry) {
+  uint32_t length = kRecordHeadLength;
+  for (int s = 0; s < kStringCount; ++s)
+    length += kStringChunkHeadLength + RoundUp4(2 * EntryText(entry, s).units + 2);
+  return length;
+}
+
+// Builds the batch's records in the file buffer and writes them to `file` at its position, which
+// is *fileLength bytes into the track list; notes each record's offset. 0 done, 1 a write while
+// gathering failed, 2 the last write failed.
+int AppendRecords(LibraryContext& ctx, platform::File& file, uint32_t* fileLength) {
+  uint8_t* buffer = ctx.fileBuffer.data();
+  const size_t flushAt = ctx.fileBuffer.size() - kFlushReserve;
+  size_t gathered = 0;
+  for (uint32_t e = 0; e < ctx.batchCount; ++e) {
+    const uint32_t t = ctx.tracksWritten + e;
+    ctx.recordOffsets[t] = *fileLength + static_cast<uint32_t>(gathered);
+    gathered += BuildRecord(ctx, e, t, buffer + gathered);
+    if (gathered > flushAt) {
+      if (!WriteAll(file, buffer, gathered)) return 1;
+      *fileLength += static_cast<uint32_t>(gathered);
+      gathered = 0;
+    }
+  }
+  if (gathered > 0 && !WriteAll(file, buffer, gathered)) return 2;
+  *fileLength += static_cast<uint32_t>(gathered);
+  return 0;
+}
+
 // Byte span of track t's record, from the offsets (records are contiguous).
 uint32_t RecordSpan(const LibraryContext& ctx, uint32_t t) {
   const uint32_t begin = ctx.recordOffsets[t];
@@ -109,10 +139,107 @@ uint32_t RecordSpan(const LibraryContext& ctx, uint32_t t) {
   return end > begin ? end - begin : 0;
 }
 
-}  // namespace
+// The records of tracks [i, j) as read into `buffer` (contiguous from track i's): writes the group
+// numbers of keys 0-2 into the chunks of strings 0-2. False when a record is not well formed.
+bool PatchRecords(LibraryContext& ctx, uint8_t* buffer, uint32_t i, uint32_t j) {
+  size_t pos = 0;
+  for (uint32_t t = i; t < j; ++t) {
+    const uint32_t span = RecordSpan(ctx, t);
+    uint8_t* base = buffer + pos;
+    if (span < kRecordHeadLength || !HasTag(base, kRecordTag)) return false;
+    uint32_t at = GetLe32(base + 4);  // the first chunk follows the head
+    for (int s = 0; s <= kAlbum; ++s) {
+      if (at > span || span - at < kStringChunkHeadLength || !HasTag(base + at, kStringChunkTag))
+        return false;
+      const uint32_t chunkLength = GetLe32(base + at + 8);
+      if (chunkLength < kStringChunkHeadLength || chunkLength > span - at) return false;
+      PutLe32(base + at + 16, ctx.groupNumbers[s][t]);
+      at += chunkLength;
+    }
+    pos += span;
+  }
+  return true;
+}
 
-int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
-  if (!IsOpen(ctx)) return 0;
+// From track i on, as many whole records as fit `room` bytes (at least one): returns the track
+// after the last, and their bytes in *gathered.
+uint32_t RecordRun(const LibraryContext& ctx, uint32_t i, size_t room, size_t* gathered) {
+  *gathered = 0;
+  uint32_t j = i;
+  while (j < ctx.totalTracks && (j == i || *gathered + RecordSpan(ctx, j) <= room)) {
+    *gathered += RecordSpan(ctx, j);
+    ++j;
+  }
+  return j;
+}
+
+// A create's track list of a single batch: its length is known before the first byte, so the
+// header goes first and the file is written front to back, once.
+int WriteWholeTrackList(LibraryContext& ctx, platform::FileSystem& files) {
+  const StepFailure fail{ctx, kSiteWriteTrackList};
+  uint32_t length = kTrackListHeadLength;
+  for (uint32_t e = 0; e < ctx.batchCount; ++e) length += RecordLength(EntryAt(ctx, e));
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "wb");
+  if (!file) return fail(1);
+  uint8_t head[kTrackListHeadLength];
+  PutHeader(head, length, ctx.totalTracks);
+  if (!WriteAll(*file, head, sizeof head)) return fail(2);
+  uint32_t fileLength = kTrackListHeadLength;
+  if (const int failed = AppendRecords(ctx, *file, &fileLength); failed != 0)
+    return fail(failed == 1 ? 3 : 4);
+  if (fileLength != length || !file->Close()) return fail(5);
+  ctx.trackListLength = fileLength;
+  ctx.tracksWritten = ctx.totalTracks;
+  return kDone;
+}
+
+// A create's batch that is not its only one: appended to the track list gathered in the scratch
+// file (made with the first batch, with a header that the write to the drive replaces).
+int AppendToScratch(LibraryContext& ctx, platform::FileSystem& files) {
+  const StepFailure fail{ctx, kSiteWriteTrackList};
+  const bool first = !ctx.trackListScratch;
+  uint32_t fileLength = ctx.trackListLength;
+  if (first) {
+    ctx.trackListScratch = files.OpenScratch();
+    if (!ctx.trackListScratch) return fail(1);
+    uint8_t head[kTrackListHeadLength];
+    PutHeader(head, kTrackListHeadLength, 0);
+    if (!WriteAll(*ctx.trackListScratch, head, sizeof head)) return fail(2);
+    fileLength = kTrackListHeadLength;
+  } else if (!ctx.trackListScratch->Seek(fileLength, platform::SeekFrom::Start)) {
+    return fail(9);  // the merge's reads moved the position
+  }
+  if (const int failed = AppendRecords(ctx, *ctx.trackListScratch, &fileLength); failed != 0)
+    return fail(first ? (failed == 1 ? 3 : 4) : (failed == 1 ? 10 : 11));
+  ctx.trackListLength = fileLength;
+  ctx.tracksWritten = ctx.totalTracks;
+  return kDone;
+}
+
+// Reads the scratch file it borrows; closing it leaves the scratch file open.
+class BorrowedFile : public platform::File {
+ public:
+  explicit BorrowedFile(platform::File& file) : file_(file) {}
+  size_t Read(void* dst, size_t size) override { return open_ ? file_.Read(dst, size) : 0; }
+  size_t Write(const void*, size_t) override { return 0; }
+  bool Seek(int64_t offset, platform::SeekFrom from) override {
+    return open_ && file_.Seek(offset, from);
+  }
+  int64_t Tell() override { return open_ ? file_.Tell() : -1; }
+  bool Close() override {
+    const bool was = open_;
+    open_ = false;
+    return was;
+  }
+
+ private:
+  platform::File& file_;
+  bool open_ = true;
+};
+
+// An update's batch: appended to ZRTL.DB on the drive, whose header is then rewritten.
+int AppendOnDrive(LibraryContext& ctx, platform::FileSystem& files) {
   const bool append = ctx.tracksWritten != 0;
   const StepFailure fail{ctx, kSiteWriteTrackList};
   std::unique_ptr<platform::File> file;
@@ -139,21 +266,8 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
     }
   }
 
-  uint8_t* buffer = ctx.fileBuffer.data();
-  const size_t flushAt = ctx.fileBuffer.size() - kFlushReserve;
-  size_t gathered = 0;
-  for (uint32_t e = 0; e < ctx.batchCount; ++e) {
-    const uint32_t t = ctx.tracksWritten + e;
-    ctx.recordOffsets[t] = fileLength + static_cast<uint32_t>(gathered);
-    gathered += BuildRecord(ctx, e, t, buffer + gathered);
-    if (gathered > flushAt) {
-      if (!WriteAll(*file, buffer, gathered)) return fail(append ? 10 : 3);
-      fileLength += static_cast<uint32_t>(gathered);
-      gathered = 0;
-    }
-  }
-  if (gathered > 0 && !WriteAll(*file, buffer, gathered)) return fail(append ? 11 : 4);
-  fileLength += static_cast<uint32_t>(gathered);
+  if (const int failed = AppendRecords(ctx, *file, &fileLength); failed != 0)
+    return fail(failed == 1 ? (append ? 10 : 3) : (append ? 11 : 4));
 
   if (append) {
     const bool closed = file->Close();
@@ -170,6 +284,57 @@ int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files) {
   ctx.trackListLength = fileLength;
   ctx.tracksWritten = ctx.totalTracks;
   return kDone;
+}
+
+}  // namespace
+
+int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files, bool last) {
+  if (!IsOpen(ctx)) return 0;
+  if ((ctx.flags & kFlagUpdate) != 0) return AppendOnDrive(ctx, files);
+  if (ctx.tracksWritten == 0 && last && !ctx.trackListScratch)
+    return WriteWholeTrackList(ctx, files);
+  return AppendToScratch(ctx, files);
+}
+
+std::unique_ptr<platform::File> OpenWrittenTrackList(LibraryContext& ctx,
+                                                     platform::FileSystem& files) {
+  if (ctx.trackListScratch) return std::make_unique<BorrowedFile>(*ctx.trackListScratch);
+  return OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "rb");
+}
+
+int WriteTrackListFromScratch(LibraryContext& ctx, platform::FileSystem& files) {
+  if (!IsOpen(ctx) || !ctx.trackListScratch) return CreateDataFailed;
+  auto fail = [&ctx](uint32_t step, int code) {
+    Trace(ctx, kSitePatch, step);
+    return code;
+  };
+  platform::File& scratch = *ctx.trackListScratch;
+  std::unique_ptr<platform::File> file =
+      OpenLibraryFile(files, ctx.rootPath(), kTrackListFile, "wb");
+  if (!file) return fail(1, WriteFileFailed);
+  uint8_t head[kTrackListHeadLength];
+  PutHeader(head, ctx.trackListLength, ctx.totalTracks);
+  if (!WriteAll(*file, head, sizeof head)) return fail(2, WriteFileFailed);
+
+  // Runs of whole records, read from the scratch file, numbered and written on in order.
+  uint8_t* buffer = ctx.fileBuffer.data();
+  const size_t room = ctx.fileBuffer.size() - kFlushReserve;
+  uint32_t i = 0;
+  while (i < ctx.totalTracks) {
+    size_t gathered = 0;
+    const uint32_t j = RecordRun(ctx, i, room, &gathered);
+    if (gathered > ctx.fileBuffer.size() ||
+        !scratch.Seek(ctx.recordOffsets[i], platform::SeekFrom::Start) ||
+        scratch.Read(buffer, gathered) != gathered) {
+      return fail(4, CreateDataFailed);
+    }
+    if (!PatchRecords(ctx, buffer, i, j)) return fail(5, CreateDataFailed);
+    if (!WriteAll(*file, buffer, gathered)) return fail(6, WriteFileFailed);
+    i = j;
+  }
+  if (!file->Close()) return fail(7, WriteFileFailed);
+  ctx.trackListScratch.reset();
+  return Success;
 }
 
 int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
@@ -189,31 +354,12 @@ int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files) {
   while (i < ctx.totalTracks) {
     const uint32_t runStart = ctx.recordOffsets[i];
     size_t gathered = 0;
-    uint32_t j = i;
-    while (j < ctx.totalTracks && (j == i || gathered + RecordSpan(ctx, j) <= room)) {
-      gathered += RecordSpan(ctx, j);
-      ++j;
-    }
+    const uint32_t j = RecordRun(ctx, i, room, &gathered);
     if (gathered > ctx.fileBuffer.size()) return fail(4);
     if (!file->Seek(runStart, platform::SeekFrom::Start) ||
         file->Read(buffer, gathered) != gathered)
       return fail(4);
-    size_t pos = 0;
-    for (uint32_t t = i; t < j; ++t) {
-      const uint32_t span = RecordSpan(ctx, t);
-      uint8_t* base = buffer + pos;
-      if (span < kRecordHeadLength || !HasTag(base, kRecordTag)) return fail(5);
-      uint32_t at = GetLe32(base + 4);  // the first chunk follows the head
-      for (int s = 0; s <= kAlbum; ++s) {
-        if (at > span || span - at < kStringChunkHeadLength || !HasTag(base + at, kStringChunkTag))
-          return fail(5);
-        const uint32_t chunkLength = GetLe32(base + at + 8);
-        if (chunkLength < kStringChunkHeadLength || chunkLength > span - at) return fail(5);
-        PutLe32(base + at + 16, ctx.groupNumbers[s][t]);
-        at += chunkLength;
-      }
-      pos += span;
-    }
+    if (!PatchRecords(ctx, buffer, i, j)) return fail(5);
     const bool last = j >= ctx.totalTracks;
     if (!file->Seek(runStart, platform::SeekFrom::Start) ||
         file->Write(buffer, gathered) != gathered) {

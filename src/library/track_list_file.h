@@ -1,7 +1,10 @@
 // ZRTL.DB, the track list: one record per track, in track index order. Every other library file
-// names tracks by their index here (the record's position, from 0). The file grows by one append
-// per batch; at the end of a run with more than one batch the final group numbers are patched into
-// the records. An update's rewrite (ZRTB.DB) has the same layout. All integers little-endian.
+// names tracks by their index here (the record's position, from 0). A create of one batch writes
+// it to the drive straight away, front to back. A create of several gathers it in a scratch file
+// on the computer's disk, one append per batch, and writes it to the drive once at the end with
+// the final group numbers patched in as it goes. An update appends its batches to the ZRTL.DB on
+// the drive and patches the group numbers in place; its rewrite (ZRTB.DB) has the same layout.
+// All integers little-endian.
 //
 // Header, 16 bytes:   0 "zrtl" | 4 u32 16 (where the first record starts) | 8 u32 file length |
 //                    12 u32 number of records
@@ -20,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "library/library_context.h"
@@ -27,12 +31,29 @@
 
 namespace deltrix::library {
 
-// Appends the current batch (entry e becomes track tracksWritten + e), stores each record's offset,
-// rewrites the header and sets tracks written = total tracks. The first batch creates the file.
-// kDone, or 0 after a trace record of site kSiteWriteTrackList (the caller reports error 4).
-[[nodiscard]] int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files);
+// Writes the current batch (entry e becomes track tracksWritten + e), stores each record's offset
+// and sets tracks written = total tracks. A create's `last` batch that is also its first is the
+// whole track list, written to the drive; any other create batch is appended to the scratch file
+// (made with the first); an update's is appended to ZRTL.DB on the drive, whose header is
+// rewritten. kDone, or 0 after a trace record of site kSiteWriteTrackList (the caller reports error
+// 4).
+[[nodiscard]] int WriteTrackListBatch(LibraryContext& ctx, platform::FileSystem& files, bool last);
 
-// Writes the group numbers of keys 0-2 into the chunks of strings 0-2 of every record.
+// The written track list, to read records back: a borrowed view of the scratch file while a
+// create gathers one (closing it keeps the scratch file), else ZRTL.DB on the drive. Null when it
+// cannot be opened.
+std::unique_ptr<platform::File> OpenWrittenTrackList(LibraryContext& ctx,
+                                                     platform::FileSystem& files);
+
+// A create's track list gathered in the scratch file, written to the drive's ZRTL.DB front to
+// back with the group numbers of keys 0-2 patched in, then the scratch file closed. Success;
+// CreateDataFailed when the scratch file cannot be read back or holds a record that is not well
+// formed, WriteFileFailed when ZRTL.DB cannot be written (both after a trace record of site
+// kSitePatch).
+[[nodiscard]] int WriteTrackListFromScratch(LibraryContext& ctx, platform::FileSystem& files);
+
+// Writes the group numbers of keys 0-2 into the chunks of strings 0-2 of every record of ZRTL.DB
+// on the drive, in place (an update).
 // kDone, or 0 after a trace record of site kSitePatch.
 [[nodiscard]] int PatchGroupNumbers(LibraryContext& ctx, platform::FileSystem& files);
 

@@ -84,6 +84,10 @@ class FileSystem {
   // fails.
   virtual bool Replace(std::u16string_view from, std::u16string_view to) = 0;
   virtual bool Copy(std::u16string_view from, std::u16string_view to) = 0;  // replaces `to`
+  // A nameless read/write file on the computer's own disk (never on a drive of the table), empty
+  // at first, for work that should not wear the card. It is gone when closed, and when the process
+  // ends by any means. Positioned as "w+b". Null when none can be made.
+  virtual std::unique_ptr<File> OpenScratch() = 0;
 };
 
 // Drive types, numbered as the Windows drive-type query numbers them.

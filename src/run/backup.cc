@@ -1,5 +1,7 @@
 #include "run/backup.h"
 
+#include <iterator>
+
 #include "base/utf16.h"
 #include "library/library_files.h"
 
@@ -13,12 +15,23 @@ std::u16string Bak(const std::u16string& folder, std::u16string_view name) {
 
 }  // namespace
 
-bool Backup::StaleCopiesPresent(std::u16string_view deviceFolder) {
-  const std::u16string folder(deviceFolder);
-  for (std::u16string_view name : kBackedUpFiles) {
-    if (!files_.Open(Bak(folder, name), "rb")) return false;
+unsigned Backup::StaleCopies(std::u16string_view deviceFolder) {
+  // One listing of the device folder rather than a query per name.
+  unsigned present = 0;
+  auto listing = files_.List(std::u16string(deviceFolder) + u"*.*");
+  if (!listing) return 0;
+  platform::DirEntry entry;
+  while (listing->Next(&entry)) {
+    for (size_t i = 0; i < std::size(kBackedUpFiles); ++i) {
+      const std::u16string bak = std::u16string(kBackedUpFiles[i]) + u".bak";
+      if (entry.name.size() != bak.size()) continue;
+      bool same = true;
+      for (size_t k = 0; same && k < bak.size(); ++k)
+        same = AsciiUpper(entry.name[k]) == AsciiUpper(bak[k]);
+      if (same) present |= 1u << i;
+    }
   }
-  return true;
+  return present;
 }
 
 bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& check,
@@ -27,27 +40,33 @@ bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& ch
   root_ = root;
   deferred_ = false;
   written_ = true;
+  moved_ = false;
   const std::u16string deviceFolder = root + u"KORVANE\\";
   record_.libraryFolder = deviceFolder + u"LIBRARY\\";
   record_.backupFolder.clear();
   if (recovered) *recovered = false;
 
-  // Copies left by a run that never finished: the library beside them may be half-written, or gone.
-  const bool staleCopies = StaleCopiesPresent(deviceFolder);
-  if (check && staleCopies) {
+  // .bak files left by a run that never finished: the library beside them may be half-written,
+  // gone, or only partly moved aside or back.
+  unsigned stale = StaleCopies(deviceFolder);
+  if (check && stale != 0) {
     if (!check(driveRoot)) {
       // A killed restore may have emptied or removed the library folder.
       (void)files_.MakeFolder(deviceFolder + u"LIBRARY");
-      for (std::u16string_view name : kBackedUpFiles) {
-        if (!files_.Copy(Bak(deviceFolder, name), record_.libraryFolder + std::u16string(name))) {
-          return false;  // the copies stay; nothing was lost
-        }
+      for (size_t i = 0; i < std::size(kBackedUpFiles); ++i) {
+        if ((stale & 1u << i) == 0) continue;  // put back before the run was killed
+        const std::u16string_view name = kBackedUpFiles[i];
+        if (!files_.Replace(Bak(deviceFolder, name), record_.libraryFolder + std::u16string(name)))
+          return false;  // what is not put back stays; nothing was lost
+        stale &= ~(1u << i);
       }
       if (recovered) *recovered = true;
     }
-    // The library is whole now; the copies of the killed run are of no more use.
-    for (std::u16string_view name : kBackedUpFiles)
-      (void)files_.RemoveFile(Bak(deviceFolder, name));
+    // The library is whole now; the .bak files of the killed run are of no more use.
+    for (size_t i = 0; i < std::size(kBackedUpFiles); ++i) {
+      if ((stale & 1u << i) != 0) (void)files_.RemoveFile(Bak(deviceFolder, kBackedUpFiles[i]));
+    }
+    stale = 0;
   }
   // The temporary files of an update that never finished.
   for (std::u16string_view name : kTemporaryFiles) {
@@ -60,7 +79,35 @@ bool Backup::PrepareBackup(std::u16string_view driveRoot, const LibraryCheck& ch
     written_ = false;
     return true;
   }
-  return CopyAll();
+  return MoveAside(stale);
+}
+
+bool Backup::MoveAside(unsigned stale) {
+  if (!library::IsLibraryPresent(files_, root_, 0)) return true;
+  const std::u16string deviceFolder = root_ + u"KORVANE\\";
+  // .bak files that no check judged are of no use now, and a move needs its target free.
+  for (size_t i = 0; i < std::size(kBackedUpFiles); ++i) {
+    if ((stale & 1u << i) != 0) (void)files_.RemoveFile(Bak(deviceFolder, kBackedUpFiles[i]));
+  }
+  record_.backupFolder = deviceFolder;
+  moved_ = true;
+  size_t moved = 0;
+  for (; moved < std::size(kBackedUpFiles); ++moved) {
+    const std::u16string_view name = kBackedUpFiles[moved];
+    if (!files_.Move(record_.libraryFolder + std::u16string(name), Bak(deviceFolder, name))) break;
+  }
+  if (moved == std::size(kBackedUpFiles)) return true;
+  // Put back what was moved: the library stays where it was. What cannot be put back stays a .bak
+  // file beside an incomplete library, which the next run's recovery puts back.
+  bool back = true;
+  for (size_t i = 0; i < moved; ++i) {
+    const std::u16string_view name = kBackedUpFiles[i];
+    if (!files_.Move(Bak(deviceFolder, name), record_.libraryFolder + std::u16string(name)))
+      back = false;
+  }
+  if (back) record_.backupFolder.clear();
+  moved_ = false;
+  return false;
 }
 
 bool Backup::CopyAll() {
@@ -108,15 +155,28 @@ bool Backup::RestoreBackup() {
     return true;
   }
   DeleteFolderFiles(record_.libraryFolder);
+  return PutBack();
+}
+
+bool Backup::KeepNewLibrary(bool libraryWritten) {
+  if (moved_ && !libraryWritten && !record_.backupFolder.empty()) {
+    // The run wrote no library (it found nothing to add): the one of before goes back in place.
+    return PutBack();
+  }
+  DiscardBackup();
+  return true;
+}
+
+bool Backup::PutBack() {
   if (record_.backupFolder.empty()) return true;
   bool ok = true;
   for (std::u16string_view name : kBackedUpFiles) {
-    if (!files_.Copy(Bak(record_.backupFolder, name),
-                     record_.libraryFolder + std::u16string(name))) {
-      ok = false;
-    }
+    const std::u16string bak = Bak(record_.backupFolder, name);
+    const std::u16string file = record_.libraryFolder + std::u16string(name);
+    // Files moved aside go back by rename; an update's copies are copied back.
+    if (!(moved_ ? files_.Replace(bak, file) : files_.Copy(bak, file))) ok = false;
   }
-  if (!ok) return false;  // keep the copies: they are the only good library now
+  if (!ok) return false;  // keep the .bak files: they are the only good library now
   DiscardBackup();
   return true;
 }

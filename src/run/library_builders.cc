@@ -12,9 +12,9 @@ namespace {
 
 class LibraryCreateBuilder : public CreateBuilder {
  public:
-  explicit LibraryCreateBuilder(const BuilderRequest& request)
+  LibraryCreateBuilder(const BuilderRequest& request, library::CreatorOptions memory)
       : source_(request.platform.files, request.platform.text),
-        creator_(request.platform.files, source_),
+        creator_(request.platform.files, source_, memory),
         root_(request.driveRoot),
         owner_(request.owner) {}
 
@@ -57,14 +57,19 @@ class LibraryUpdateBuilder : public UpdateBuilder {
 }  // namespace
 
 std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request) {
-  return std::make_unique<LibraryCreateBuilder>(request);
+  return std::make_unique<LibraryCreateBuilder>(request, library::CreatorOptions{});
 }
 
 std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request) {
   return std::make_unique<LibraryUpdateBuilder>(request);
 }
 
-BuilderFactories LibraryBuilders() { return {MakeCreateBuilder, MakeUpdateBuilder}; }
+BuilderFactories LibraryBuilders(library::CreatorOptions createMemory) {
+  return {[createMemory](const BuilderRequest& request) -> std::unique_ptr<CreateBuilder> {
+            return std::make_unique<LibraryCreateBuilder>(request, createMemory);
+          },
+          MakeUpdateBuilder};
+}
 
 LibraryCheck LibraryCheckFor(platform::FileSystem& files) {
   return [&files](std::u16string_view root) {

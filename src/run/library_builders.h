@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "library/library_creator.h"
 #include "platform/platform.h"
 #include "run/backup.h"
 #include "run/builders.h"
@@ -14,8 +15,9 @@ namespace deltrix::run {
 // system: the request's file-system kind is not used.
 std::unique_ptr<CreateBuilder> MakeCreateBuilder(const BuilderRequest& request);
 std::unique_ptr<UpdateBuilder> MakeUpdateBuilder(const BuilderRequest& request);
-// Create and update builders together.
-BuilderFactories LibraryBuilders();
+// Create and update builders together. Tests shrink the create's pool to make batches fill after
+// a few tracks.
+BuilderFactories LibraryBuilders(library::CreatorOptions createMemory = {});
 // The structural check of the library reader, used to recover a library after a killed run. It
 // leaves the statistics out: only a broken structure means a half-written library.
 LibraryCheck LibraryCheckFor(platform::FileSystem& files);

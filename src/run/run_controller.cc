@@ -40,7 +40,7 @@ RunController::~RunController() {
 }
 
 bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int runMode) {
-  // The elapsed time counts from here: the backup copies below are part of the run.
+  // The elapsed time counts from here: the backup below is part of the run.
   startSeconds_ = platform_.clock.NowSeconds();
   state_.driveRoot = std::u16string(driveRoot);
   state_.tagLanguage = tagLanguage;
@@ -105,10 +105,19 @@ int RunController::WorkerThreadMain() {
   state_.workerStarted = true;
   const bool ok = state_.runMode != RunModeCreate ? RunUpdate() : RunCreate();
   platform_.clock.Sleep(10);
+  // Where the library of before is, when it could not be put back in place.
+  auto keptBackup = [this](const std::u16string& folder) {
+    keptBackupFolder_ = folder;
+    host_.Notice(u"The previous library could not be put back. Its files are kept in " +
+                 FromUtf8(platform_.drives.ToUserPath(folder)) +
+                 u" (ZRDB.DB.bak, ZRTL.DB.bak, ZRBL.DB.bak).");
+  };
   if (ok) {
     resultCode_ = Success;
     host_.StopTick();
-    backup_.DiscardBackup();
+    const std::u16string folder = backup_.record().backupFolder;
+    // A create writes the library only when it took in a file.
+    if (!backup_.KeepNewLibrary(state_.processedCount > 0)) keptBackup(folder);
     host_.ShowCompletion();
     const int count = state_.runMode != RunModeCreate ? state_.phaseProcessed.load()
                                                       : state_.processedCount.load();
@@ -118,12 +127,7 @@ int RunController::WorkerThreadMain() {
   } else {
     if (resultCode_ == Success) resultCode_ = RunAborted;
     const std::u16string folder = backup_.record().backupFolder;
-    if (!backup_.RestoreBackup()) {
-      keptBackupFolder_ = folder;
-      host_.Notice(u"The previous library could not be put back. Its copies are kept in " +
-                   FromUtf8(platform_.drives.ToUserPath(folder)) +
-                   u" (ZRDB.DB.bak, ZRTL.DB.bak, ZRBL.DB.bak).");
-    }
+    if (!backup_.RestoreBackup()) keptBackup(folder);
   }
   host_.RequestClose();
   return 0;

@@ -59,7 +59,7 @@ class RunController : public library::BuildOwner {
   // The calendar second at which the last StartRun began, before its backup: where the progress
   // display's elapsed time starts.
   int64_t startSeconds() const { return startSeconds_; }
-  // Set when the backup could not be copied back; the .bak copies are then in this folder.
+  // Set when the backup could not be put back; the .bak files are then in this folder.
   const std::u16string& keptBackupFolder() const { return keptBackupFolder_; }
 
   // The pause wait of both threads: false when a stop was seen.

@@ -169,7 +169,7 @@ TEST(UpdatePieces, UpdateModeCountsTitlesAndPathsAsRecordsAreWritten) {
   FillRecord(Track(u"", u"", u"", u"\u4e00", u"\\a\\c"), &record);
   ASSERT_EQ(0, AddTrack(*e.ctx, record));
   EXPECT_EQ(0u, e.ctx->stats[kTitle].total) << "not counted while adding in update mode";
-  ASSERT_EQ(kDone, WriteTrackListBatch(*e.ctx, fs));
+  ASSERT_EQ(kDone, WriteTrackListBatch(*e.ctx, fs, true));
   // Titles: "abc" 8 bytes, compact 4; one wide unit 4 bytes, compact 4.
   EXPECT_EQ(12u, e.ctx->stats[kTitle].total);
   EXPECT_EQ(8u, e.ctx->stats[kTitle].compact);
@@ -178,6 +178,37 @@ TEST(UpdatePieces, UpdateModeCountsTitlesAndPathsAsRecordsAreWritten) {
   // "/a/" (12 - 6 = 6 bytes -> 3 units -> 4).
   EXPECT_EQ(20u, e.ctx->stats[kPath].total);
   EXPECT_EQ(10u, e.ctx->stats[kPath].compact);
+}
+
+TEST(UpdatePieces, AnAppendOntoAChangedTrackListFails) {
+  struct Case {
+    const char* what;
+    size_t offset;
+    uint8_t value;
+    uint32_t step;
+  };
+  const Case cases[] = {{"tag", 0, 'x', 8}, {"count", 12, 9, 9}, {"length", 8, 0, 9}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem fs;
+    UpdateEngine e;
+    ASSERT_EQ(kDone, e.Open());
+    tags::TrackRecord record;
+    FillRecord(Track(u"", u"", u"", u"a", u"\\a.mp3"), &record);
+    ASSERT_EQ(0, AddTrack(*e.ctx, record));
+    ASSERT_EQ(kDone, WriteTrackListBatch(*e.ctx, fs, false));
+    ResetBatch(*e.ctx);
+    // Someone else changed the header of ZRTL.DB before the next batch is appended to it.
+    std::vector<uint8_t> bytes = fs.Contents(kTrackListPath);
+    bytes[c.offset] = c.value;
+    fs.AddFile(kTrackListPath, bytes);
+    FillRecord(Track(u"", u"", u"", u"b", u"\\b.mp3"), &record);
+    ASSERT_EQ(0, AddTrack(*e.ctx, record));
+    EXPECT_EQ(0, WriteTrackListBatch(*e.ctx, fs, true));
+    ASSERT_EQ(1u, e.ctx->traceCount);
+    EXPECT_EQ(kSiteWriteTrackList, e.ctx->trace[0].site);
+    EXPECT_EQ(c.step, e.ctx->trace[0].step);
+  }
 }
 
 }  // namespace

@@ -148,6 +148,35 @@ TEST_F(FileSystemContract, BufferedWritesLandWhereTheyWereAimed) {
   EXPECT_EQ(want, drive_.ReadFile(path));
 }
 
+TEST_F(FileSystemContract, ScratchFilesKeepWhatIsWrittenOffTheDrive) {
+  auto a = files().OpenScratch();
+  auto b = files().OpenScratch();
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(b);
+  std::string want;
+  for (int i = 0; i < 5000; ++i) {  // several buffer loads
+    const std::string rec = "r" + std::to_string(i) + ";";
+    ASSERT_EQ(rec.size(), Put(*a, rec));
+    want += rec;
+  }
+  EXPECT_EQ(5u, Put(*b, "other"));
+  // A read from the middle, then a write at the end after the read moved the position.
+  ASSERT_TRUE(a->Seek(100, SeekFrom::Start));
+  char middle[10];
+  ASSERT_EQ(10u, a->Read(middle, sizeof middle));
+  EXPECT_EQ(want.substr(100, 10), std::string(middle, 10));
+  ASSERT_TRUE(a->Seek(0, SeekFrom::End));
+  EXPECT_EQ(4u, Put(*a, "tail"));
+  want += "tail";
+  ASSERT_TRUE(a->Seek(0, SeekFrom::Start));
+  EXPECT_EQ(want, ReadAll(*a));
+  ASSERT_TRUE(b->Seek(0, SeekFrom::Start));
+  EXPECT_EQ("other", ReadAll(*b)) << "each scratch file is its own";
+  EXPECT_TRUE(drive_.Names(drive_.root()).empty()) << "nothing reaches the drive";
+  EXPECT_TRUE(a->Close());
+  EXPECT_FALSE(a->Close());
+}
+
 TEST_F(FileSystemContract, FoldersAndRemoval) {
   EXPECT_TRUE(files().MakeFolder(drive_.Path(u"KORVANE")));
   EXPECT_FALSE(files().MakeFolder(drive_.Path(u"KORVANE")));     // exists

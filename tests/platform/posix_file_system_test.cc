@@ -1,5 +1,6 @@
 #include "platform/posix/posix_file_system.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -177,6 +179,38 @@ TEST(ParseDosAttrib, ReadsTheTextAndSambaForms) {
 
 namespace deltrix::testing {
 namespace {
+
+TEST(PosixScratch, LeavesNoNameInTheTemporaryFolder) {
+  char folder[] = "/tmp/deltrix-scratch-test.XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(folder));
+  TempDrive drive;
+  const char* before = std::getenv("TMPDIR");
+  const std::string saved = before != nullptr ? before : "";
+  ASSERT_EQ(0, setenv("TMPDIR", folder, 1));
+  auto scratch = drive.platform().files.OpenScratch();
+  if (before != nullptr) {
+    setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  ASSERT_TRUE(scratch);
+  EXPECT_EQ(3u, scratch->Write("abc", 3));
+  auto entries = [&] {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder)) {
+      while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+          names.push_back(e->d_name);
+      }
+      closedir(dir);
+    }
+    return names;
+  };
+  EXPECT_TRUE(entries().empty()) << "nameless while open: a killed run leaves nothing";
+  EXPECT_TRUE(scratch->Close());
+  EXPECT_TRUE(entries().empty());
+  EXPECT_EQ(0, rmdir(folder));
+}
 
 TEST(TempDrive, IsTheOnlyDriveAndLeavesNothingBehind) {
   std::string folder;

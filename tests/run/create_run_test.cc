@@ -6,10 +6,13 @@
 #include <atomic>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "base/error_code.h"
+#include "base/utf16.h"
 #include "library/library_check.h"
+#include "library/library_format.h"
 #include "library/library_reader.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
@@ -28,10 +31,11 @@ using testing::TestHost;
 
 constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
 
-int RunToEnd(MemoryPlatform& mp, TestHost& host, int runMode = RunModeCreate) {
+int RunToEnd(MemoryPlatform& mp, TestHost& host, int runMode = RunModeCreate,
+             const BuilderFactories& builders = LibraryBuilders()) {
   RunOptions options;
   options.libraryCheck = LibraryCheckFor(mp.files);
-  RunController run(mp.platform, host, LibraryBuilders(), options);
+  RunController run(mp.platform, host, builders, options);
   if (run.StartRun(u"E:\\", 3, runMode)) host.WaitForClose();
   run.StopAndJoin();
   mp.files.SetFault(nullptr);
@@ -172,6 +176,124 @@ TEST(CreateRun, ARunKilledWhileWritingIsRecoveredByTheNextRun) {
   EXPECT_TRUE(good == FolderOf(mp.files));
   ASSERT_FALSE(host.notices().empty());
   EXPECT_NE(std::u16string::npos, host.notices()[0].find(u"interrupted run"));
+}
+
+// The create's pools: the run's own, which takes the test's tracks in one batch written straight
+// to the card, and one that fills after a track or two, so that batches are gathered in the
+// scratch file.
+struct Pool {
+  const char* what;
+  size_t bytes;
+};
+constexpr Pool kPools[] = {{"one batch", library::kPoolBytes}, {"several batches", 930 + 120}};
+
+BuilderFactories BuildersWith(const Pool& pool) {
+  library::CreatorOptions memory;
+  memory.poolBytes = pool.bytes;
+  memory.fileBufferBytes = 8192;
+  return LibraryBuilders(memory);
+}
+
+uint64_t SizeOf(const Folder& folder) {
+  uint64_t size = 0;
+  for (const auto& [name, bytes] : folder) size += bytes.size();
+  return size;
+}
+
+TEST(CreateRun, WritesToTheCardOnlyTheBytesOfTheLibraryItLeaves) {
+  for (const Pool& pool : kPools) {
+    for (bool withLibrary : {false, true}) {
+      SCOPED_TRACE(std::string(pool.what) + (withLibrary ? ", over a library" : ""));
+      MemoryPlatform mp;
+      MakeDrive(mp, withLibrary);
+      const uint64_t before = mp.files.bytesWritten();
+      TestHost host;
+      ASSERT_EQ(Success, RunToEnd(mp, host, RunModeCreate, BuildersWith(pool)));
+      EXPECT_EQ(pool.bytes == library::kPoolBytes ? 0 : 1, mp.files.scratchOpens());
+      const uint64_t library = SizeOf(FolderOf(mp.files));
+      ASSERT_GT(library, 0u);
+      EXPECT_EQ(library, mp.files.bytesWritten() - before);
+      EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, mp.files.Names(u"E:\\KORVANE"));
+    }
+  }
+}
+
+// What a run killed at some moment leaves on the card: the device folder and the library folder.
+struct Card {
+  Folder device;
+  Folder library;
+  bool operator==(const Card&) const = default;
+};
+Card CardOf(const testing::MemoryFileSystem& fs) {
+  Card card{FolderOf(fs, u"E:\\KORVANE"), FolderOf(fs, kFolder)};
+  card.device.erase(u"LIBRARY");
+  return card;
+}
+void PutCard(MemoryPlatform& mp, const Card& card) {
+  mp.files.AddFolder(u"E:\\KORVANE", platform::kAttrHidden);
+  mp.files.AddFolder(kFolder);
+  for (const auto& [name, bytes] : card.device) mp.files.AddFile(u"E:\\KORVANE\\" + name, bytes);
+  for (const auto& [name, bytes] : card.library)
+    mp.files.AddFile(std::u16string(kFolder) + u"\\" + name, bytes);
+}
+bool OnTheLibrary(std::u16string_view path) {
+  return path.starts_with(u"E:\\KORVANE") || path == testing::MemoryFileSystem::kScratchPath;
+}
+
+TEST(CreateRun, ARunKilledAtAnyStepIsRecoveredByTheNextRun) {
+  // A create over a library is killed before any of its operations on the library, the scratch
+  // file included: while moving the old files aside, writing the new ones, deleting the old ones,
+  // and, when the create fails at its last write, while putting the old ones back. Those operations
+  // all come from one thread, so one run shows every state a kill can leave. The next run
+  // recovers, then fails before it writes anything: what it leaves is what it recovered, byte for
+  // byte the library of before the killed run or, once that run had finished writing, its new one.
+  for (const Pool& pool : kPools) {
+    for (bool failing : {false, true}) {
+      SCOPED_TRACE(std::string(pool.what) + (failing ? ", a failing create" : ""));
+      MemoryPlatform mp;
+      MakeDrive(mp, true);
+      const Folder before = FolderOf(mp.files);
+      std::vector<Card> states;
+      std::vector<std::string> killedAt;
+      mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+        if (OnTheLibrary(path)) {
+          Card card = CardOf(mp.files);
+          if (states.empty() || !(card == states.back())) {
+            states.push_back(std::move(card));
+            killedAt.push_back(std::string(op) + " " + ToUtf8(path));
+          }
+        }
+        return failing && op == "write" && path.ends_with(u"ZRDB.DB");
+      });
+      TestHost host;
+      ASSERT_EQ(failing ? WriteFileFailed : Success,
+                RunToEnd(mp, host, RunModeCreate, BuildersWith(pool)));
+      const Folder after = FolderOf(mp.files);
+      ASSERT_EQ(failing, before == after);
+
+      int restored = 0;
+      int kept = 0;
+      for (size_t i = 0; i < states.size(); ++i) {
+        SCOPED_TRACE("killed before " + killedAt[i]);
+        MemoryPlatform next;
+        MakeDrive(next, false);
+        PutCard(next, states[i]);
+        next.files.SetFault([](std::string_view op, std::u16string_view path) {
+          return op == "write" && path.ends_with(u"ZRTL.DB");
+        });
+        TestHost nextHost;
+        EXPECT_EQ(WriteFileFailed, RunToEnd(next, nextHost));
+        const Folder left = FolderOf(next.files);
+        EXPECT_TRUE(left == before || left == after);
+        EXPECT_EQ(std::vector<std::u16string>{u"LIBRARY"}, next.files.Names(u"E:\\KORVANE"));
+        ++(left == before ? restored : kept);
+      }
+      EXPECT_GT(restored, 0);
+      EXPECT_EQ(failing, kept == 0) << "a finished run's library is kept";
+      std::printf("create killed (%s%s): %zu states, %d recovered the library of before\n",
+                  pool.what, failing ? ", failing" : "", states.size(), restored);
+    }
+  }
 }
 
 }  // namespace

@@ -250,12 +250,12 @@ TEST(StopAndJoin, APauseWithoutStopResumesWhereTheRunWas) {
   EXPECT_EQ(u"2 files are processed.", host.finish());
 }
 
-TEST(StartRun, TheElapsedTimeCountsTheBackupCopies) {
+TEST(StartRun, TheElapsedTimeCountsTheBackup) {
   MemoryPlatform mp;
   AddLibrary(mp, "before");
   mp.files.AddFile(u"E:\\1.mp3", "");
   mp.files.SetFault([&](std::string_view op, std::u16string_view) {
-    if (op == "copy") mp.clock.now += 5;  // a slow card
+    if (op == "move") mp.clock.now += 5;  // a slow card
     return false;
   });
   TestHost host;
@@ -265,7 +265,7 @@ TEST(StartRun, TheElapsedTimeCountsTheBackupCopies) {
   ProgressModel model;
   model.Start(run.state(), run.startSeconds());
   model.Tick(run.state(), mp.clock.now);
-  EXPECT_EQ(u"00:15", model.view().elapsed) << "three copies of five seconds each";
+  EXPECT_EQ(u"00:15", model.view().elapsed) << "three moves of five seconds each";
   host.WaitForClose();
   run.StopAndJoin();
 }
@@ -282,13 +282,13 @@ TEST(StartRun, RefusesADriveThatAnotherRunHolds) {
   EXPECT_TRUE(log.calls.empty());
 }
 
-TEST(StartRun, AFailedBackupCopyReportsCodeFourAndStartsNothing) {
+TEST(StartRun, AFailedBackupMoveReportsCodeFourAndStartsNothing) {
   MemoryPlatform mp;
   AddLibrary(mp, "before");
   mp.files.AddFile(u"E:\\1.mp3", "");
-  int copies = 0;
+  int moves = 0;
   mp.files.SetFault(
-      [&](std::string_view op, std::u16string_view) { return op == "copy" && ++copies == 2; });
+      [&](std::string_view op, std::u16string_view) { return op == "move" && ++moves == 2; });
   TestHost host;
   FakeBuilderLog log;
   RunController run(mp.platform, host, testing::FakeFactory(log));
@@ -297,7 +297,8 @@ TEST(StartRun, AFailedBackupCopyReportsCodeFourAndStartsNothing) {
   ASSERT_EQ(1u, host.errors().size());
   EXPECT_EQ(u"Error occurred while writing library file. | Error Code : E-04", host.errors()[0]);
   EXPECT_TRUE(log.calls.empty());
-  EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRDB.DB.bak")) << "copies already made are deleted";
+  EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRDB.DB.bak")) << "a file moved aside is moved back";
+  EXPECT_TRUE(mp.files.Exists(u"E:\\KORVANE\\LIBRARY\\ZRDB.DB"));
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ class MemoryFile : public platform::File {
     if (data_->size() < pos_ + size) data_->resize(pos_ + size);
     std::memcpy(data_->data() + pos_, src, size);
     pos_ += size;
+    if (fs_ && path_ != MemoryFileSystem::kScratchPath) fs_->CountWritten(size);
     return size;
   }
   bool Seek(int64_t offset, SeekFrom from) override {
@@ -327,12 +328,20 @@ bool MemoryFileSystem::Copy(std::u16string_view from, std::u16string_view to) {
   if (Node* existing = Find(to); existing && existing->folder) return false;
   Note("copy " + ToUtf8(from) + " ->", to);
   auto data = std::make_shared<Bytes>(*src->data);
+  bytesWritten_ += data->size();
   const uint32_t attributes = src->attributes;
   Node* dst = Find(to);
   if (!dst) dst = &Insert(toKey, to, false);
   dst->data = std::move(data);
   dst->attributes = attributes;
   return true;
+}
+
+std::unique_ptr<platform::File> MemoryFileSystem::OpenScratch() {
+  if (Fails("open", kScratchPath)) return nullptr;
+  ++scratchOpens_;
+  return std::make_unique<MemoryFile>(this, std::u16string(kScratchPath), std::make_shared<Bytes>(),
+                                      true, true, false);
 }
 
 // --- FakeDriveTable ---------------------------------------------------------------------------

@@ -40,6 +40,12 @@ class MemoryFileSystem : public platform::FileSystem {
   // made so far, one line each, e.g. "open w+b E:\KORVANE\LIBRARY\ZRTL.DB".
   const std::vector<std::string>& mutations() const { return mutations_; }
   int writeOpens() const { return writeOpens_; }
+  // Bytes that reached the drive: every write to a file on it and every byte a copy made. Moves
+  // write none; the scratch file is not on the drive.
+  uint64_t bytesWritten() const { return bytesWritten_; }
+  // Scratch files opened so far. Each fails as the path kScratchPath in fault rules.
+  int scratchOpens() const { return scratchOpens_; }
+  static constexpr std::u16string_view kScratchPath = u"<scratch>";
 
   // A predicate over (operation, path) that makes the call fail when it returns true. Operations:
   // "open" (any mode), "read", "write", "close", "seek", "list", "attr", "setattr", "mkdir",
@@ -65,6 +71,7 @@ class MemoryFileSystem : public platform::FileSystem {
   bool Move(std::u16string_view from, std::u16string_view to) override;
   bool Replace(std::u16string_view from, std::u16string_view to) override;
   bool Copy(std::u16string_view from, std::u16string_view to) override;
+  std::unique_ptr<platform::File> OpenScratch() override;
 
   struct Node {
     std::u16string name;  // display name
@@ -74,6 +81,7 @@ class MemoryFileSystem : public platform::FileSystem {
     std::shared_ptr<Bytes> data;
   };
   bool Fails(std::string_view op, std::u16string_view path);
+  void CountWritten(size_t bytes) { bytesWritten_ += bytes; }
 
  private:
   static std::u16string Key(std::u16string_view path);
@@ -91,6 +99,8 @@ class MemoryFileSystem : public platform::FileSystem {
   uint64_t nextOrder_ = 1;
   std::vector<std::string> mutations_;
   int writeOpens_ = 0;
+  std::atomic<uint64_t> bytesWritten_{0};
+  std::atomic<int> scratchOpens_{0};
   FaultRule fault_;
   bool ejected_ = false;
 };

@@ -33,6 +33,7 @@ class OneFileSystem : public deltrix::platform::FileSystem {
   bool Move(std::u16string_view, std::u16string_view) override { return false; }
   bool Replace(std::u16string_view, std::u16string_view) override { return false; }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
+  std::unique_ptr<File> OpenScratch() override { return nullptr; }
 
  private:
   const uint8_t* data_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -471,6 +472,25 @@ bool PosixFileSystem::Copy(std::u16string_view from, std::u16string_view to) {
   }
   SyncFolder(folder);
   return true;
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenScratch() {
+  const char* env = std::getenv("TMPDIR");
+  std::string folder = env != nullptr && env[0] == '/' ? env : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+  if (fd < 0) {
+    std::string name = folder + "/.deltrix-scratch.XXXXXX";
+    fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    unlink(name.c_str());  // nameless from here: nothing is left if the process dies
+  }
+  OpenMode mode;
+  mode.read = mode.write = true;
+  return std::make_unique<ReadWriteFile>(fd, mode, 0);
 }
 
 }  // namespace deltrix::platform::posix

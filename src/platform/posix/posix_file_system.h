@@ -47,6 +47,9 @@ class PosixFileSystem : public FileSystem {
   // source's permissions, modification time and stored attributes, then renames it over `to`: a
   // failed copy never leaves a partial target.
   bool Copy(std::u16string_view from, std::u16string_view to) override;
+  // O_TMPFILE in $TMPDIR (else /tmp); where the file system lacks it, mkstemp and an unlink at
+  // once, so no name is left behind even when the process is killed.
+  std::unique_ptr<File> OpenScratch() override;
 
  private:
   PosixDriveTable& drives_;

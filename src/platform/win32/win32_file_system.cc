@@ -1,5 +1,7 @@
 #include "platform/win32/win32_file_system.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -192,6 +194,33 @@ bool Win32FileSystem::Copy(std::u16string_view from, std::u16string_view to) {
   // Windows copies the attributes with the data; Wine does not, so they are set once more.
   SetFileAttributesW(Wide(b), attributes & kSettableBits);
   return true;
+}
+
+std::unique_ptr<File> Win32FileSystem::OpenScratch() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  if (n == 0 || n > MAX_PATH) return nullptr;
+  wchar_t name[MAX_PATH];
+  if (GetTempFileNameW(folder, L"dtx", 0, name) == 0) return nullptr;  // makes the name's file
+  const HANDLE handle = CreateFileW(
+      name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* f = _fdopen(fd, "w+b");
+  if (!f) {
+    _close(fd);  // closes the handle, which deletes the file
+    return nullptr;
+  }
+  std::setvbuf(f, nullptr, _IOFBF, kWriteBuffer);
+  return std::make_unique<Win32File>(f, "w+b");
 }
 
 }  // namespace deltrix::platform::win32

@@ -33,6 +33,10 @@ class Win32FileSystem : public FileSystem {
   bool Move(std::u16string_view from, std::u16string_view to) override;
   bool Replace(std::u16string_view from, std::u16string_view to) override;
   bool Copy(std::u16string_view from, std::u16string_view to) override;
+  // A file in GetTempPathW's folder opened with FILE_FLAG_DELETE_ON_CLOSE (and
+  // FILE_ATTRIBUTE_TEMPORARY, which keeps it in the cache where it can): the system deletes it when
+  // its handle closes, also when the process is killed.
+  std::unique_ptr<File> OpenScratch() override;
 
  private:
   Win32DriveTable& drives_;
