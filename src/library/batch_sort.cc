@@ -1,6 +1,7 @@
 #include "library/batch_sort.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -17,10 +18,9 @@ namespace {
 // The partition step: i climbs past entries the pivot is greater than, j descends past entries it
 // is less than, then they swap. Where equal keys end up depends on every detail here, and libraries
 // already on players have them in this order. `pivotVersus(p)` compares the pivot with the entry at
-// position p (slot 1 of the comparison).
-template <typename PivotVersus>
-int64_t Partition(LibraryContext& ctx, PivotVersus pivotVersus, int64_t lo, int64_t hi) {
-  auto& perm = ctx.permutation;
+// position p (slot 1 of the comparison); `swap(i, j)` swaps the entries at two positions.
+template <typename PivotVersus, typename Swap>
+int64_t Partition(PivotVersus pivotVersus, Swap swap, int64_t lo, int64_t hi) {
   int64_t i = lo;
   int64_t j = hi;
   if (i > j) return i;
@@ -29,7 +29,7 @@ int64_t Partition(LibraryContext& ctx, PivotVersus pivotVersus, int64_t lo, int6
     while (i < hi && pivotVersus(i) > 0) ++i;
     while (lo < j && pivotVersus(j) < 0) --j;
     if (i >= j) return i;
-    std::swap(perm[i], perm[j]);
+    swap(i, j);
     ++i;
     --j;
     if (i > j) return i;
@@ -159,6 +159,20 @@ int SortBatch(LibraryContext& ctx) {
   const uint32_t n = ctx.batchCount;
   for (uint32_t e = 0; e < n; ++e) perm[e] = e;
   if (n == 0) return kDone;
+  // Keyed, the first 16 bytes of each entry's key (two big-endian words, zero padded) move with
+  // the entry, by position: keys that differ there compare without their key block.
+  auto& prefix = ctx.sortPrefix;
+  if (ctx.keysKept) {
+    for (uint32_t e = 0; e < n; ++e) {
+      const KeyBytes k = TrackKey(ctx, ctx.tracksWritten + e, key);
+      for (uint32_t half = 0; half < 2; ++half) {
+        uint64_t word = 0;
+        for (uint32_t i = 8 * half; i < 8 * half + 8; ++i)
+          word = word << 8 | (i < k.size ? k.bytes[i] : 0);
+        prefix[e][half] = word;
+      }
+    }
+  }
   int64_t lo = 0;
   int64_t hi = n - 1;
   size_t depth = 0;
@@ -171,21 +185,27 @@ int SortBatch(LibraryContext& ctx) {
       lo = ctx.stackLo[depth];
       hi = ctx.stackHi[depth];
     }
-    const uint32_t middle = perm[(lo + hi) / 2 + 1];
+    const int64_t middle = (lo + hi) / 2 + 1;
     int64_t c = 0;
     if (ctx.keysKept) {
-      const KeyBytes pivotKey = TrackKey(ctx, written + middle, key);
+      const KeyBytes pivotKey = TrackKey(ctx, written + perm[middle], key);
+      const std::array<uint64_t, 2> pivotPrefix = prefix[middle];
       c = Partition(
-          ctx,
           [&](int64_t p) {
+            if (pivotPrefix[0] != prefix[p][0]) return pivotPrefix[0] < prefix[p][0] ? -1 : 1;
+            if (pivotPrefix[1] != prefix[p][1]) return pivotPrefix[1] < prefix[p][1] ? -1 : 1;
             return CompareKeyBytes(pivotKey, TrackKey(ctx, written + perm[p], key));
+          },
+          [&](int64_t i, int64_t j) {
+            std::swap(perm[i], perm[j]);
+            std::swap(prefix[i], prefix[j]);
           },
           lo, hi);
     } else {
-      LoadEntrySlot(EntryAt(ctx, middle), key, &pivot);
+      LoadEntrySlot(EntryAt(ctx, perm[middle]), key, &pivot);
       c = Partition(
-          ctx, [&](int64_t p) { return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key); },
-          lo, hi);
+          [&](int64_t p) { return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key); },
+          [&](int64_t i, int64_t j) { std::swap(perm[i], perm[j]); }, lo, hi);
     }
     if (c > lo + 1) {
       if (depth >= ctx.stackLo.size()) return 0;

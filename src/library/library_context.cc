@@ -271,12 +271,6 @@ StoredText EntryText(const uint8_t* entry, int index) {
   return t;
 }
 
-KeyBytes TrackKey(const LibraryContext& ctx, uint32_t track, int key) {
-  const uint8_t* head = ctx.keys.data() + ctx.keyBlocks[track];
-  const uint32_t from = key == kGenre ? 0 : GetLe16(head + 4 + 2 * (key - 1));
-  return KeyBytes{head + kKeyBlockHead + from, GetLe16(head + 10) - from};
-}
-
 KeyBytes TrackKeyValue(const LibraryContext& ctx, uint32_t track, int index) {
   const uint8_t* head = ctx.keys.data() + ctx.keyBlocks[track];
   const uint32_t from = index == kGenre ? 0 : GetLe16(head + 4 + 2 * (index - 1));

@@ -152,6 +152,8 @@ struct LibraryContext {
   uint32_t keysUsed = 0;
   bool keysKept = false;
   std::array<uint32_t, kMaxTracks> keyBlocks{};
+  // The quicksort's copy of the first 16 bytes of each batch entry's key (batch_sort.cc).
+  std::array<std::array<uint64_t, 2>, kMaxTracks> sortPrefix{};
   std::array<char16_t, 256> previousPath{};  // the last added path, for the path statistics
   uint32_t previousPathUnits = 0;
   std::array<char16_t, 256> root{};
@@ -246,7 +248,11 @@ struct KeyBytes {
   uint32_t size = 0;
 };
 // The key of track `track` under sort key `key` (0-3).
-KeyBytes TrackKey(const LibraryContext& ctx, uint32_t track, int key);
+inline KeyBytes TrackKey(const LibraryContext& ctx, uint32_t track, int key) {
+  const uint8_t* head = ctx.keys.data() + ctx.keyBlocks[track];
+  const uint32_t from = key == kGenre ? 0 : GetLe16(head + 4 + 2 * (key - 1));
+  return KeyBytes{head + kKeyBlockHead + from, GetLe16(head + 10) - from};
+}
 // The key of one string (kGenre .. kAlbum) of track `track`: equal bytes, the same group.
 KeyBytes TrackKeyValue(const LibraryContext& ctx, uint32_t track, int index);
 // The stored units of string `index` (kGenre .. kAlbum) of track `track`, and whether all are below
