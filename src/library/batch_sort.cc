@@ -1,6 +1,7 @@
 #include "library/batch_sort.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -16,13 +17,10 @@ namespace {
 
 // The partition step: i climbs past entries the pivot is greater than, j descends past entries it
 // is less than, then they swap. Where equal keys end up depends on every detail here, and libraries
-// already on players have them in this order.
-int64_t Partition(LibraryContext& ctx, int key, const SortSlot& pivot, int64_t lo, int64_t hi) {
-  auto& perm = ctx.permutation;
-  // The pivot against the entry at position p (slot 1 of the comparison).
-  auto pivotVersus = [&](int64_t p) {
-    return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key);
-  };
+// already on players have them in this order. `pivotVersus(p)` compares the pivot with the entry at
+// position p (slot 1 of the comparison); `swap(i, j)` swaps the entries at two positions.
+template <typename PivotVersus, typename Swap>
+int64_t Partition(PivotVersus pivotVersus, Swap swap, int64_t lo, int64_t hi) {
   int64_t i = lo;
   int64_t j = hi;
   if (i > j) return i;
@@ -31,7 +29,7 @@ int64_t Partition(LibraryContext& ctx, int key, const SortSlot& pivot, int64_t l
     while (i < hi && pivotVersus(i) > 0) ++i;
     while (lo < j && pivotVersus(j) < 0) --j;
     if (i >= j) return i;
-    std::swap(perm[i], perm[j]);
+    swap(i, j);
     ++i;
     --j;
     if (i > j) return i;
@@ -64,6 +62,23 @@ class Numbering {
     ctx_.groupNumbers[key_][track] = current_;
   }
 
+  // The same from the kept keys: a new group where the value's key differs from the group's first.
+  void AddKept(uint32_t track) {
+    const KeyBytes value = TrackKeyValue(ctx_, track, key_);
+    if (!any_ || CompareKeyBytes(first_, value) != 0) {
+      if (any_) ++counter_;
+      any_ = true;
+      current_ = counter_ >= kGroupLimit[key_] ? kGroupNumberOverflow : counter_;
+      bool narrow = false;
+      const uint32_t units = TrackKeyUnits(ctx_, track, key_, &narrow);
+      StringStats& st = ctx_.stats[key_];
+      st.total += 2 * units + 2;
+      st.compact += (narrow ? units : 2 * units) + 2;
+      first_ = value;
+    }
+    ctx_.groupNumbers[key_][track] = current_;
+  }
+
   void Finish() {
     if (active_) ctx_.stats[key_].count = any_ ? std::min(counter_ + 1, kGroupLimit[key_]) : 0;
   }
@@ -77,6 +92,7 @@ class Numbering {
   uint32_t current_ = 0;
   uint8_t copy_[2 * 256] = {};
   KeyText previous_;
+  KeyBytes first_;
 };
 
 KeyText EntryKeyText(const uint8_t* entry, int key) {
@@ -100,6 +116,40 @@ int LoadWrittenSlot(LibraryContext& ctx, platform::File& file, uint32_t track, i
   return parsed;
 }
 
+// The merge over the kept keys: the written tracks' keys are in memory, nothing is read back.
+void MergeKept(LibraryContext& ctx, int key, Numbering& numbering) {
+  const uint32_t batch = ctx.batchCount;
+  const uint32_t written = ctx.tracksWritten;
+  auto& list = ctx.sortedLists[key];
+  auto& out = ctx.mergeList;
+  uint32_t w = 0;
+  uint32_t b = 0;
+  uint32_t n = 0;
+  if (w < written && b < batch) {
+    KeyBytes writtenKey = TrackKey(ctx, list[w], key);
+    KeyBytes batchKey = TrackKey(ctx, ctx.permutation[b] + written, key);
+    for (;;) {
+      // On equal keys the batch's track goes first.
+      if (CompareKeyBytes(writtenKey, batchKey) < 0) {
+        out[n++] = list[w];
+        if (++w == written) break;
+        writtenKey = TrackKey(ctx, list[w], key);
+      } else {
+        out[n++] = ctx.permutation[b] + written;
+        if (++b == batch) break;
+        batchKey = TrackKey(ctx, ctx.permutation[b] + written, key);
+      }
+    }
+  }
+  for (; w < written; ++w) out[n++] = list[w];
+  for (; b < batch; ++b) out[n++] = ctx.permutation[b] + written;
+  if (numbering.active()) {
+    for (uint32_t p = 0; p < n; ++p) numbering.AddKept(out[p]);
+  }
+  numbering.Finish();
+  std::copy(out.begin(), out.begin() + n, list.begin());
+}
+
 }  // namespace
 
 int SortBatch(LibraryContext& ctx) {
@@ -109,10 +159,25 @@ int SortBatch(LibraryContext& ctx) {
   const uint32_t n = ctx.batchCount;
   for (uint32_t e = 0; e < n; ++e) perm[e] = e;
   if (n == 0) return kDone;
+  // Keyed, the first 16 bytes of each entry's key (two big-endian words, zero padded) move with
+  // the entry, by position: keys that differ there compare without their key block.
+  auto& prefix = ctx.sortPrefix;
+  if (ctx.keysKept) {
+    for (uint32_t e = 0; e < n; ++e) {
+      const KeyBytes k = TrackKey(ctx, ctx.tracksWritten + e, key);
+      for (uint32_t half = 0; half < 2; ++half) {
+        uint64_t word = 0;
+        for (uint32_t i = 8 * half; i < 8 * half + 8; ++i)
+          word = word << 8 | (i < k.size ? k.bytes[i] : 0);
+        prefix[e][half] = word;
+      }
+    }
+  }
   int64_t lo = 0;
   int64_t hi = n - 1;
   size_t depth = 0;
   SortSlot pivot;
+  const uint32_t written = ctx.tracksWritten;
   for (;;) {
     while (hi <= lo) {
       if (depth == 0) return kDone;
@@ -120,8 +185,28 @@ int SortBatch(LibraryContext& ctx) {
       lo = ctx.stackLo[depth];
       hi = ctx.stackHi[depth];
     }
-    LoadEntrySlot(EntryAt(ctx, perm[(lo + hi) / 2 + 1]), key, &pivot);
-    const int64_t c = Partition(ctx, key, pivot, lo, hi);
+    const int64_t middle = (lo + hi) / 2 + 1;
+    int64_t c = 0;
+    if (ctx.keysKept) {
+      const KeyBytes pivotKey = TrackKey(ctx, written + perm[middle], key);
+      const std::array<uint64_t, 2> pivotPrefix = prefix[middle];
+      c = Partition(
+          [&](int64_t p) {
+            if (pivotPrefix[0] != prefix[p][0]) return pivotPrefix[0] < prefix[p][0] ? -1 : 1;
+            if (pivotPrefix[1] != prefix[p][1]) return pivotPrefix[1] < prefix[p][1] ? -1 : 1;
+            return CompareKeyBytes(pivotKey, TrackKey(ctx, written + perm[p], key));
+          },
+          [&](int64_t i, int64_t j) {
+            std::swap(perm[i], perm[j]);
+            std::swap(prefix[i], prefix[j]);
+          },
+          lo, hi);
+    } else {
+      LoadEntrySlot(EntryAt(ctx, perm[middle]), key, &pivot);
+      c = Partition(
+          [&](int64_t p) { return CompareSlotWithEntry(pivot, EntryAt(ctx, perm[p]), key); },
+          [&](int64_t i, int64_t j) { std::swap(perm[i], perm[j]); }, lo, hi);
+    }
     if (c > lo + 1) {
       if (depth >= ctx.stackLo.size()) return 0;
       ctx.stackLo[depth] = static_cast<uint32_t>(c);
@@ -151,9 +236,18 @@ int MergeBatch(LibraryContext& ctx, platform::FileSystem& files, bool final) {
     for (uint32_t p = 0; p < batch; ++p) {
       const uint32_t e = ctx.permutation[p];
       list[p] = e + written;
-      if (numbering.active()) numbering.Add(e + written, EntryKeyText(EntryAt(ctx, e), key));
+      if (!numbering.active()) continue;
+      if (ctx.keysKept) {
+        numbering.AddKept(e + written);
+      } else {
+        numbering.Add(e + written, EntryKeyText(EntryAt(ctx, e), key));
+      }
     }
     numbering.Finish();
+    return kDone;
+  }
+  if (ctx.keysKept) {
+    MergeKept(ctx, key, numbering);
     return kDone;
   }
 

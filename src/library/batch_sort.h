@@ -1,9 +1,12 @@
 // Sorting a batch by one key, merging it with the tracks already written, and numbering the groups.
 // Each batch is sorted in memory by each key with one particular iterative quicksort (the order it
 // leaves equal keys in is part of the library, so no other sort may stand in for it), then merged
-// with the key's list of written tracks, whose strings are read back from ZRTL.DB one record at a
-// time (on equal keys the new track goes first). The final pass also numbers the groups of keys 0-2
-// (equal normalised values share a number) and gathers the genre, artist and album statistics.
+// with the key's list of written tracks (on equal keys the new track goes first). A create compares
+// the collation keys kept for every track (library_context.h) as bytes; an update, or a create
+// whose keys outgrew their block, compares the stored strings, reading the written tracks' strings
+// back from ZRTL.DB one record at a time. Both give the same order. The final pass also numbers the
+// groups of keys 0-2 (equal normalised values share a number) and gathers the genre, artist and
+// album statistics.
 #pragma once
 
 #include "library/library_context.h"

@@ -51,6 +51,31 @@ KeyText MakeKeyText(const uint8_t* bytes, uint32_t units, bool wide, int index) 
   return t;
 }
 
+uint32_t EncodeKeyText(const KeyText& text, uint8_t* out) {
+  if (text.empty()) {
+    out[0] = 0xFF;
+    return 1;
+  }
+  uint8_t* p = out;
+  for (uint32_t i = text.begin; i < text.end; ++i) {
+    const uint32_t v = NormaliseUnit(text.Unit(i));
+    if (v < 0x7F) {
+      *p++ = static_cast<uint8_t>(v + 1);  // a stored 0 unit still sorts above the end
+    } else if (v < 0x207F) {
+      const uint32_t w = v - 0x7F;
+      *p++ = static_cast<uint8_t>(0x80 | w >> 8);
+      *p++ = static_cast<uint8_t>(w);
+    } else {
+      const uint32_t w = v - 0x207F;
+      *p++ = 0xA0;
+      *p++ = static_cast<uint8_t>(w >> 8);
+      *p++ = static_cast<uint8_t>(w);
+    }
+  }
+  *p++ = 0;
+  return static_cast<uint32_t>(p - out);
+}
+
 int CompareKeyText(const KeyText& a, const KeyText& b) {
   if (a.empty()) return b.empty() ? 0 : 1;  // empty values sort last
   if (b.empty()) return -1;

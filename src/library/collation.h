@@ -99,6 +99,15 @@ int CompareKeyText(const KeyText& a, const KeyText& b);
 // The group boundary test: the same normalised value (two empty values are the same).
 bool SameKeyValue(const KeyText& a, const KeyText& b);
 
+// The collation key of one string as bytes: two keys compared with memcmp (a key that is a prefix
+// of the other first) are in the order of CompareKeyText, and equal keys are SameKeyValue. An empty
+// value is the single byte 0xFF; any other value is its normalised units, each in one to three
+// bytes that keep the units' order (below 0x7F one, below 0x207F two, else three), then a 0 byte.
+// No key is a prefix of another, so keys written back to back still compare as the values do.
+inline constexpr uint32_t kMaxKeyTextBytes = 3 * 64 + 1;
+// Writes the key of `text` at `out` (room for 3 * text.size() + 1 bytes); returns its length.
+uint32_t EncodeKeyText(const KeyText& text, uint8_t* out);
+
 // The strings and track number of one track, as the sort sees them.
 struct SortSlot {
   KeyText text[4];                // genre, artist, album, title

@@ -26,14 +26,17 @@ int LibraryBuild::Open(std::u16string_view driveRoot, BuildOwner& owner, EngineM
   pool_ = AllocateArray<uint8_t>(memory_.poolBytes);
   fileBuffer_ = AllocateArray<uint8_t>(memory_.fileBufferBytes);
   aux_ = AllocateArray<uint32_t>(kAuxBytes / 4);
+  const size_t keyBytes = mode == EngineMode::kCreate ? memory_.keyBytes : 0;
+  if (keyBytes > 0) keys_ = AllocateArray<uint8_t>(keyBytes);
   ctx_.reset(new (std::nothrow) LibraryContext());
-  if (!pool_ || !fileBuffer_ || !aux_ || !ctx_) {
+  if (!pool_ || !fileBuffer_ || !aux_ || (keyBytes > 0 && !keys_) || !ctx_) {
     Close();
     return CreateDataFailed;
   }
   const EngineMemory memory{std::span<uint8_t>(pool_.get(), memory_.poolBytes), driveRoot,
                             std::span<uint8_t>(fileBuffer_.get(), memory_.fileBufferBytes),
-                            std::span<uint32_t>(aux_.get(), kAuxBytes / 4)};
+                            std::span<uint32_t>(aux_.get(), kAuxBytes / 4),
+                            std::span<uint8_t>(keys_.get(), keyBytes)};
   const int opened =
       mode == EngineMode::kCreate ? OpenForCreate(*ctx_, memory) : OpenForUpdate(*ctx_, memory);
   return opened == kDone ? Success : CreateDataFailed;
@@ -86,6 +89,7 @@ void LibraryBuild::Close() {
   if (ctx_) CloseContext(*ctx_);
   ctx_.reset();
   aux_.reset();
+  keys_.reset();
   fileBuffer_.reset();
   pool_.reset();
   owner_ = nullptr;

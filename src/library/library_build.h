@@ -24,6 +24,7 @@ namespace deltrix::library {
 struct BuildMemory {
   size_t poolBytes = kPoolBytes;
   size_t fileBufferBytes = kFileBufferBytes;
+  size_t keyBytes = kKeyBytes;  // a create's collation keys (an update takes none)
 };
 
 enum class EngineMode { kCreate, kUpdate };
@@ -37,9 +38,9 @@ class LibraryBuild {
   LibraryBuild(const LibraryBuild&) = delete;
   LibraryBuild& operator=(const LibraryBuild&) = delete;
 
-  // Allocates the pool, the file buffer, the quicksort stacks and the context, and opens the engine
-  // for `driveRoot` (E:\) in `mode`. `owner` must stay valid until Close. Success, or 3 when the
-  // memory cannot be had or the engine refuses it.
+  // Allocates the pool, the file buffer, the quicksort stacks, a create's key block and the
+  // context, and opens the engine for `driveRoot` (E:\) in `mode`. `owner` must stay valid until
+  // Close. Success, or 3 when the memory cannot be had or the engine refuses it.
   [[nodiscard]] int Open(std::u16string_view driveRoot, BuildOwner& owner, EngineMode mode);
   bool IsOpen() const { return ctx_ && library::IsOpen(*ctx_) && owner_ != nullptr; }
 
@@ -76,6 +77,7 @@ class LibraryBuild {
   std::unique_ptr<uint8_t[]> pool_;
   std::unique_ptr<uint8_t[]> fileBuffer_;
   std::unique_ptr<uint32_t[]> aux_;
+  std::unique_ptr<uint8_t[]> keys_;
   tags::TrackRecord record_;  // reused for every file
 };
 

@@ -50,6 +50,37 @@ uint32_t StoreString(uint8_t* dst, const char16_t* text, uint32_t n, uint32_t li
   return 2 * m + 2;
 }
 
+// Appends the key block of the entry at `entry` (track `track`) to the context's keys; when fewer
+// than kMaxKeyBlockBytes are free, stops keeping keys for the rest of the run.
+void KeepTrackKeys(LibraryContext& ctx, const uint8_t* entry, uint32_t track) {
+  if (ctx.keys.size() - ctx.keysUsed < kMaxKeyBlockBytes) {
+    ctx.keysKept = false;
+    return;
+  }
+  uint8_t* head = ctx.keys.data() + ctx.keysUsed;
+  uint8_t* body = head + kKeyBlockHead;
+  uint32_t at = 0;
+  const uint16_t number = EntryTrackNumber(entry);
+  head[3] = 0;
+  for (int s = kGenre; s <= kTitle; ++s) {
+    const StoredText t = EntryText(entry, s);
+    const KeyText text = MakeKeyText(t.bytes, t.units, t.wide, s);
+    if (s == kTitle) {
+      body[at++] = static_cast<uint8_t>(number >> 8);
+      body[at++] = static_cast<uint8_t>(number);
+    } else {
+      head[s] = static_cast<uint8_t>(t.units | (text.Narrow() ? 0x80 : 0));
+    }
+    if (s > kGenre) PutLe16(head + 4 + 2 * (s - 1), static_cast<uint16_t>(at));
+    at += EncodeKeyText(text, body + at);
+  }
+  body[at++] = static_cast<uint8_t>(number >> 8);
+  body[at++] = static_cast<uint8_t>(number);
+  PutLe16(head + 10, static_cast<uint16_t>(at));
+  ctx.keyBlocks[track] = ctx.keysUsed;
+  ctx.keysUsed += kKeyBlockHead + at;
+}
+
 int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, size_t poolSkip) {
   if (memory.pool.empty() || !Aligned(memory.pool.data()) || memory.root.empty() ||
       memory.root.size() > ctx.root.size() - 1 || memory.fileBuffer.size() < kMinFileBufferBytes ||
@@ -69,6 +100,9 @@ int OpenCommon(LibraryContext& ctx, const EngineMemory& memory, size_t poolSkip)
   ctx.trackListLength = 0;
   ctx.trackListScratch.reset();
   ctx.recordBuffer.fill(0);
+  ctx.keys = memory.keys;
+  ctx.keysUsed = 0;
+  ctx.keysKept = !memory.keys.empty();
   ctx.previousPath.fill(0);
   ctx.previousPathUnits = 0;
   ctx.root.fill(0);
@@ -116,6 +150,7 @@ int OpenForUpdate(LibraryContext& ctx, const EngineMemory& memory) {
   std::fill(ctx.presentFlags.begin(), ctx.presentFlags.end(), uint8_t{0});
   ctx.flags = kFlagUpdate | kFlagStatsValid;
   ctx.batchesWritten = 1;
+  ctx.keysKept = false;  // the library's tracks have no keys: its records are read back
   return kDone;
 }
 
@@ -175,6 +210,7 @@ AddResult AddTrack(LibraryContext& ctx, tags::TrackRecord& record) {
   PutLe16(entry + 18, static_cast<uint16_t>(record.reservedC));
   PutLe32(entry + 20, record.PackedWord());
   ++ctx.nextTrackId;
+  if (ctx.keysKept) KeepTrackKeys(ctx, entry, ctx.totalTracks);
 
   ctx.poolPosition = (pos + 3) & ~3u;
   ++ctx.totalTracks;
@@ -235,6 +271,20 @@ StoredText EntryText(const uint8_t* entry, int index) {
     while (t.units < kStoredLimit[kPath] && t.bytes[t.units] != 0) ++t.units;
   }
   return t;
+}
+
+KeyBytes TrackKeyValue(const LibraryContext& ctx, uint32_t track, int index) {
+  const uint8_t* head = ctx.keys.data() + ctx.keyBlocks[track];
+  const uint32_t from = index == kGenre ? 0 : GetLe16(head + 4 + 2 * (index - 1));
+  // The album's key ends where the track number before the title starts.
+  const uint32_t to = GetLe16(head + 4 + 2 * index) - (index == kAlbum ? 2 : 0);
+  return KeyBytes{head + kKeyBlockHead + from, to - from};
+}
+
+uint32_t TrackKeyUnits(const LibraryContext& ctx, uint32_t track, int index, bool* narrow) {
+  const uint8_t b = ctx.keys[ctx.keyBlocks[track] + index];
+  *narrow = (b & 0x80) != 0;
+  return b & 0x7F;
 }
 
 void LoadEntrySlot(const uint8_t* entry, int key, SortSlot* slot) {

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -110,6 +111,7 @@ struct EngineMemory {
   std::u16string_view root;       // the drive root, E:\ (at most 255 units)
   std::span<uint8_t> fileBuffer;  // kFileBufferBytes in a run
   std::span<uint32_t> aux;        // kAuxBytes / 4 entries: the two quicksort stacks
+  std::span<uint8_t> keys = {};   // a create's collation keys (kKeyBytes in a run); may be empty
 };
 
 // A pool entry's fixed part and what a batch must keep free for the largest entry.
@@ -148,6 +150,15 @@ struct LibraryContext {
   // out as ZRTL.DB, and written to the drive once at the end. Null otherwise.
   std::unique_ptr<platform::File> trackListScratch;
   std::array<uint8_t, kRecordReadBytes> recordBuffer{};
+  // The collation keys of every track added (see TrackKey), by track index: each track's key block
+  // starts at keyBlocks[t] in `keys`. While keysKept, the sort and the merges compare these bytes;
+  // once the block is too full for one more track (or in an update) they read the strings.
+  std::span<uint8_t> keys;
+  uint32_t keysUsed = 0;
+  bool keysKept = false;
+  std::array<uint32_t, kMaxTracks> keyBlocks{};
+  // The quicksort's copy of the first 16 bytes of each batch entry's key (batch_sort.cc).
+  std::array<std::array<uint64_t, 2>, kMaxTracks> sortPrefix{};
   std::array<char16_t, 256> previousPath{};  // the last added path, for the path statistics
   uint32_t previousPathUnits = 0;
   std::array<char16_t, 256> root{};
@@ -225,6 +236,39 @@ struct StepFailure {
     return 0;
   }
 };
+
+// --- collation keys of the tracks ------------------------------------------------------------
+// A key block: 12 bytes of head (bytes 0-2 the stored units of genre, artist and album, bit 7 set
+// when every unit is below U+0100; byte 3 zero; u16 where the keys of sort keys 1, 2 and 3 start
+// and u16 where the block ends, counted from the end of the head), then the keys (EncodeKeyText) of
+// genre, artist and album, the track number (2 bytes, big-endian), the title's key and the track
+// number again. Sort key k compares the tail from string k (from the title for key 3): the same
+// fields in the same order as CompareSlots, so memcmp gives its order and its ties.
+inline constexpr uint32_t kKeyBlockHead = 12;
+inline constexpr uint32_t kMaxKeyBlockBytes =
+    kKeyBlockHead +
+    3 * (kCompareLimit[0] + kCompareLimit[1] + kCompareLimit[2] + kCompareLimit[3]) + 4 + 2 * 2;
+struct KeyBytes {
+  const uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+};
+// The key of track `track` under sort key `key` (0-3).
+inline KeyBytes TrackKey(const LibraryContext& ctx, uint32_t track, int key) {
+  const uint8_t* head = ctx.keys.data() + ctx.keyBlocks[track];
+  const uint32_t from = key == kGenre ? 0 : GetLe16(head + 4 + 2 * (key - 1));
+  return KeyBytes{head + kKeyBlockHead + from, GetLe16(head + 10) - from};
+}
+// The key of one string (kGenre .. kAlbum) of track `track`: equal bytes, the same group.
+KeyBytes TrackKeyValue(const LibraryContext& ctx, uint32_t track, int index);
+// The stored units of string `index` (kGenre .. kAlbum) of track `track`, and whether all are below
+// U+0100 (what the string statistics count).
+uint32_t TrackKeyUnits(const LibraryContext& ctx, uint32_t track, int index, bool* narrow);
+// -1, 0 or 1, as memcmp over the shorter, then the shorter first.
+inline int CompareKeyBytes(const KeyBytes& a, const KeyBytes& b) {
+  const int c = std::memcmp(a.bytes, b.bytes, a.size < b.size ? a.size : b.size);
+  if (c != 0) return c < 0 ? -1 : 1;
+  return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+}
 
 // --- reading pool entries ---------------------------------------------------------------------
 inline const uint8_t* EntryAt(const LibraryContext& ctx, uint32_t entryNumber) {

@@ -35,6 +35,9 @@ inline constexpr int LevelsOfKey(int key) { return 3 - key; }
 inline constexpr size_t kPoolBytes = 17825792;
 inline constexpr size_t kFileBufferBytes = 2400056;
 inline constexpr size_t kAuxBytes = 1200000;  // two quicksort stacks of kMaxTracks entries
+// A create's collation keys, computed once per track (library_context.h). A library whose keys do
+// not fit sorts and merges on from the stored strings, with the same result.
+inline constexpr size_t kKeyBytes = 16 * 1024 * 1024;
 // Writes through the file buffer are flushed when the filled part exceeds its size minus this.
 inline constexpr size_t kFlushReserve = 2064;
 // A record read back is at most this long.

@@ -260,17 +260,20 @@ TEST(LibraryCreator, FinishNeedsTheFinalBatchWritten) {
 }
 
 // A run of two batches: the first (one track) written while adding, the second (one track) in
-// the final pass. Returns the first failing code and the last trace record.
+// the final pass. With `keys` the merges compare the kept collation keys; without, they read the
+// written record back. Returns the first failing code and the last trace record.
 struct Outcome {
   int code = 0;
   TraceRecord last;
 };
-Outcome RunTwoBatches(MemoryFileSystem& fs) {
+Outcome RunTwoBatches(MemoryFileSystem& fs, bool keys = true) {
   MemorySource source;
   source.Add(Track(u"", u"", u"", u"Same1234", u"\\a.mp3"));  // a 64-byte entry fills the batch
   source.Add(Same(u"\\b.mp3"));                               // a 60-byte one does not
   TestOwner owner;
-  CLibraryCreator creator(fs, source, SmallBatches(930 + 64));
+  CreatorOptions options = SmallBatches(930 + 64);
+  if (!keys) options.keyBytes = 0;
+  CLibraryCreator creator(fs, source, options);
   Outcome out;
   out.code = creator.Open(kRoot, owner);
   if (out.code == 0) out.code = creator.AddFile(u"E:\\a.mp3", 3);
@@ -299,8 +302,8 @@ TEST(LibraryCreator, EachFailingOpenReturnsItsCodeAndTraces) {
     uint32_t site;
     uint32_t step;
   };
-  // The scratch file is opened with the first batch; the merges read it back and the final pass
-  // appends to it; ZRTL.DB is opened on the drive once, to be written from it.
+  // The scratch file is opened with the first batch; the merges read it back (without kept keys)
+  // and the final pass appends to it; ZRTL.DB is opened on the drive once, to be written from it.
   const Case cases[] = {
       {kScratch, 1, 4, kSiteWriteTrackList, 1},
       {u"ZRTL.DB", 1, 4, kSitePatch, 1},
@@ -309,21 +312,23 @@ TEST(LibraryCreator, EachFailingOpenReturnsItsCodeAndTraces) {
       {u"ZRTL.DB", 2, 0, 0, 0},
       {kScratch, 2, 0, 0, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(ToUtf8(c.file) + " open " + std::to_string(c.nthOpen));
-    MemoryFileSystem fs;
-    auto rule = std::make_shared<FailNthOpen>(FailNthOpen{std::u16string(c.file), c.nthOpen});
-    fs.SetFault([rule](std::string_view op, std::u16string_view path) {
-      return op == "open" && path.ends_with(rule->name) && ++rule->seen == rule->n;
-    });
-    const Outcome out = RunTwoBatches(fs);
-    EXPECT_EQ(c.code, out.code);
-    EXPECT_EQ(c.site, out.last.site);
-    EXPECT_EQ(c.step, out.last.step);
-    if (c.code != 0) {
-      EXPECT_EQ(kLiveOpen, out.last.liveMark);
+  for (const bool keys : {true, false})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(ToUtf8(c.file) + " open " + std::to_string(c.nthOpen) +
+                   (keys ? " with keys" : " reading back"));
+      MemoryFileSystem fs;
+      auto rule = std::make_shared<FailNthOpen>(FailNthOpen{std::u16string(c.file), c.nthOpen});
+      fs.SetFault([rule](std::string_view op, std::u16string_view path) {
+        return op == "open" && path.ends_with(rule->name) && ++rule->seen == rule->n;
+      });
+      const Outcome out = RunTwoBatches(fs, keys);
+      EXPECT_EQ(c.code, out.code);
+      EXPECT_EQ(c.site, out.last.site);
+      EXPECT_EQ(c.step, out.last.step);
+      if (c.code != 0) {
+        EXPECT_EQ(kLiveOpen, out.last.liveMark);
+      }
     }
-  }
 }
 
 TEST(LibraryCreator, ShortWritesAndReadsFailWithTheirSteps) {
@@ -334,11 +339,12 @@ TEST(LibraryCreator, ShortWritesAndReadsFailWithTheirSteps) {
     int code;
     uint32_t site;
     uint32_t step;
+    bool keys = true;
   };
   const Case cases[] = {
-      {"write", kScratch, false, 4, kSiteWriteTrackList, 2},  // the first batch's header
-      {"read", kScratch, false, 3, kSiteReadRecord, 4},       // a record read back for the merge
-      {"seek", kScratch, false, 3, kSiteReadRecord, 4},
+      {"write", kScratch, false, 4, kSiteWriteTrackList, 2},    // the first batch's header
+      {"read", kScratch, false, 3, kSiteReadRecord, 4, false},  // read back for the merge
+      {"seek", kScratch, false, 3, kSiteReadRecord, 4, false},
       {"write", kScratch, true, 0, 0, 0},              // nothing is written to it at the end
       {"read", kScratch, true, 3, kSitePatch, 4},      // read back to be written to the drive
       {"write", u"ZRTL.DB", false, 4, kSitePatch, 2},  // the header, first
@@ -358,7 +364,7 @@ TEST(LibraryCreator, ShortWritesAndReadsFailWithTheirSteps) {
       if (o == "open" && path.ends_with(u"ZRTL.DB")) *atTheEnd = true;
       return o == op && path.ends_with(file) && (*atTheEnd || !c.atTheEnd);
     });
-    const Outcome out = RunTwoBatches(fs);
+    const Outcome out = RunTwoBatches(fs, c.keys);
     EXPECT_EQ(c.code, out.code);
     EXPECT_EQ(c.site, out.last.site);
     EXPECT_EQ(c.step, out.last.step);
