@@ -6,6 +6,7 @@
 
 #include "base/byte_order.h"
 #include "base/error_code.h"
+#include "base/utf16.h"
 #include "library/add_list.h"
 #include "library/library_build.h"
 #include "library/library_files.h"
@@ -19,9 +20,6 @@ namespace {
 
 constexpr uint32_t kPathBufferUnits = 256;
 
-char16_t AsciiFold(char16_t c) {
-  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
-}
 
 }  // namespace
 
@@ -156,7 +154,7 @@ int CLibraryUpdater::KeepTracksBelow(std::span<const std::u16string> folders) {
       if (units < prefix.size()) continue;
       bool below = true;
       for (size_t i = 0; below && i < prefix.size(); ++i) {
-        below = AsciiFold(GetLe16(data + 2 * i)) == AsciiFold(prefix[i]);
+        below = AsciiUpper(GetLe16(data + 2 * i)) == AsciiUpper(prefix[i]);
       }
       if (below) {
         ctx.presentFlags[t] = 1;

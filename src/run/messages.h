@@ -54,6 +54,9 @@ inline constexpr std::u16string_view kLeftOutTexts[] = {
 // The finish dialog's button that shows what was left out, and its window's heading.
 inline constexpr std::u16string_view kDetailsButton = u"Details\u2026";
 inline constexpr std::u16string_view kDetailsTitle = u"Left out of the library";
+// The last line of a list that holds fewer entries than its count: before and after the rest.
+inline constexpr std::u16string_view kDetailsMoreBefore = u"\u2026 and ";
+inline constexpr std::u16string_view kDetailsMoreAfter = u" more";
 
 // An update that would remove most of the library asks first: the counts of tracks to remove and
 // of tracks in the library go before and after the middle text.

@@ -91,6 +91,27 @@ std::string ReportFileText(const RunReport& report, platform::DriveTable& drives
   return text;
 }
 
+std::u16string DetailsText(const RunReport& report, platform::DriveTable& drives) {
+  std::u16string text;
+  for (int i = 0; i < kLeftOutReasons; ++i) {
+    const auto reason = static_cast<LeftOutReason>(i);
+    const int64_t count = report.count(reason);
+    if (count == 0) continue;
+    if (!text.empty()) text += u"\n";
+    text += CountLine(reason, count) + u":\n";
+    const std::vector<RunReport::Entry>& list = report.list(reason);
+    for (const RunReport::Entry& entry : list) {
+      text += u"  " + FromUtf8(UserPathOf(drives, entry)) + u"\n";
+    }
+    if (static_cast<size_t>(count) > list.size()) {
+      text += u"  " + std::u16string(kDetailsMoreBefore) +
+              FromUtf8(std::to_string(count - static_cast<int64_t>(list.size()))) +
+              std::u16string(kDetailsMoreAfter) + u"\n";
+    }
+  }
+  return text;
+}
+
 std::u16string CountLine(LeftOutReason reason, int64_t count) {
   return FromUtf8(std::to_string(count)) + u" " +
          std::u16string(kLeftOutTexts[static_cast<size_t>(reason)]);

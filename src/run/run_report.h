@@ -79,6 +79,11 @@ std::string UserPathOf(platform::DriveTable& drives, const RunReport::Entry& ent
 // in UTF-8, reason by reason.
 std::string ReportFileText(const RunReport& report, platform::DriveTable& drives);
 
+// What the finish dialog's details show: for each reason with a count, its count line, then its
+// entries in the user's form, one a line and indented, and how many more the list could not hold.
+// Empty when nothing was left out.
+std::u16string DetailsText(const RunReport& report, platform::DriveTable& drives);
+
 // The reason's line for its count: "3 folder(s) lie deeper than ...".
 std::u16string CountLine(LeftOutReason reason, int64_t count);
 

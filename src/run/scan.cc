@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/utf16.h"
+#include "library/library_files.h"
 #include "tags/read_track_file.h"
 
 namespace deltrix::run {
@@ -10,6 +12,14 @@ namespace {
 
 // The folder levels below the root that the player browses.
 constexpr int kFolderLevels = 7;
+
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
 
 std::u16string JoinPath(const std::u16string& folder, std::u16string_view name) {
   // One separator, also at the drive root (E:\ already ends in one): stored paths begin with a
@@ -60,7 +70,10 @@ bool DriveScan::Folder(const std::u16string& folder, int depth) {
                         (!ipodVolume_ && (entry.attributes & platform::kAttrHidden)) ||
                         (entry.attributes & platform::kAttrSystem);
     if (hidden) {
-      if (isFolder) report_.Add(LeftOutReason::HiddenOrSystem, folder, entry.name);
+      // The player's own folder at the root is hidden too, and holds no music of the user's.
+      const bool deviceFolder =
+          depth == 1 && EqualsIgnoringAsciiCase(entry.name, library::kDeviceFolder);
+      if (isFolder && !deviceFolder) report_.Add(LeftOutReason::HiddenOrSystem, folder, entry.name);
       continue;
     }
     if (entry.unmappable) {

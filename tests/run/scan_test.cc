@@ -67,6 +67,7 @@ TEST(ScanFolder, JoinsWithOneSeparatorAtTheRoot) {
 TEST(ScanFolder, SkipsDotHiddenAndSystemEntriesUnlessThePlayerDatabaseIsThere) {
   MemoryPlatform mp;
   mp.files.AddFile(u"E:\\.hidden_by_dot\\a.mp3", "");
+  mp.files.AddFolder(u"E:\\KORVANE", kAttrHidden);  // the player's own folder: not reported
   mp.files.AddFolder(u"E:\\Hid", kAttrHidden);
   mp.files.AddFile(u"E:\\Hid\\b.mp3", "");
   mp.files.AddFolder(u"E:\\Sys", kAttrSystem);
