@@ -20,7 +20,6 @@ namespace {
 
 constexpr uint32_t kPathBufferUnits = 256;
 
-
 }  // namespace
 
 CLibraryUpdater::CLibraryUpdater(platform::FileSystem& files, TrackSource& source,
