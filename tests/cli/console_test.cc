@@ -1,12 +1,12 @@
 // The console's runs over an in-memory drive with a scripted terminal: what it prints about the
 // files it could not read.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -95,9 +95,10 @@ TEST(ConsoleRun, NamesTheFoldersItLeavesOutAndCountsThem) {
 // A report file in a fresh temporary folder, removed at the end.
 struct ReportFile {
   ReportFile() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "deltrix-report-XXXXXX").string();
-    folder = mkdtemp(pattern.data()) ? pattern : std::string();
+    folder = (std::filesystem::temp_directory_path() /
+              ("deltrix-report-" + std::to_string(std::random_device{}())))
+                 .string();
+    std::filesystem::create_directories(folder);
     path = folder + "/left out.tsv";
   }
   ~ReportFile() { std::filesystem::remove_all(folder); }
