@@ -22,6 +22,7 @@ class QuietHost : public run::RunHost {
     std::fprintf(stderr, "%s\n%s\n", ToUtf8(message).c_str(), ToUtf8(codeLine).c_str());
   }
   bool AskSkipOrAbort(const std::u16string&) override { return false; }
+  bool AskRemoveTracks(const std::u16string&) override { return false; }  // keep the library
   void ShowFinishMessage(const std::u16string&) override {}
   void RequestClose() override {
     std::lock_guard lock(mu_);

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "run/error_report.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
+#include "run/run_report.h"
 #include "run/scan.h"
 
 namespace deltrix::cli {
@@ -71,19 +73,43 @@ bool Confirm(Console& c, const RunArgs& args, std::u16string_view message,
 }
 
 // The folders and audio files a scan left out because their names have no drive form.
-void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
-  if (leftOut.empty()) return;
-  c.out << leftOut.size()
+void ReportLeftOut(Console& c, const run::RunReport& report) {
+  const int64_t count = report.count(run::LeftOutReason::NoDriveForm);
+  if (count == 0) return;
+  c.out << count
         << " folder(s) or file(s) are left out: their names are not valid UTF-8 or hold a "
            "backslash, which the card cannot store:\n";
-  for (const run::LeftOut& entry : leftOut) {
-    std::string folder = c.platform.drives.ToUserPath(entry.folder);
-    if (folder.empty() || folder.back() != '/') folder.push_back('/');
-    c.out << "  " << folder << ToUtf8(entry.name) << "\n";
+  for (const run::RunReport::Entry& entry : report.list(run::LeftOutReason::NoDriveForm)) {
+    c.out << "  " << run::UserPathOf(c.platform.drives, entry) << "\n";
   }
 }
 
-int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
+// The counts of what else the run left out, one line per reason (the unreadable files and the
+// names without a drive form have their own lists above).
+void ReportCounts(Console& c, const run::RunReport& report) {
+  for (const run::LeftOutReason reason :
+       {run::LeftOutReason::PathTooLong, run::LeftOutReason::TooDeep, run::LeftOutReason::PastLimit,
+        run::LeftOutReason::HiddenOrSystem, run::LeftOutReason::Unlistable}) {
+    if (const int64_t count = report.count(reason); count != 0)
+      c.out << ToUtf8(run::CountLine(reason, count)) << ".\n";
+  }
+}
+
+int Run(Console& c, ConsoleHost& host, const RunArgs& args, std::u16string_view root,
+        int tagLanguage, int runMode) {
+  // The report file is made before the run, so that a name that cannot be written stops nothing
+  // half-way.
+  std::ofstream reportFile;
+  if (!args.reportFile.empty()) {
+    reportFile.open(
+        std::filesystem::path(std::u8string(args.reportFile.begin(), args.reportFile.end())),
+        std::ios::binary | std::ios::trunc);
+    if (!reportFile) {
+      c.err << "Cannot write the report to " << args.reportFile << ".\n";
+      return kUsageError;
+    }
+  }
+  host.AllowRemoval(args.allowRemoval);
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
   run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
@@ -102,7 +128,17 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
     c.out << host.skipped().size() << " file(s) could not be read and are not in the library:\n";
     for (const std::string& path : host.skipped()) c.out << "  " << path << "\n";
   }
-  ReportLeftOut(c, controller.state().leftOut);
+  const run::RunReport& report = controller.state().report;
+  ReportLeftOut(c, report);
+  ReportCounts(c, report);
+  if (reportFile.is_open()) {
+    reportFile << run::ReportFileText(report, c.platform.drives);
+    reportFile.close();
+    if (!reportFile) {
+      c.err << "Cannot write the report to " << args.reportFile << ".\n";
+      if (code == Success) code = WriteFileFailed;
+    }
+  }
   return code;
 }
 
@@ -151,13 +187,14 @@ int ScanCommand(Console& c, const DriveArg& where) {
   const std::u16string root = ResolveDrive(c, host, where, &status);
   if (root.empty()) return status;
   run::FileList files;
-  std::vector<run::LeftOut> leftOut;
-  run::DriveScan scan(c.platform.files, files, leftOut, [] { return true; });
+  run::RunReport report;
+  run::DriveScan scan(c.platform.files, files, report, [] { return true; });
   (void)scan.Walk(root, run::IsIpodVolume(c.platform.files, root));
   for (int32_t i = 0; i < files.count(); ++i)
     c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
-  ReportLeftOut(c, leftOut);
+  ReportLeftOut(c, report);
+  ReportCounts(c, report);
   return Success;
 }
 
@@ -201,7 +238,7 @@ int CreateCommand(Console& c, const RunArgs& args) {
       !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
+  return Run(c, host, args, t.root, t.language + 1, run::RunModeCreate);
 }
 
 int UpdateCommand(Console& c, const RunArgs& args) {
@@ -214,7 +251,7 @@ int UpdateCommand(Console& c, const RunArgs& args) {
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";
     return CreateDataFailed;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate);
+  return Run(c, host, args, t.root, t.language + 1, run::RunModeUpdate);
 }
 
 int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
@@ -231,7 +268,7 @@ int StartCommand(Console& c, const std::vector<std::string>& items, const RunArg
     return UnsupportedDevice;
   }
   if (!Confirm(c, args, request.message, items[0], request.languageName)) return RunAborted;
-  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode);
+  return Run(c, host, args, request.driveRoot, request.tagLanguage, request.runMode);
 }
 
 }  // namespace deltrix::cli

@@ -33,9 +33,11 @@ struct DriveArg {
 
 struct RunArgs {
   DriveArg where;
-  std::string language;  // a name as the settings list it; empty: from the user's locale
-  bool yes = false;      // answers the confirmation
-  std::string onError;   // "skip" or "abort": the answer to unreadable files without a terminal
+  std::string language;    // a name as the settings list it; empty: from the user's locale
+  bool yes = false;        // answers the confirmation
+  std::string onError;     // "skip" or "abort": the answer to unreadable files without a terminal
+  std::string reportFile;  // --report FILE: what the run left out, one line each
+  bool allowRemoval = false;  // an update may remove more than half of the library
 };
 
 // What is wrong with where a command is told to work (a mount point and --folder both given), or

@@ -104,6 +104,17 @@ bool ConsoleHost::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
+bool ConsoleHost::AskRemoveTracks(const std::u16string& question) {
+  // Not a question on the console: the option decides, and one line says what was done.
+  std::lock_guard lock(terminalMu_);
+  ClearLine();
+  err_ << ToUtf8(question)
+       << (allowRemoval_ ? " Yes (--allow-removal).\n"
+                         : " No: the library is kept as it was. --allow-removal removes them.\n")
+       << std::flush;
+  return allowRemoval_;
+}
+
 void ConsoleHost::ShowFinishMessage(const std::u16string& text) {
   (void)handOver_.Ask({run::QuestionHandOver::Kind::Finish, text, {}, {}});
 }
@@ -124,6 +135,8 @@ bool ConsoleHost::ShowQuestion(const run::QuestionHandOver::Question& question) 
     case run::QuestionHandOver::Kind::Finish:
       out_ << ToUtf8(question.message) << "\n" << std::flush;
       return false;
+    case run::QuestionHandOver::Kind::Removal:
+      return true;  // never posted: the console answers it from its option
     case run::QuestionHandOver::Kind::SkipOrAbort:
       break;
   }

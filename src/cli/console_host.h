@@ -40,6 +40,9 @@ class ConsoleHost : public run::RunHost {
   // to close. Returns the run's code.
   int Drive(run::RunController& run, platform::Clock& clock);
 
+  // Whether an update may remove most of the library; without it the removal is refused.
+  void AllowRemoval(bool allow) { allowRemoval_ = allow; }
+
   // Paths of the files the user (or the policy) skipped, in the user's form.
   const std::vector<std::string>& skipped() const { return skipped_; }
 
@@ -47,6 +50,7 @@ class ConsoleHost : public run::RunHost {
   void EnableStop(bool on) override { handOver_.SetStopEnabled(on); }
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
   bool AskSkipOrAbort(const std::u16string& path) override;
+  bool AskRemoveTracks(const std::u16string& question) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override { completed_ = true; }
@@ -70,6 +74,7 @@ class ConsoleHost : public run::RunHost {
   std::ostream& err_;
   SkipPolicy policy_;
   bool interactive_;
+  bool allowRemoval_ = false;
 
   run::QuestionHandOver handOver_;
   run::ProgressModel model_;

@@ -17,7 +17,8 @@ constexpr const char* kExitStatus = R"(*Exit status*
   5   more than one drive was named
   6   the drive cannot carry a library (not FAT, network or optical drive, no medium)
   7   the drive was removed during the run
-  8   the run was stopped or aborted, or the confirmation was declined
+  8   the run was stopped or aborted, or the confirmation was declined, or an update would
+      have removed more than half of the library without --allow-removal (nothing written)
   9   another run is writing to the same card
   64  a command line that cannot be used
 )";

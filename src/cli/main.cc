@@ -40,6 +40,18 @@ void AddDriveOptions(CLI::App* command, deltrix::cli::DriveArg* where) {
       ->type_name("DIR");
 }
 
+void AddReportOption(CLI::App* command, deltrix::cli::RunArgs* args) {
+  command
+      ->add_option("--report", args->reportFile,
+                   "Write what the run left out and why to FILE: one line each, reason TAB path")
+      ->type_name("FILE");
+}
+
+void AddAllowRemovalFlag(CLI::App* command, deltrix::cli::RunArgs* args) {
+  command->add_flag("--allow-removal", args->allowRemoval,
+                    "Let an update remove more than half of the library's tracks (at least 50)");
+}
+
 void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
   AddDriveOptions(command, &args->where);
   command->add_option("--language", args->language, LanguageHelp())->type_name("NAME");
@@ -50,6 +62,7 @@ void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
           "Without a terminal, what to do with a file that cannot be read: skip (default) or abort")
       ->check(CLI::IsMember({"skip", "abort"}))
       ->type_name("skip|abort");
+  AddReportOption(command, args);
 }
 
 }  // namespace
@@ -68,6 +81,8 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   app.add_option("mount-point", startItems,
                  "A card to build the library on (the command-line start)");
   app.add_flag("--yes,-y", startArgs.yes, "Answer the confirmation question with yes");
+  AddReportOption(&app, &startArgs);
+  AddAllowRemovalFlag(&app, &startArgs);
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");
@@ -85,6 +100,7 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   auto* update = app.add_subcommand(
       "update", "Add new files, drop vanished ones; touch nothing when nothing changed");
   AddRunOptions(update, &updateArgs);
+  AddAllowRemovalFlag(update, &updateArgs);
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
   AddDriveOptions(show, &showWhere);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/byte_order.h"
 #include "base/error_code.h"
+#include "base/utf16.h"
 #include "library/add_list.h"
 #include "library/library_build.h"
 #include "library/library_files.h"
@@ -64,34 +66,15 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
   const std::u16string_view stored(relative, n);
   const uint32_t bucket = PathBucket(stored);
 
-  if (!trackList_) {
-    trackList_ = OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
-    if (!trackList_) {
-      Trace(ctx, kSiteCheckOpen, 1);
-      return CreateDataFailed;
-    }
-  }
+  if (!OpenTrackList()) return CreateDataFailed;
   const uint32_t count = ctx.libraryTrackCount;
   for (uint32_t node = index_->paths().First(bucket); node != PathIndex::kNone;
        node = index_->paths().Next(node)) {
     const uint32_t t = index_->paths().Track(node);
     if (t >= count || ctx.presentFlags[t] != 0) continue;
-    const uint32_t offset = ctx.recordOffsets[t];
-    const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, t, count) - offset, kRecordReadBytes);
-    size_t got = 0;
-    if (trackList_->Seek(offset, platform::SeekFrom::Start))
-      got = trackList_->Read(ctx.recordBuffer.data(), want);
-    const uint32_t at = index_->paths().Position(node);
-    if (got < kRecordHeadLength || at < kStringChunkHeadLength || at > got) {
-      Trace(ctx, kSiteCheckOpen, 2);
-      return CreateDataFailed;
-    }
-    // The stored path, to its terminator within its data and what was read.
-    const uint8_t* data = ctx.recordBuffer.data() + at;
-    const uint32_t dataLength =
-        std::min<uint32_t>(GetLe32(data - 4), static_cast<uint32_t>(got) - at);
+    const uint8_t* data = nullptr;
     uint32_t units = 0;
-    while (2 * units + 1 < dataLength && GetLe16(data + 2 * units) != 0) ++units;
+    if (!ReadStoredPath(node, &data, &units)) return CreateDataFailed;
     if (units != n) continue;
     bool same = true;
     for (uint32_t i = 0; same && i < n; ++i) same = GetLe16(data + 2 * i) == relative[i];
@@ -110,6 +93,86 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
   ++ctx.filesToAdd;
   ctx.changeFlags |= kFilesQueued;
   return Success;
+}
+
+bool CLibraryUpdater::OpenTrackList() {
+  if (trackList_) return true;
+  LibraryContext& ctx = build_.ctx();
+  trackList_ = OpenLibraryFile(files_, ctx.rootPath(), kTrackListFile, "rb");
+  if (!trackList_) Trace(ctx, kSiteCheckOpen, 1);
+  return trackList_ != nullptr;
+}
+
+bool CLibraryUpdater::ReadStoredPath(uint32_t node, const uint8_t** data, uint32_t* units) {
+  LibraryContext& ctx = build_.ctx();
+  const uint32_t count = ctx.libraryTrackCount;
+  const uint32_t t = index_->paths().Track(node);
+  const uint32_t offset = ctx.recordOffsets[t];
+  const uint32_t want = std::min<uint32_t>(RecordEnd(ctx, t, count) - offset, kRecordReadBytes);
+  size_t got = 0;
+  if (trackList_->Seek(offset, platform::SeekFrom::Start))
+    got = trackList_->Read(ctx.recordBuffer.data(), want);
+  const uint32_t at = index_->paths().Position(node);
+  if (got < kRecordHeadLength || at < kStringChunkHeadLength || at > got) {
+    Trace(ctx, kSiteCheckOpen, 2);
+    return false;
+  }
+  // The stored path, to its terminator within its data and what was read.
+  *data = ctx.recordBuffer.data() + at;
+  const uint32_t dataLength =
+      std::min<uint32_t>(GetLe32(*data - 4), static_cast<uint32_t>(got) - at);
+  uint32_t n = 0;
+  while (2 * n + 1 < dataLength && GetLe16(*data + 2 * n) != 0) ++n;
+  *units = n;
+  return true;
+}
+
+int CLibraryUpdater::KeepTracksBelow(std::span<const std::u16string> folders) {
+  if (!Ready() || merged_) return CreateDataFailed;
+  if (folders.empty()) return Success;
+  LibraryContext& ctx = build_.ctx();
+  // The folders in the stored form, each ending in "/": "/Music/Live/", or "/" for the root.
+  std::vector<std::u16string> prefixes;
+  for (const std::u16string& folder : folders) {
+    std::u16string prefix;
+    for (size_t i = std::min<size_t>(2, folder.size()); i < folder.size(); ++i)
+      prefix.push_back(folder[i] == u'\\' ? u'/' : folder[i]);
+    if (prefix.empty() || prefix.back() != u'/') prefix.push_back(u'/');
+    prefixes.push_back(std::move(prefix));
+  }
+  if (!OpenTrackList()) return CreateDataFailed;
+  const uint32_t count = ctx.libraryTrackCount;
+  // One node per track, in track order.
+  for (uint32_t node = 0; node < count; ++node) {
+    const uint32_t t = index_->paths().Track(node);
+    if (t >= count || ctx.presentFlags[t] != 0) continue;
+    const uint8_t* data = nullptr;
+    uint32_t units = 0;
+    if (!ReadStoredPath(node, &data, &units)) return CreateDataFailed;
+    for (const std::u16string& prefix : prefixes) {
+      if (units < prefix.size()) continue;
+      bool below = true;
+      for (size_t i = 0; below && i < prefix.size(); ++i) {
+        below = AsciiUpper(GetLe16(data + 2 * i)) == AsciiUpper(prefix[i]);
+      }
+      if (below) {
+        ctx.presentFlags[t] = 1;
+        ++ctx.totalTracks;
+        break;
+      }
+    }
+  }
+  return Success;
+}
+
+uint32_t CLibraryUpdater::libraryTrackCount() const {
+  return build_.IsOpen() ? build_.context()->libraryTrackCount : 0;
+}
+
+uint32_t CLibraryUpdater::tracksToRemove() const {
+  if (!build_.IsOpen()) return 0;
+  const LibraryContext& ctx = *build_.context();
+  return ctx.totalTracks < ctx.libraryTrackCount ? ctx.libraryTrackCount - ctx.totalTracks : 0;
 }
 
 int CLibraryUpdater::Merge(int tagLanguage) {

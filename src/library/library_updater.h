@@ -20,6 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "library/build_owner.h"
@@ -61,6 +63,16 @@ class CLibraryUpdater {
   // 4 ZRTA.LST cannot be written. ZRTL.DB stays open for reading from the first check to the merge.
   [[nodiscard]] int CheckFile(std::u16string_view fullPath);
 
+  // After the last CheckFile: marks present every track not found whose file lies below one of
+  // `folders` (drive form, E:\Music\Live; the drive root keeps every track), compared without
+  // regard to ASCII case, as FAT names are. For folders the scan could not list: their tracks are
+  // unknown, not gone. 0, or 3 when ZRTL.DB cannot be read.
+  [[nodiscard]] int KeepTracksBelow(std::span<const std::u16string> folders);
+
+  // The tracks of the library, and how many of them the merge would drop now.
+  uint32_t libraryTrackCount() const;
+  uint32_t tracksToRemove() const;
+
   // Drops the tracks not found and renumbers, then (the merge phase) reads the tags of the queued
   // files with `tagLanguage` and adds them. Nothing changed: 0 and nothing written. Otherwise 0;
   // 3 a library file or ZRTA.LST could not be read; 4 ZRTA.LST, ZRTB.DB or ZRTL.DB could not be
@@ -81,6 +93,10 @@ class CLibraryUpdater {
 
  private:
   [[nodiscard]] int AddQueuedFiles(int tagLanguage);
+  // The stored path of the track at path-index `node` (units before its terminator); false when
+  // its record cannot be read.
+  bool ReadStoredPath(uint32_t node, const uint8_t** data, uint32_t* units);
+  bool OpenTrackList();
   bool Ready() const;
 
   platform::FileSystem& files_;

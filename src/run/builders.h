@@ -4,8 +4,11 @@
 // hand the run doubles through the factory.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "library/build_owner.h"
@@ -30,8 +33,8 @@ inline constexpr std::u16string_view kLibraryNotUpdatableNotice =
     u"it "
     u"anew.";
 
-// The update driver calls: Open, CheckFile once per found file, Merge and Finish (also when
-// nothing was found), Close.
+// The update driver calls: Open, CheckFile once per found file, KeepTracksBelow, Merge and Finish
+// (also when nothing was found), Close.
 class UpdateBuilder {
  public:
   virtual ~UpdateBuilder() = default;
@@ -39,6 +42,11 @@ class UpdateBuilder {
   // 0 looked up (known, or queued as new); 2 the file cannot be opened; 3 the library cannot be
   // read; 4 the add list cannot be written.
   [[nodiscard]] virtual int CheckFile(std::u16string_view path) = 0;
+  // Keeps the tracks not found below the folders the scan could not list (drive form). 0 or 3.
+  [[nodiscard]] virtual int KeepTracksBelow(std::span<const std::u16string> folders) = 0;
+  // The library's tracks, and how many of them the merge would drop.
+  virtual uint32_t libraryTrackCount() const = 0;
+  virtual uint32_t tracksToRemove() const = 0;
   // 0; 3 or 4; 8 the user aborted at an unreadable file; RunStopped the merge phase saw
   // a stop.
   [[nodiscard]] virtual int Merge(int tagLanguage) = 0;

@@ -1,6 +1,7 @@
 #include "run/error_report.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/error_code.h"
 #include "run/drive_checks.h"
@@ -31,6 +32,12 @@ std::u16string ErrorCodeLine(int code) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "Error Code : E-%02d", code);
   return std::u16string(buf, buf + std::char_traits<char>::length(buf));
+}
+
+std::u16string RemovalQuestion(uint32_t removed, uint32_t total) {
+  const std::string r = std::to_string(removed), t = std::to_string(total);
+  return std::u16string(r.begin(), r.end()) + std::u16string(kRemovalQuestionMiddle) +
+         std::u16string(t.begin(), t.end()) + std::u16string(kRemovalQuestionEnd);
 }
 
 bool ReportError(ErrorHost& host, int code, std::u16string_view text) {

@@ -4,6 +4,7 @@
 // ask skip or abort, and enable or disable the run's stop control.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ class ErrorHost {
 std::u16string ErrorMessage(int code, std::u16string_view text);
 // "Error Code : E-%02d".
 std::u16string ErrorCodeLine(int code);
+
+// "N of M tracks would be removed from the library. Remove them?"
+std::u16string RemovalQuestion(uint32_t removed, uint32_t total);
 
 // Disables the stop control, then shows the code: 2 asks about the file `text` (true = Abort); 1
 // and 3 to 7 show the message and return false; anything else shows nothing and returns true.

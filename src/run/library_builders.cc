@@ -43,6 +43,11 @@ class LibraryUpdateBuilder : public UpdateBuilder {
 
   int Open() override { return updater_.Open(root_, owner_); }
   int CheckFile(std::u16string_view path) override { return updater_.CheckFile(path); }
+  int KeepTracksBelow(std::span<const std::u16string> folders) override {
+    return updater_.KeepTracksBelow(folders);
+  }
+  uint32_t libraryTrackCount() const override { return updater_.libraryTrackCount(); }
+  uint32_t tracksToRemove() const override { return updater_.tracksToRemove(); }
   int Merge(int tagLanguage) override { return updater_.Merge(tagLanguage); }
   int Finish() override { return updater_.Finish(); }
   void Close() override { updater_.Close(); }

@@ -40,4 +40,28 @@ inline constexpr std::u16string_view kCreateMessage =
 inline constexpr std::u16string_view kSelectedDriveLabel = u"Slected Drive :";
 inline constexpr std::u16string_view kTagLanguageLabel = u"ID Tag Language :";
 
+// What a run left out, by reason (run_report.h's order): each follows its count, on the console
+// after the finish line and as a heading of the finish dialog's details.
+inline constexpr std::u16string_view kLeftOutTexts[] = {
+    u"file(s) could not be read and were skipped",
+    u"audio file(s) have paths too long for the library",
+    u"folder(s) lie deeper than the seven levels the player browses",
+    u"audio file(s) lie past the limit of 150000 files",
+    u"hidden or system folder(s) were passed over",
+    u"folder(s) could not be listed",
+    u"folder(s) or audio file(s) have names the card cannot store",
+};
+// The finish dialog's button that shows what was left out, and its window's heading.
+inline constexpr std::u16string_view kDetailsButton = u"Details\u2026";
+inline constexpr std::u16string_view kDetailsTitle = u"Left out of the library";
+// The last line of a list that holds fewer entries than its count: before and after the rest.
+inline constexpr std::u16string_view kDetailsMoreBefore = u"\u2026 and ";
+inline constexpr std::u16string_view kDetailsMoreAfter = u" more";
+
+// An update that would remove most of the library asks first: the counts of tracks to remove and
+// of tracks in the library go before and after the middle text.
+inline constexpr std::u16string_view kRemovalQuestionMiddle = u" of ";
+inline constexpr std::u16string_view kRemovalQuestionEnd =
+    u" tracks would be removed from the library. Remove them?";
+
 }  // namespace deltrix::run

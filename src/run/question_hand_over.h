@@ -37,16 +37,19 @@ namespace deltrix::run {
 
 class QuestionHandOver {
  public:
-  enum class Kind { Error, SkipOrAbort, Finish };
+  // Removal: an update would remove most of the library; its Show answers true to keep the library
+  // (No), so that an abandoned run never removes anything.
+  enum class Kind { Error, SkipOrAbort, Finish, Removal };
   struct Question {
     Kind kind = Kind::Error;
-    std::u16string message;   // the error message, or the finish message
+    std::u16string message;   // the error message, the finish message or the removal question
     std::u16string codeLine;  // "Error Code : E-%02d" for errors
     std::u16string path;      // the file that could not be read (skip-or-abort), drive form
   };
   // Runs a function on the main thread later (queued, never inline); callable from any thread.
   using Post = std::function<void(std::function<void()>)>;
-  // Shows a question modally on the main thread; true for Abort (skip-or-abort only).
+  // Shows a question modally on the main thread; true for Abort (skip-or-abort), or for keeping the
+  // library (removal).
   using Show = std::function<bool(const Question&)>;
 
   // Constructed on the main thread, which it takes as the thread that shows the questions.

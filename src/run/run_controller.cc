@@ -5,6 +5,7 @@
 
 #include "base/error_code.h"
 #include "base/utf16.h"
+#include "library/track_record_view.h"
 #include "run/drive_checks.h"
 #include "run/error_report.h"
 #include "run/scan.h"
@@ -17,6 +18,9 @@ namespace {
 // zero-length yield here would spin: on a busy machine every sched_yield hands the core to another
 // process, and the scan that the worker waits for is slowed by it.
 constexpr int kIdlePollMilliseconds = 1;
+
+// An update asks before it removes more than half of the library's tracks, and at least this many.
+constexpr uint32_t kAskRemovalFrom = 50;
 
 }  // namespace
 
@@ -47,6 +51,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   state_.runMode = runMode;
   state_.Reset();
   resultCode_ = Success;
+  removalDeclined_ = false;
   keptBackupFolder_.clear();
 
   // Two runs must never write the same drive, whichever front-end started them.
@@ -91,7 +96,7 @@ bool RunController::WaitWhilePaused() {
 
 int RunController::ScanThreadMain() {
   platform_.clock.Sleep(50);
-  DriveScan scan(platform_.files, state_.files, state_.leftOut,
+  DriveScan scan(platform_.files, state_.files, state_.report,
                  [this] { return WaitWhilePaused(); });
   if (scan.Walk(state_.driveRoot, state_.isIpodVolume)) {
     platform_.clock.Sleep(10);
@@ -127,7 +132,12 @@ int RunController::WorkerThreadMain() {
   } else {
     if (resultCode_ == Success) resultCode_ = RunAborted;
     const std::u16string folder = backup_.record().backupFolder;
-    if (!backup_.RestoreBackup()) keptBackup(folder);
+    if (removalDeclined_) {
+      // Only the add list was written (and deleted at close): the library files are as they were.
+      backup_.DiscardBackup();
+    } else if (!backup_.RestoreBackup()) {
+      keptBackup(folder);
+    }
   }
   host_.RequestClose();
   return 0;
@@ -154,6 +164,7 @@ bool RunController::HandFoundFiles(const std::function<int(std::u16string_view p
       const int r = step(path);
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
+        NoteUnreadable(path);
       } else if (r == Success) {
         ++state_.processedCount;
       } else {
@@ -226,12 +237,48 @@ bool RunController::RunUpdate() {
     return r == CannotOpenFile ? AskSkipFile() : r;
   });
   if (!walked || !FinishingAllowed()) return false;
+  if (!KeepUnlistedTracks(*updater) || !RemovalAllowed(*updater)) return false;
   // Merge and finish run even when nothing was found.
   int code = updater->Merge(state_.tagLanguage);
   if (code == Success) code = updater->Finish();
   // -1 (a stop in the merge phase) and 8 (Abort) show nothing.
   if (code != Success) return Fail(code == -1 ? RunAborted : code, state_.driveRoot);
   return DriveStillThere();
+}
+
+void RunController::NoteUnreadable(std::u16string_view path) {
+  const bool tooLong = path.size() > 2 + library::kMaxRelativePathUnits;
+  state_.report.AddPath(tooLong ? LeftOutReason::PathTooLong : LeftOutReason::Unreadable, path);
+}
+
+bool RunController::KeepUnlistedTracks(UpdateBuilder& updater) {
+  const RunReport& report = state_.report;
+  const int64_t failed = report.count(LeftOutReason::Unlistable);
+  if (failed == 0) return true;
+  // A card pulled during the scan fails its listings too: that is the drive gone, not a folder.
+  if (!IsDrivePresent(platform_.drives, state_.driveRoot)) {
+    return Fail(DeviceRemoved, state_.driveRoot);
+  }
+  std::vector<std::u16string> folders;
+  if (static_cast<size_t>(failed) > report.list(LeftOutReason::Unlistable).size()) {
+    folders.push_back(state_.driveRoot);  // more than the list holds: keep every track not found
+  } else {
+    for (const RunReport::Entry& entry : report.list(LeftOutReason::Unlistable))
+      folders.push_back(DrivePathOf(entry));
+  }
+  if (const int code = updater.KeepTracksBelow(folders); code != Success) return Fail(code, u"");
+  return true;
+}
+
+bool RunController::RemovalAllowed(UpdateBuilder& updater) {
+  // Losing most of a library is more often a card read wrong than music deleted: ask first.
+  const uint32_t removed = updater.tracksToRemove();
+  const uint32_t total = updater.libraryTrackCount();
+  if (removed < kAskRemovalFrom || uint64_t{removed} * 2 <= total) return true;
+  if (host_.AskRemoveTracks(RemovalQuestion(removed, total))) return true;
+  removalDeclined_ = true;
+  resultCode_ = RunAborted;
+  return false;
 }
 
 void RunController::BeginMergePhase() {

@@ -59,6 +59,9 @@ class RunController : public library::BuildOwner {
   // The calendar second at which the last StartRun began, before its backup: where the progress
   // display's elapsed time starts.
   int64_t startSeconds() const { return startSeconds_; }
+  // True when the last update ended because the removal of most of the library was declined: the
+  // result is 8 and the library files were never written.
+  bool removalDeclined() const { return removalDeclined_; }
   // Set when the backup could not be put back; the .bak files are then in this folder.
   const std::u16string& keptBackupFolder() const { return keptBackupFolder_; }
 
@@ -82,6 +85,7 @@ class RunController : public library::BuildOwner {
   }
   void CountMergeFile(bool added) override {
     ++(added ? state_.phaseProcessed : state_.phaseSkipped);
+    if (!added) NoteUnreadable(handedPath_);
   }
 
  private:
@@ -97,6 +101,13 @@ class RunController : public library::BuildOwner {
   bool FinishingAllowed();
   // The end-of-run check: no file found and the drive gone is error 7.
   bool DriveStillThere();
+  // Worker: a file skipped because it could not be read (or its path is too long to store).
+  void NoteUnreadable(std::u16string_view path);
+  // Update, after the check pass: keeps the tracks below the folders the scan could not list (a
+  // drive that is gone is error 7), then asks before removing most of the library. False when the
+  // run ends here.
+  bool KeepUnlistedTracks(UpdateBuilder& updater);
+  bool RemovalAllowed(UpdateBuilder& updater);
 
   platform::Platform& platform_;
   RunHost& host_;
@@ -113,6 +124,7 @@ class RunController : public library::BuildOwner {
   std::thread worker_;
   std::u16string handedPath_;  // worker: the file the builder is working on
   int resultCode_ = 0;
+  bool removalDeclined_ = false;  // worker: the library is left as it was, nothing to restore
   int64_t startSeconds_ = 0;
   std::u16string keptBackupFolder_;
 };

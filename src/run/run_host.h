@@ -14,6 +14,10 @@ class RunHost : public run::ErrorHost {
  public:
   // Shows "%d files are processed." and returns when dismissed (worker thread).
   virtual void ShowFinishMessage(const std::u16string& text) = 0;
+  // An update would remove most of the library's tracks; `question` says how many. True removes
+  // them; false keeps the library as it was (worker thread, blocks until answered, asked while the
+  // stop control is disabled).
+  virtual bool AskRemoveTracks(const std::u16string& question) = 0;
   // Asks the UI thread to end the run: it calls StopAndJoin and closes. Returns at once.
   virtual void RequestClose() = 0;
   // The run is complete: bar at 100 and the title "%d%% / %s" (worker thread, returns at once).

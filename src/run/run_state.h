@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "run/run_report.h"
+
 namespace deltrix::run {
 
 inline constexpr int32_t kMaxFiles = 150000;
@@ -51,14 +53,6 @@ class FileList {
   std::atomic<int32_t> count_{0};
 };
 
-// An entry the scan cannot name in drive form: the folder it is in (drive form) and its name (with
-// replacement characters where it is not valid text; a backslash in it is part of the name).
-struct LeftOut {
-  std::u16string folder;
-  std::u16string name;
-  bool operator==(const LeftOut&) const = default;
-};
-
 struct RunState {
   explicit RunState(size_t fileListCapacity = kMaxFiles) : files(fileListCapacity) {}
 
@@ -85,9 +79,9 @@ struct RunState {
   std::atomic<bool> isIpodVolume{false};  // UI thread at start
 
   FileList files;
-  // Scan thread: folders and audio files left out because their names have no drive form. Read
-  // only once the scan has ended.
-  std::vector<LeftOut> leftOut;
+  // What the run left out and why (run_report.h names each reason's writer, the scan thread or the
+  // worker). Read once the run has ended; the worker reads the scan's part once scanDone is set.
+  RunReport report;
 
   int32_t foundCount() const { return files.count(); }
 
@@ -96,7 +90,7 @@ struct RunState {
     stopRequested = false, scanDone = false, workerStarted = false, phaseActive = false;
     estimateFrozen = false, pauseRequested = false;
     processedCount = 0, skippedCount = 0, phaseTotal = 0, phaseProcessed = 0, phaseSkipped = 0;
-    leftOut.clear();
+    report.Clear();
   }
 };
 

@@ -1,8 +1,10 @@
 // The walk of a drive for the audio files a run reads: depth first in listing order, seven folder
 // levels below the root, until the file list is full. It passes over "." and "..", names that
 // begin with a dot, hidden entries (except on a portable player's drive, which hides its music) and
-// system entries, and notes the entries whose names have no drive form. It runs on the scan thread
-// of a run, or alone for the console's `scan`.
+// system entries. What it leaves out goes to the run's report: hidden and system folders, folders
+// too deep, audio files past the full list (the walk goes on to count them), folders it could not
+// list and entries whose names have no drive form. It runs on the scan thread of a run, or alone
+// for the console's `scan`.
 #pragma once
 
 #include <functional>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "run/run_report.h"
 #include "run/run_state.h"
 
 namespace deltrix::run {
@@ -24,13 +27,13 @@ bool IsIpodVolume(platform::FileSystem& files, std::u16string_view driveRoot);
 
 class DriveScan {
  public:
-  // Found files are appended to `found`, names without a drive form to `leftOut`. `keepGoing` is
-  // asked at every entry (the run's pause wait); false ends the walk.
-  DriveScan(platform::FileSystem& files, FileList& found, std::vector<LeftOut>& leftOut,
+  // Found files are appended to `found`, what is left out noted in `report`. `keepGoing` is asked
+  // at every entry (the run's pause wait); false ends the walk.
+  DriveScan(platform::FileSystem& files, FileList& found, RunReport& report,
             std::function<bool()> keepGoing);
 
   // Walks the drive from its root (E:\). False when `keepGoing` ended it; true when it was walked
-  // or the list filled up.
+  // (a full list ends the listing, not the walk).
   bool Walk(std::u16string_view root, bool ipodVolume);
 
  private:
@@ -38,7 +41,7 @@ class DriveScan {
 
   platform::FileSystem& files_;
   FileList& found_;
-  std::vector<LeftOut>& leftOut_;
+  RunReport& report_;
   std::function<bool()> keepGoing_;
   bool ipodVolume_ = false;
 };

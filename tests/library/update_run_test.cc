@@ -3,6 +3,7 @@
 // the library of before the run on the drive, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "base/error_code.h"
+#include "base/utf16.h"
 #include "library/library_check.h"
 #include "library/library_format.h"
 #include "library/library_reader.h"
@@ -34,7 +36,8 @@ constexpr std::u16string_view kFolder = u"E:\\KORVANE\\LIBRARY";
 // A run to its end as a user interface drives it. `onStart` may set a fault rule that needs the
 // run.
 int RunToEnd(MemoryPlatform& mp, TestHost& host, int mode,
-             const std::function<void(run::RunController&)>& onStart = nullptr) {
+             const std::function<void(run::RunController&)>& onStart = nullptr,
+             run::RunReport* report = nullptr) {
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(mp.files);
   run::RunController run(mp.platform, host, run::LibraryBuilders(), options);
@@ -42,6 +45,7 @@ int RunToEnd(MemoryPlatform& mp, TestHost& host, int mode,
   if (run.StartRun(u"E:\\", 3, mode)) host.WaitForClose();
   run.StopAndJoin();
   mp.files.SetFault(nullptr);
+  if (report) *report = run.state().report;
   return run.resultCode();
 }
 
@@ -301,6 +305,74 @@ TEST(UpdateRun, AChangeTakesTheBackupBeforeItsFirstWriteAndAStopBeforeThatDelete
   EXPECT_TRUE(copiesBeforeWrite);
   EXPECT_TRUE(before == FolderOf(mp.files));
   EXPECT_FALSE(mp.files.Exists(u"E:\\KORVANE\\ZRBL.DB.bak"));
+}
+
+TEST(UpdateRun, TheTracksBelowAFolderThatCannotBeListedAreKeptNotThoseOfAnEmptyOne) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\Flaky\\Disc 1\\1.mp3", Mp3("One", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\Flaky\\2.mp3", Mp3("Two", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\flaky2\\3.mp3", Mp3("Three", "Beta", "Second"));  // a longer name
+  mp.files.AddFile(u"E:\\B\\4.mp3", Mp3("Four", "Gamma", "Third"));
+  TestHost created;
+  ASSERT_EQ(Success, RunToEnd(mp, created, run::RunModeCreate));
+  ASSERT_TRUE(mp.files.RemoveFile(u"E:\\flaky2\\3.mp3"));
+  ASSERT_TRUE(mp.files.RemoveFile(u"E:\\B\\4.mp3"));  // B is empty now
+
+  TestHost host;
+  run::RunReport report;
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "list" && (path == u"E:\\Flaky" || path == u"E:\\Flaky\\");
+  });
+  ASSERT_EQ(Success, RunToEnd(mp, host, run::RunModeUpdate, nullptr, &report));
+  LibraryImage image;
+  ASSERT_TRUE(ReadLibraryImage(mp.files, u"E:\\", &image, nullptr));
+  std::vector<std::u16string> paths;
+  for (const auto& track : image.tracks) paths.push_back(track.text[kPath]);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::u16string>{u"/Flaky/2.mp3", u"/Flaky/Disc 1/1.mp3"}), paths);
+  EXPECT_EQ((std::vector<run::RunReport::Entry>{{u"E:\\", u"Flaky"}}),
+            report.list(run::LeftOutReason::Unlistable));
+  EXPECT_TRUE(host.removalQuestions().empty());
+}
+
+TEST(UpdateRun, NoToTheRemovalQuestionLeavesTheCardAsItWasAndYesRemoves) {
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    MemoryPlatform mp;
+    for (int i = 0; i < 80; ++i) {
+      mp.files.AddFile(u"E:\\M\\" + FromUtf8(std::to_string(i)) + u".mp3",
+                       Mp3("T" + std::to_string(i), "Artist", "Album"));
+    }
+    TestHost created;
+    ASSERT_EQ(Success, RunToEnd(mp, created, run::RunModeCreate));
+    for (int i = 0; i < 50; ++i)
+      ASSERT_TRUE(mp.files.RemoveFile(u"E:\\M\\" + FromUtf8(std::to_string(i)) + u".mp3"));
+    mp.files.AddFile(u"E:\\N\\new.mp3", Mp3("New", "Artist", "Album"));  // queued before asking
+    const auto before = FolderOf(mp.files);
+    const size_t mutationsBefore = mp.files.mutations().size();
+    TestHost host;
+    host.removeAnswer = yes;
+    const int code = RunToEnd(mp, host, run::RunModeUpdate);
+    ASSERT_EQ(std::vector<std::u16string>{u"50 of 80 tracks would be removed from the library. "
+                                          u"Remove them?"},
+              host.removalQuestions());
+    LibraryImage image;
+    ASSERT_TRUE(ReadLibraryImage(mp.files, u"E:\\", &image, nullptr));
+    if (yes) {
+      EXPECT_EQ(Success, code);
+      EXPECT_EQ(31u, image.tracks.size());
+      continue;
+    }
+    EXPECT_EQ(RunAborted, code);
+    EXPECT_TRUE(before == FolderOf(mp.files));
+    EXPECT_EQ(80u, image.tracks.size());
+    for (size_t i = mutationsBefore; i < mp.files.mutations().size(); ++i) {
+      const std::string& m = mp.files.mutations()[i];
+      EXPECT_TRUE(m.find("\\LIBRARY\\ZR") == std::string::npos ||
+                  m.find("ZRTA.LST") != std::string::npos)
+          << "a library file was written: " << m;
+    }
+  }
 }
 
 }  // namespace

@@ -296,5 +296,59 @@ TEST(CreateRun, ARunKilledAtAnyStepIsRecoveredByTheNextRun) {
   }
 }
 
+TEST(CreateRun, TheReportCountsAndListsEveryReasonSomethingWasLeftOut) {
+  MemoryPlatform mp;
+  // The list holds three files: the good one, the unreadable one and the one with too long a path.
+  mp.files.AddFile(u"E:\\A\\1.mp3", Mp3("One", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\A\\bad.mp3", Mp3("Bad", "Alpha", "First"));
+  const std::u16string longName = std::u16string(250, u'n') + u".mp3";
+  mp.files.AddFile(u"E:\\Long\\" + longName, Mp3("Long", "Alpha", "First"));
+  mp.files.AddFile(u"E:\\B\\past1.mp3", Mp3("Past", "Beta", "Second"));
+  mp.files.AddFolder(u"E:\\Hid", platform::kAttrHidden);
+  mp.files.AddFolder(u"E:\\Sys", platform::kAttrSystem);
+  mp.files.AddFile(u"E:\\Flaky\\x.mp3", Mp3("Flaky", "Beta", "Second"));
+  mp.files.AddFile(u"E:\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\L8\\deep.mp3", Mp3("Deep", "D", "D"));
+  mp.files.AddFile(u"E:\\C\\bad\uFFFDname.mp3", Mp3("Name", "Gamma", "Third"));
+  mp.files.AddFile(u"E:\\C\\past2.mp3", Mp3("Past", "Gamma", "Third"));
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return (op == "read" && path.ends_with(u"bad.mp3")) ||
+           (op == "list" && path.starts_with(u"E:\\Flaky"));
+  });
+  TestHost host;
+  RunOptions options;
+  options.fileListCapacity = 3;
+  RunController run(mp.platform, host, LibraryBuilders(), options);
+  ASSERT_TRUE(run.StartRun(u"E:\\", 3, RunModeCreate));
+  host.WaitForClose();
+  run.StopAndJoin();
+  mp.files.SetFault(nullptr);
+  ASSERT_EQ(Success, run.resultCode());
+  EXPECT_EQ(u"1 files are processed.", host.finish());
+
+  const RunReport& report = run.state().report;
+  const std::pair<LeftOutReason, int64_t> counts[] = {
+      {LeftOutReason::Unreadable, 1},     {LeftOutReason::PathTooLong, 1},
+      {LeftOutReason::TooDeep, 1},        {LeftOutReason::PastLimit, 2},
+      {LeftOutReason::HiddenOrSystem, 2}, {LeftOutReason::Unlistable, 1},
+      {LeftOutReason::NoDriveForm, 1},
+  };
+  for (const auto& [reason, count] : counts) {
+    EXPECT_EQ(count, report.count(reason)) << ReasonTag(reason);
+  }
+  EXPECT_EQ(
+      "unreadable\t/mnt/e/A/bad.mp3\n"
+      "path-too-long\t/mnt/e/Long/" +
+          std::string(250, 'n') +
+          ".mp3\n"
+          "too-deep\t/mnt/e/L1/L2/L3/L4/L5/L6/L7/L8\n"
+          "past-limit\t/mnt/e/B/past1.mp3\n"
+          "past-limit\t/mnt/e/C/past2.mp3\n"
+          "hidden-or-system\t/mnt/e/Hid\n"
+          "hidden-or-system\t/mnt/e/Sys\n"
+          "unlistable\t/mnt/e/Flaky\n"
+          "no-drive-form\t/mnt/e/C/bad\xEF\xBF\xBDname.mp3\n",
+      ReportFileText(report, mp.drives));
+}
+
 }  // namespace
 }  // namespace deltrix::run

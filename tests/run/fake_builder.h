@@ -66,6 +66,8 @@ struct FakeUpdaterLog {
   std::function<int(std::u16string_view path)> checkResult;
   std::function<int(library::BuildOwner& owner)> merge;
   int openResult = 0, finishResult = 0;
+  std::vector<std::u16string> keptBelow;  // the folders handed to KeepTracksBelow
+  uint32_t libraryTracks = 0, toRemove = 0;
 };
 
 class FakeUpdater : public run::UpdateBuilder {
@@ -82,6 +84,13 @@ class FakeUpdater : public run::UpdateBuilder {
     }
     return log_.checkResult ? log_.checkResult(path) : Success;
   }
+  int KeepTracksBelow(std::span<const std::u16string> folders) override {
+    std::lock_guard lock(log_.mu);
+    log_.keptBelow.assign(folders.begin(), folders.end());
+    return Success;
+  }
+  uint32_t libraryTrackCount() const override { return log_.libraryTracks; }
+  uint32_t tracksToRemove() const override { return log_.toRemove; }
   int Merge(int) override {
     Note("merge");
     return log_.merge ? log_.merge(owner_) : Success;

@@ -4,6 +4,7 @@
 
 #include "base/error_code.h"
 #include "fake_builder.h"
+#include "run/error_report.h"
 #include "run/progress_model.h"
 #include "run/run_controller.h"
 #include "support/memory_drive.h"
@@ -96,6 +97,82 @@ TEST(RunUpdate, CodesEndTheRunAsTheyShould) {
     EXPECT_EQ(c.wantErrors, host.errors().size());
     EXPECT_EQ(c.wantAsked, host.asked());
     EXPECT_EQ("close", updates.calls.back());
+  }
+}
+
+TEST(RunUpdate, AsksBeforeRemovingMoreThanHalfOfTheLibraryAndAtLeastFifty) {
+  struct Case {
+    uint32_t total, removed;
+    bool asked;
+  };
+  const Case cases[] = {
+      {100, 51, true}, {100, 50, false}, {100, 100, true}, {60, 49, false}, {99, 50, true},
+  };
+  for (const Case& c : cases) {
+    for (const bool yes : {true, false}) {
+      SCOPED_TRACE(std::to_string(c.removed) + " of " + std::to_string(c.total) +
+                   (yes ? ", Yes" : ", No"));
+      MemoryPlatform mp;
+      TestHost host;
+      host.removeAnswer = yes;
+      FakeUpdaterLog updates;
+      updates.libraryTracks = c.total;
+      updates.toRemove = c.removed;
+      const int code = UpdateToEnd(mp, host, updates);
+      const auto questions = host.removalQuestions();
+      if (!c.asked) {
+        EXPECT_EQ(Success, code);
+        EXPECT_TRUE(questions.empty());
+        continue;
+      }
+      ASSERT_EQ(1u, questions.size());
+      EXPECT_EQ(RemovalQuestion(c.removed, c.total), questions[0]);
+      const auto events = host.events();
+      const auto asked = std::find(events.begin(), events.end(), "remove?");
+      const auto lastStop =
+          std::find_if(std::make_reverse_iterator(asked), events.rend(),
+                       [](const std::string& e) { return e.starts_with("stop"); });
+      ASSERT_NE(events.rend(), lastStop);
+      EXPECT_EQ("stop off", *lastStop) << "asked with the stop control off";
+      if (yes) {
+        EXPECT_EQ(Success, code);
+        EXPECT_EQ((std::vector<std::string>{"open", "merge", "finish", "close"}), updates.calls);
+      } else {
+        EXPECT_EQ(RunAborted, code);
+        EXPECT_EQ((std::vector<std::string>{"open", "close"}), updates.calls) << "nothing merged";
+        EXPECT_TRUE(host.errors().empty());
+      }
+    }
+  }
+  EXPECT_EQ(u"60 of 100 tracks would be removed from the library. Remove them?",
+            RemovalQuestion(60, 100));
+}
+
+TEST(RunUpdate, FoldersThatCouldNotBeListedKeepTheirTracksUnlessTheDriveIsGone) {
+  for (const bool driveGone : {false, true}) {
+    SCOPED_TRACE(driveGone ? "drive gone" : "drive present");
+    MemoryPlatform mp;
+    mp.files.AddFile(u"E:\\A\\1.mp3", "");
+    mp.files.AddFile(u"E:\\B\\C\\2.mp3", "");
+    mp.files.AddFile(u"E:\\D\\3.mp3", "");
+    mp.files.SetFault([&](std::string_view op, std::u16string_view path) {
+      const bool fails =
+          op == "list" && (path.starts_with(u"E:\\A") || path.starts_with(u"E:\\B\\C"));
+      if (fails && driveGone) mp.drives.SetReadable(u'E', false);
+      return fails;
+    });
+    TestHost host;
+    FakeUpdaterLog updates;
+    const int code = UpdateToEnd(mp, host, updates);
+    if (driveGone) {
+      EXPECT_EQ(DeviceRemoved, code);
+      EXPECT_TRUE(updates.keptBelow.empty());
+      EXPECT_EQ((std::vector<std::string>{"open", "close"}), updates.calls);
+    } else {
+      EXPECT_EQ(Success, code);
+      EXPECT_EQ((std::vector<std::u16string>{u"E:\\A", u"E:\\B\\C"}), updates.keptBelow);
+      EXPECT_EQ(std::vector<std::u16string>{u"E:\\D\\3.mp3"}, updates.checked);
+    }
   }
 }
 

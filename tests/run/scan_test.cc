@@ -19,15 +19,17 @@ using testing::MemoryPlatform;
 
 struct Found {
   std::vector<std::u16string> files;
-  std::vector<LeftOut> leftOut;
+  RunReport report;
   bool walked = false;
 };
+
+using Entries = std::vector<RunReport::Entry>;
 
 Found Walk(platform::FileSystem& files, std::u16string_view root, bool ipod = false,
            size_t capacity = kMaxFiles) {
   FileList list(capacity);
   Found found;
-  DriveScan scan(files, list, found.leftOut, [] { return true; });
+  DriveScan scan(files, list, found.report, [] { return true; });
   found.walked = scan.Walk(root, ipod);
   for (int32_t i = 0; i < list.count(); ++i) found.files.emplace_back(list.Get(i));
   return found;
@@ -65,6 +67,7 @@ TEST(ScanFolder, JoinsWithOneSeparatorAtTheRoot) {
 TEST(ScanFolder, SkipsDotHiddenAndSystemEntriesUnlessThePlayerDatabaseIsThere) {
   MemoryPlatform mp;
   mp.files.AddFile(u"E:\\.hidden_by_dot\\a.mp3", "");
+  mp.files.AddFolder(u"E:\\KORVANE", kAttrHidden);  // the player's own folder: not reported
   mp.files.AddFolder(u"E:\\Hid", kAttrHidden);
   mp.files.AddFile(u"E:\\Hid\\b.mp3", "");
   mp.files.AddFolder(u"E:\\Sys", kAttrSystem);
@@ -75,6 +78,11 @@ TEST(ScanFolder, SkipsDotHiddenAndSystemEntriesUnlessThePlayerDatabaseIsThere) {
   EXPECT_EQ(std::vector<std::u16string>{u"E:\\f.mp3"}, Scan(mp, false));
   const std::vector<std::u16string> ipod = {u"E:\\Hid\\b.mp3", u"E:\\d.mp3", u"E:\\f.mp3"};
   EXPECT_EQ(ipod, Scan(mp, true)) << "hidden entries are entered on a portable player's drive";
+  // The folders passed over are reported; files are not.
+  EXPECT_EQ((Entries{{u"E:\\", u".hidden_by_dot"}, {u"E:\\", u"Hid"}, {u"E:\\", u"Sys"}}),
+            Walk(mp.files, u"E:\\").report.list(LeftOutReason::HiddenOrSystem));
+  EXPECT_EQ((Entries{{u"E:\\", u".hidden_by_dot"}, {u"E:\\", u"Sys"}}),
+            Walk(mp.files, u"E:\\", true).report.list(LeftOutReason::HiddenOrSystem));
 }
 
 TEST(ScanFolder, GoesSevenFolderLevelsDeepDepthFirst) {
@@ -90,6 +98,10 @@ TEST(ScanFolder, GoesSevenFolderLevelsDeepDepthFirst) {
   EXPECT_EQ(u"E:\\L1\\x.mp3", found[0]);
   EXPECT_EQ(u"E:\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\x.mp3", found[6]);
   EXPECT_EQ(u"E:\\z.mp3", found[7]) << "a sub-folder's contents come before the next entry";
+  const Found walk = Walk(mp.files, u"E:\\");
+  EXPECT_EQ((Entries{{u"E:\\L1\\L2\\L3\\L4\\L5\\L6\\L7", u"L8"}}),
+            walk.report.list(LeftOutReason::TooDeep));
+  EXPECT_EQ(1, walk.report.count(LeftOutReason::TooDeep));
 }
 
 TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
@@ -97,10 +109,42 @@ TEST(ScanFolder, StopsAtTheListLimitAndReportsAWalkedDrive) {
   for (int i = 0; i < 4; ++i)
     mp.files.AddFile(u"E:\\A\\" + std::u16string(1, char16_t(u'a' + i)) + u".mp3", "");
   mp.files.AddFile(u"E:\\b.mp3", "");
-  bool ok = false;
-  const auto found = Scan(mp, false, 3, &ok);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(3u, found.size());
+  const Found walk = Walk(mp.files, u"E:\\", false, 3);
+  EXPECT_TRUE(walk.walked);
+  EXPECT_EQ(3u, walk.files.size());
+  // The walk goes on past the full list to count what it leaves out, to the end of the drive.
+  EXPECT_EQ((Entries{{u"E:\\A", u"d.mp3"}, {u"E:\\", u"b.mp3"}}),
+            walk.report.list(LeftOutReason::PastLimit));
+}
+
+TEST(ScanFolder, TellsAFolderThatCannotBeListedFromAnEmptyOne) {
+  MemoryPlatform mp;
+  mp.files.AddFile(u"E:\\Bad\\a.mp3", "");
+  mp.files.AddFolder(u"E:\\Empty");
+  mp.files.AddFile(u"E:\\Good\\b.mp3", "");
+  mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+    return op == "list" && path.starts_with(u"E:\\Bad");
+  });
+  const Found walk = Walk(mp.files, u"E:\\");
+  EXPECT_EQ(std::vector<std::u16string>{u"E:\\Good\\b.mp3"}, walk.files);
+  EXPECT_EQ((Entries{{u"E:\\", u"Bad"}}), walk.report.list(LeftOutReason::Unlistable));
+  EXPECT_EQ(1, walk.report.count(LeftOutReason::Unlistable)) << "an empty folder is no failure";
+}
+
+TEST(RunReport, CapsEachListButCountsEveryEntry) {
+  RunReport report(2);
+  EXPECT_TRUE(report.empty());
+  for (const char16_t* path : {u"E:\\a\\1.mp3", u"E:\\a\\2.mp3", u"E:\\b\\3.mp3"})
+    report.AddPath(LeftOutReason::Unreadable, path);
+  report.AddPath(LeftOutReason::Unlistable, u"E:\\");
+  EXPECT_EQ(3, report.count(LeftOutReason::Unreadable));
+  EXPECT_EQ((Entries{{u"E:\\a\\", u"1.mp3"}, {u"E:\\a\\", u"2.mp3"}}),
+            report.list(LeftOutReason::Unreadable));
+  EXPECT_EQ((Entries{{u"E:\\", u""}}), report.list(LeftOutReason::Unlistable));
+  EXPECT_FALSE(report.empty());
+  report.Clear();
+  EXPECT_TRUE(report.empty());
+  EXPECT_TRUE(report.list(LeftOutReason::Unreadable).empty());
 }
 
 TEST(ScanFolder, StaysInsideAFolderWithLinksAndNamesWhatItCannotMap) {
@@ -126,7 +170,7 @@ TEST(ScanFolder, StaysInsideAFolderWithLinksAndNamesWhatItCannotMap) {
                                          drive.Path(u"linked.mp3")}),
             found);
   std::vector<std::u16string> leftOut;
-  for (const LeftOut& entry : walk.leftOut) {
+  for (const RunReport::Entry& entry : walk.report.list(LeftOutReason::NoDriveForm)) {
     EXPECT_EQ(drive.root(), entry.folder);
     leftOut.push_back(entry.name);
   }

@@ -242,7 +242,11 @@ std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view
   }
   std::sort(found.begin(), found.end(),
             [](const Node* a, const Node* b) { return a->order < b->order; });
-  for (const Node* n : found) entries.push_back({n->name, n->attributes});
+  for (const Node* n : found) {
+    entries.push_back({n->name, n->attributes});
+    // A name holding a replacement character stands for one the system cannot turn into text.
+    entries.back().unmappable = n->name.find(u'\uFFFD') != std::u16string::npos;
+  }
   return std::make_unique<MemoryListing>(std::move(entries));
 }
 

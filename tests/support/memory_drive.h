@@ -1,6 +1,7 @@
 // An in-memory drive for tests, safe to use from several threads: a FileSystem over drive paths
 // (E:\a\b) with FAT-like behaviour (names compared without regard to ASCII case, entries listed in
-// creation order, "." and ".." listed first), a fake DriveTable, a codec that widens bytes (tests
+// creation order, "." and ".." listed first; a name holding U+FFFD lists as one without a drive
+// form), a fake DriveTable, a codec that widens bytes (tests
 // of real code pages use the POSIX codec), and a clock that never sleeps. It records what was
 // opened for writing and can be told to fail chosen calls, so tests can assert effects and inject
 // faults.

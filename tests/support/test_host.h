@@ -16,6 +16,8 @@ class TestHost : public run::RunHost {
  public:
   // Abort answers to the skip question, in order; Skip once they run out.
   std::vector<bool> abortAnswers;
+  // The answer to the removal question (true removes).
+  bool removeAnswer = false;
   // Called inside AskSkipOrAbort and ShowError (on the worker), for tests that act at that moment.
   std::function<void()> onQuestion;
 
@@ -38,6 +40,12 @@ class TestHost : public run::RunHost {
     const bool abort = asked_ < abortAnswers.size() && abortAnswers[asked_];
     ++asked_;
     return abort;
+  }
+  bool AskRemoveTracks(const std::u16string& question) override {
+    std::lock_guard lock(mu_);
+    events_.push_back("remove?");
+    removalQuestions_.push_back(question);
+    return removeAnswer;
   }
   void ShowFinishMessage(const std::u16string& text) override {
     std::lock_guard lock(mu_);
@@ -90,6 +98,10 @@ class TestHost : public run::RunHost {
     std::lock_guard lock(mu_);
     return asked_;
   }
+  std::vector<std::u16string> removalQuestions() {
+    std::lock_guard lock(mu_);
+    return removalQuestions_;
+  }
   // The file each skip question named, in order.
   std::vector<std::u16string> askedPaths() {
     std::lock_guard lock(mu_);
@@ -105,6 +117,7 @@ class TestHost : public run::RunHost {
   std::vector<std::u16string> errors_;
   std::vector<std::u16string> notices_;
   std::vector<std::u16string> askedPaths_;
+  std::vector<std::u16string> removalQuestions_;
   std::vector<std::string> events_;
   std::u16string finish_;
 };

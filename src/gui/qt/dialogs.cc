@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "base/error_code.h"
@@ -142,12 +143,49 @@ CCancelDlg::CCancelDlg(QWidget* parent) : CDialogBase(parent, "CCancelDlg", 199,
   connect(no, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-CFinshDialog::CFinshDialog(const QString& message, QWidget* parent)
+CFinshDialog::CFinshDialog(const QString& message, QWidget* parent, const QString& details)
     : CDialogBase(parent, "CFinshDialog", 179, 50, false) {
   AddText(message, 7, 7, 165, 14, Qt::AlignHCenter)->setObjectName(QStringLiteral("message"));
-  QPushButton* finish = AddButton(QStringLiteral("Finish"), 64, 28, 50, 14);
+  QPushButton* finish =
+      AddButton(QStringLiteral("Finish"), details.isEmpty() ? 64 : 34, 28, 50, 14);
   finish->setDefault(true);
   connect(finish, &QPushButton::clicked, this, &QDialog::accept);
+  if (details.isEmpty()) return;
+  QPushButton* more = AddButton(ToQString(run::kDetailsButton), 94, 28, 50, 14);
+  more->setAutoDefault(false);
+  connect(more, &QPushButton::clicked, this, [this, details] {
+    CDetailsDlg dialog(details, this);
+    dialog.exec();
+  });
+}
+
+CDetailsDlg::CDetailsDlg(const QString& details, QWidget* parent)
+    : CDialogBase(parent, "CDetailsDlg", 320, 200, true) {
+  setWindowTitle(ToQString(run::kDetailsTitle));
+  auto* text = new QPlainTextEdit(details, this);
+  text->setObjectName(QStringLiteral("details"));
+  text->setReadOnly(true);
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text->setGeometry(units().Rect(7, 7, 306, 166));
+  QPushButton* close = AddButton(QStringLiteral("Close"), 135, 179, 50, 14);
+  close->setDefault(true);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CRemoveDlg::CRemoveDlg(const QString& question, QWidget* parent)
+    : CDialogBase(parent, "CRemoveDlg", 199, 58, true) {
+  SetPicture(QuestionPicture());
+  AddText(question, 37, 8, 155, 28)->setObjectName(QStringLiteral("message"));
+  QPushButton* yes = AddButton(QStringLiteral("Yes"), 46, 38, 50, 13);
+  QPushButton* no = AddButton(QStringLiteral("No"), 101, 38, 50, 13);
+  yes->setAutoDefault(false);
+  no->setDefault(true);
+  no->setFocus();
+  connect(yes, &QPushButton::clicked, this, [this] {
+    remove_ = true;
+    accept();
+  });
+  connect(no, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 }  // namespace deltrix::gui

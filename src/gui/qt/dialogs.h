@@ -93,11 +93,30 @@ class CCancelDlg : public CDialogBase {
   explicit CCancelDlg(QWidget* parent = nullptr);
 };
 
-// "%d files are processed." with Finish; Escape does nothing.
+// "%d files are processed." with Finish; Escape does nothing. With `details` (what the run left
+// out) a "Details…" button beside Finish shows them.
 class CFinshDialog : public CDialogBase {
  public:
-  explicit CFinshDialog(const QString& message, QWidget* parent = nullptr);
+  explicit CFinshDialog(const QString& message, QWidget* parent = nullptr,
+                        const QString& details = QString());
   void reject() override {}
+};
+
+// What a run left out, in a read-only text that scrolls, with Close.
+class CDetailsDlg : public CDialogBase {
+ public:
+  explicit CDetailsDlg(const QString& details, QWidget* parent = nullptr);
+};
+
+// An update would remove most of the library: Yes removes, No (the default, also Enter, Escape
+// and the close box) keeps the library as it was.
+class CRemoveDlg : public CDialogBase {
+ public:
+  explicit CRemoveDlg(const QString& question, QWidget* parent = nullptr);
+  bool removeChosen() const { return remove_; }
+
+ private:
+  bool remove_ = false;
 };
 
 }  // namespace deltrix::gui

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <utility>
 
+#include "run/run_report.h"
+
 namespace deltrix::gui {
 
 namespace {
@@ -229,9 +231,17 @@ bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
       return dialog.abortChosen();
     }
     case run::QuestionHandOver::Kind::Finish: {
-      CFinshDialog dialog(ToQString(question.message), this);
+      // The worker waits for this answer and the scan has ended: the report holds still.
+      CFinshDialog dialog(
+          ToQString(question.message), this,
+          ToQString(run::DetailsText(controller_->state().report, platform_.drives)));
       ExecChild(dialog);
       return false;
+    }
+    case run::QuestionHandOver::Kind::Removal: {
+      CRemoveDlg dialog(ToQString(question.message), this);
+      ExecChild(dialog);
+      return !dialog.removeChosen();  // true keeps the library
     }
   }
   return true;
@@ -304,6 +314,10 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
 
 bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
+
+bool CRunDlg::AskRemoveTracks(const std::u16string& question) {
+  return !handOver_.Ask({run::QuestionHandOver::Kind::Removal, question, {}, {}});
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {

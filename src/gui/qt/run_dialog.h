@@ -62,6 +62,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
   bool AskSkipOrAbort(const std::u16string& path) override;
+  bool AskRemoveTracks(const std::u16string& question) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override;

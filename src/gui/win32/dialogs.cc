@@ -189,18 +189,68 @@ BOOL CCancelDlg::OnInit() {
   return TRUE;
 }
 
-CFinshDialog::CFinshDialog(std::u16string message)
-    : ModalDialog(IDD_FINISH), message_(std::move(message)) {}
+CFinshDialog::CFinshDialog(std::u16string message, std::u16string details)
+    : ModalDialog(IDD_FINISH), message_(std::move(message)), details_(std::move(details)) {}
 
 BOOL CFinshDialog::OnInit() {
   RemoveCloseItem();
   SetItemText(hwnd_, IDC_FINISH_TEXT, message_);
+  if (details_.empty()) return TRUE;
+  // Finish moves left to make room for the Details button beside it.
+  RECT place{34, 28, 84, 42};
+  MapDialogRect(hwnd_, &place);
+  SetWindowPos(GetDlgItem(hwnd_, IDOK), nullptr, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetItemText(hwnd_, IDC_DETAILS, run::kDetailsButton);
+  ShowWindow(GetDlgItem(hwnd_, IDC_DETAILS), SW_SHOW);
   return TRUE;
 }
 
 void CFinshDialog::OnCommand(int id, int code) {
   (void)code;
+  if (id == IDC_DETAILS && !details_.empty()) {
+    CDetailsDlg details(details_);
+    details.Run(hwnd_);
+    return;
+  }
   if (id == IDOK) End(IDOK);  // Escape does nothing
+}
+
+CDetailsDlg::CDetailsDlg(std::u16string details)
+    : ModalDialog(IDD_DETAILS), details_(std::move(details)) {}
+
+BOOL CDetailsDlg::OnInit() {
+  SetWindowTextW(hwnd_,
+                 reinterpret_cast<const wchar_t*>(std::u16string(run::kDetailsTitle).c_str()));
+  // An edit control breaks lines at CR LF only.
+  std::u16string text;
+  for (const char16_t c : details_) {
+    if (c == u'\n') text.push_back(u'\r');
+    text.push_back(c);
+  }
+  SetItemText(hwnd_, IDC_DETAILS_TEXT, text);
+  return TRUE;
+}
+
+CRemoveDlg::CRemoveDlg(std::u16string question)
+    : ModalDialog(IDD_REMOVE), question_(std::move(question)) {
+  SetPicture(IDB_QUESTION);
+}
+
+BOOL CRemoveDlg::OnInit() {
+  SetItemText(hwnd_, IDC_MESSAGE, question_);
+  SetFocus(GetDlgItem(hwnd_, IDNO));  // No has the focus as well as the default
+  return FALSE;
+}
+
+void CRemoveDlg::OnCommand(int id, int code) {
+  (void)code;
+  if (id == IDYES) {
+    remove_ = true;
+    End(IDYES);
+  } else if (id == IDNO || id == IDOK || id == IDCANCEL) {
+    End(IDNO);
+  }
 }
 
 }  // namespace deltrix::gui::win32

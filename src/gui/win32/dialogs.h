@@ -138,10 +138,11 @@ class CCancelDlg : public ModalDialog {
   BOOL OnInit() override;
 };
 
-// "%d files are processed." with Finish; Escape does nothing.
+// "%d files are processed." with Finish; Escape does nothing. With `details` (what the run left
+// out) a Details button beside Finish shows them.
 class CFinshDialog : public ModalDialog {
  public:
-  explicit CFinshDialog(std::u16string message);
+  explicit CFinshDialog(std::u16string message, std::u16string details = {});
 
  protected:
   BOOL OnInit() override;
@@ -149,6 +150,35 @@ class CFinshDialog : public ModalDialog {
 
  private:
   std::u16string message_;
+  std::u16string details_;
+};
+
+// What a run left out, in a read-only text that scrolls, with Close.
+class CDetailsDlg : public ModalDialog {
+ public:
+  explicit CDetailsDlg(std::u16string details);
+
+ protected:
+  BOOL OnInit() override;
+
+ private:
+  std::u16string details_;
+};
+
+// An update would remove most of the library: Yes removes; No (the default, also Enter, Escape
+// and the close box) keeps the library as it was.
+class CRemoveDlg : public ModalDialog {
+ public:
+  explicit CRemoveDlg(std::u16string question);
+  bool removeChosen() const { return remove_; }
+
+ protected:
+  BOOL OnInit() override;
+  void OnCommand(int id, int code) override;
+
+ private:
+  std::u16string question_;
+  bool remove_ = false;
 };
 
 }  // namespace deltrix::gui::win32

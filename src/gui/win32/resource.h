@@ -14,6 +14,8 @@
 #define IDD_START_CHECK 163  // CStartCheckDlg
 #define IDD_ERROR 168        // CErrorDlg
 #define IDD_CANNOT_OPEN 169  // CCannotOpen
+#define IDD_REMOVE 133       // CRemoveDlg, an update that would remove most of the library
+#define IDD_DETAILS 134      // CDetailsDlg, what a run left out
 
 // The program icon and the 32 x 32 pictures, red (255, 0, 0) where they are transparent.
 #define IDI_PROGRAM 161
@@ -52,6 +54,8 @@
 #define IDC_FINISH_TEXT 1028  // finish message
 #define IDC_CHECK_MESSAGE 1034
 #define IDC_CHECK_VALUES 1035
+#define IDC_DETAILS 1041  // the finish message's Details button, shown when something was left out
+#define IDC_DETAILS_TEXT 1042  // what a run left out
 
 // The run dialog's progress tick.
 #define IDT_PROGRESS 1124

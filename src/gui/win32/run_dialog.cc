@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "gui/win32/resource.h"
+#include "run/run_report.h"
 
 namespace deltrix::gui::win32 {
 
@@ -229,9 +230,16 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       return dialog.abortChosen();
     }
     case RunHandOver::Kind::Finish: {
-      CFinshDialog dialog(question.message);
+      // The worker waits for this answer and the scan has ended: the report holds still.
+      CFinshDialog dialog(question.message,
+                          run::DetailsText(controller_->state().report, platform_.drives));
       dialog.Run(hwnd_, &openChild_);
       return false;
+    }
+    case RunHandOver::Kind::Removal: {
+      CRemoveDlg dialog(question.message);
+      dialog.Run(hwnd_, &openChild_);
+      return !dialog.removeChosen();  // true keeps the library
     }
   }
   return true;
@@ -272,6 +280,10 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
 
 bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
+}
+
+bool CRunDlg::AskRemoveTracks(const std::u16string& question) {
+  return !handOver_.Ask({RunHandOver::Kind::Removal, question, {}, {}});
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {

@@ -63,7 +63,8 @@ class ScriptedCreate : public run::CreateBuilder {
   library::BuildOwner& owner_;
 };
 
-// Updates find every file known and change nothing.
+// Updates find every file known and change nothing, unless the script says how many tracks they
+// would remove.
 class ScriptedUpdate : public run::UpdateBuilder {
  public:
   explicit ScriptedUpdate(BuilderScript& script) : script_(script) {}
@@ -76,6 +77,9 @@ class ScriptedUpdate : public run::UpdateBuilder {
     script_.added.emplace_back(path);
     return Success;
   }
+  int KeepTracksBelow(std::span<const std::u16string>) override { return Success; }
+  uint32_t libraryTrackCount() const override { return script_.libraryTracks; }
+  uint32_t tracksToRemove() const override { return script_.toRemove; }
   int Merge(int) override {
     script_.Note("update merge");
     return Success;

@@ -50,6 +50,8 @@ struct BuilderScript {
   std::function<int(std::u16string_view path, library::BuildOwner& owner)> add;
   // The final SortAndWriteBatch (null: 0).
   std::function<int()> final;
+  // The update's library and the tracks it would remove.
+  uint32_t libraryTracks = 0, toRemove = 0;
 
   void Note(std::string what) {
     std::lock_guard lock(mu);

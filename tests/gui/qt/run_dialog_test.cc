@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -46,6 +47,13 @@ void FourFiles(GuiDrives& drives, Gate& gate) {
     if (path.ends_with(u"03.mp3")) gate.Wait();
     return 0;
   };
+}
+
+QPushButton* ButtonNamed(QWidget* dialog, const QString& text) {
+  for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+    if (button->text() == text) return button;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -237,6 +245,75 @@ class RunDialogTest : public QObject {
     QCOMPARE(run.RunModal(u"G:\\", 3, 0), int(QDialog::Accepted));
     QVERIFY(script.finished());
     QVERIFY(script.unexpected.isEmpty());
+  }
+
+  void theFinishDialogOffersDetailsOnlyWhenSomethingWasLeftOut() {
+    GuiDrives drives;
+    drives.AddAudio(u"G:\\a.mp3");
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QVERIFY(ButtonNamed(d, QStringLiteral("Details\u2026")) == nullptr);
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"G:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+
+    drives.mp.files.AddFolder(u"G:\\Hid", platform::kAttrHidden);
+    drives.AddAudio(u"G:\\Bad\\b.mp3");
+    drives.mp.files.SetFault([](std::string_view op, std::u16string_view path) {
+      return op == "list" && path.starts_with(u"G:\\Bad");
+    });
+    QString details;
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QPushButton* more = ButtonNamed(d, QStringLiteral("Details\u2026"));
+      QVERIFY(more != nullptr);
+      QVERIFY(ButtonNamed(d, QStringLiteral("Finish"))->isDefault());
+      more->click();  // opens the details over the finish dialog
+      Click(d, QStringLiteral("Finish"));
+    });
+    script.Then("CDetailsDlg", [&](QDialog* d) {
+      details = d->findChild<QPlainTextEdit*>(QStringLiteral("details"))->toPlainText();
+      Click(d, QStringLiteral("Close"));
+    });
+    QCOMPARE(run.RunModal(u"G:\\", 3, 0), int(QDialog::Accepted));
+    drives.mp.files.SetFault(nullptr);
+    QVERIFY(script.finished());
+    QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+    QCOMPARE(details, QStringLiteral("1 hidden or system folder(s) were passed over:\n"
+                                     "  /mnt/g/Hid\n"
+                                     "\n"
+                                     "1 folder(s) could not be listed:\n"
+                                     "  /mnt/g/Bad\n"));
+  }
+
+  void anUpdateThatWouldRemoveMostOfTheLibraryAsksWithNoAsTheDefault() {
+    for (const bool yes : {false, true}) {
+      GuiDrives drives;
+      drives.script.libraryTracks = 100;
+      drives.script.toRemove = 60;
+      CRunDlg run(drives.mp.platform, drives.factory);
+      DialogScript script;
+      script.Then("CRemoveDlg", [&](QDialog* d) {
+        QCOMPARE(
+            Text(d, "message"),
+            QStringLiteral("60 of 100 tracks would be removed from the library. Remove them?"));
+        QVERIFY(ButtonNamed(d, QStringLiteral("No"))->isDefault());
+        QVERIFY(!ButtonNamed(d, QStringLiteral("Yes"))->isDefault());
+        QVERIFY(!CancelButton(&run)->isEnabled());
+        Click(d, yes ? QStringLiteral("Yes") : QStringLiteral("No"));
+      });
+      if (yes) {
+        script.Then("CFinshDialog", [](QDialog* d) { Click(d, QStringLiteral("Finish")); });
+      }
+      QCOMPARE(run.RunModal(u"E:\\", 3, 1), int(QDialog::Accepted));
+      QVERIFY(script.finished());
+      QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+      QCOMPARE(run.resultCode(), yes ? int(Success) : int(RunAborted));
+      const auto calls = drives.script.Calls();
+      QCOMPARE(std::find(calls.begin(), calls.end(), "update merge") != calls.end(), yes);
+      QCOMPARE(drives.Library(u'E', u"ZRDB.DB"), std::string("old-ZRDB.DB"));
+    }
   }
 
   // The whole way down: the real platform over a folder, the real library engine and tag readers.

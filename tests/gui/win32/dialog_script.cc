@@ -21,6 +21,8 @@ DialogKind KindOf(HWND dialog) {
   if (GetDlgItem(dialog, IDC_ABORT)) return DialogKind::CannotOpen;
   if (GetDlgItem(dialog, IDC_CODE_LINE)) return DialogKind::Error;
   if (GetDlgItem(dialog, IDC_FINISH_TEXT)) return DialogKind::Finish;
+  if (GetDlgItem(dialog, IDC_DETAILS_TEXT)) return DialogKind::Details;
+  if (GetDlgItem(dialog, IDNO)) return DialogKind::Remove;
   if (GetDlgItem(dialog, IDC_MESSAGE)) return DialogKind::Cancel;
   return DialogKind::None;
 }

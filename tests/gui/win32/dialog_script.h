@@ -24,7 +24,18 @@
 
 namespace deltrix::gui::win32::testing {
 
-enum class DialogKind { None, Settings, Run, StartCheck, Cancel, Finish, Error, CannotOpen };
+enum class DialogKind {
+  None,
+  Settings,
+  Run,
+  StartCheck,
+  Cancel,
+  Finish,
+  Error,
+  CannotOpen,
+  Remove,
+  Details
+};
 
 // Which of the program's dialogs `dialog` is, told by its controls.
 DialogKind KindOf(HWND dialog);

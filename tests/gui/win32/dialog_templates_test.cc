@@ -264,6 +264,28 @@ std::vector<WantDialog> WantDialogs() {
        {
            {1028, kStatic, u"", 7, 7, 165, 14},
            {IDOK, kButton, u"Finish", 64, 28, 50, 14},
+           {IDC_DETAILS, kButton, u"", 94, 28, 50, 14},
+       }},
+      {IDD_REMOVE,
+       "CRemoveDlg",
+       199,
+       58,
+       title,
+       true,
+       {
+           {1036, kStatic, u"", 37, 8, 155, 28},
+           {IDYES, kButton, u"Yes", 46, 38, 50, 13},
+           {IDNO, kButton, u"No", 101, 38, 50, 13},
+       }},
+      {IDD_DETAILS,
+       "CDetailsDlg",
+       320,
+       200,
+       title,
+       true,
+       {
+           {IDC_DETAILS_TEXT, u"edit", u"", 7, 7, 306, 166},
+           {IDOK, kButton, u"Close", 135, 179, 50, 14},
        }},
       {IDD_START_CHECK,
        "CStartCheckDlg",
@@ -376,6 +398,14 @@ TEST(DialogTemplates, ControlsHaveTheirKinds) {
     EXPECT_EQ(static_cast<uint32_t>(BS_DEFPUSHBUTTON), style(dialog, IDOK) & 0xF);
   }
   EXPECT_EQ(static_cast<uint32_t>(SS_RIGHT), style(IDD_START_CHECK, kNoId) & SS_TYPEMASK);
+
+  // The removal question's default is No; the finish message's Details button waits hidden until
+  // the run left something out; the details are read-only.
+  EXPECT_EQ(static_cast<uint32_t>(BS_DEFPUSHBUTTON), style(IDD_REMOVE, IDNO) & 0xF);
+  EXPECT_EQ(static_cast<uint32_t>(BS_PUSHBUTTON), style(IDD_REMOVE, IDYES) & 0xF);
+  EXPECT_EQ(0u, style(IDD_FINISH, IDC_DETAILS) & WS_VISIBLE);
+  EXPECT_NE(0u, style(IDD_DETAILS, IDC_DETAILS_TEXT) & ES_READONLY);
+  EXPECT_NE(0u, style(IDD_DETAILS, IDC_DETAILS_TEXT) & ES_MULTILINE);
 }
 
 // The texts fixed in the templates are the ones every front-end shows (run/messages.h).

@@ -43,6 +43,28 @@ class ScriptedCreate : public run::CreateBuilder {
   library::BuildOwner& owner_;
 };
 
+// Finds every file known; would remove `toRemove` of the library's `total` tracks.
+class ScriptedUpdate : public run::UpdateBuilder {
+ public:
+  ScriptedUpdate(uint32_t total, uint32_t toRemove, bool* merged)
+      : total_(total), toRemove_(toRemove), merged_(merged) {}
+  int Open() override { return Success; }
+  int CheckFile(std::u16string_view) override { return Success; }
+  int KeepTracksBelow(std::span<const std::u16string>) override { return Success; }
+  uint32_t libraryTrackCount() const override { return total_; }
+  uint32_t tracksToRemove() const override { return toRemove_; }
+  int Merge(int) override {
+    *merged_ = true;
+    return Success;
+  }
+  int Finish() override { return Success; }
+  void Close() override {}
+
+ private:
+  uint32_t total_, toRemove_;
+  bool* merged_;
+};
+
 // E: a FAT32 stick with a library, F: an NTFS stick, G: a FAT32 stick without one holding three
 // songs.
 struct Drives {
@@ -58,7 +80,10 @@ struct Drives {
       run::BuilderFactories builders{[this](const run::BuilderRequest& r) {
                                        return std::make_unique<ScriptedCreate>(add, r.owner);
                                      },
-                                     {}};
+                                     [this](const run::BuilderRequest&) {
+                                       return std::make_unique<ScriptedUpdate>(libraryTracks,
+                                                                               toRemove, &merged);
+                                     }};
       auto made = std::make_unique<run::RunController>(platform, host, builders);
       controller = made.get();
       return made;
@@ -68,6 +93,8 @@ struct Drives {
   testing::WindowsDrives drives;
   platform::Platform platform{mp.files, drives, mp.text, mp.clock, mp.locks};
   std::function<int(std::u16string_view, library::BuildOwner&)> add;
+  uint32_t libraryTracks = 0, toRemove = 0;  // what an update would remove
+  bool merged = false;
   run::RunController* controller = nullptr;
   CRunDlg::ControllerFactory factory;
 };
@@ -181,6 +208,69 @@ TEST(RunDialog, TheWorkersQuestionAndFinishReachTheUser) {
   EXPECT_FALSE(stopWhileAsked) << "no stop while a question is open";
   EXPECT_EQ(u"2 files are processed.", finish);
   EXPECT_EQ(Success, run.resultCode());
+}
+
+TEST(RunDialog, TheFinishMessageShowsWhatWasLeftOutBehindDetails) {
+  for (const bool leftOut : {false, true}) {
+    SCOPED_TRACE(leftOut ? "a hidden folder" : "a clean run");
+    Drives drives;
+    if (leftOut) drives.mp.files.AddFolder(u"G:\\Hid", platform::kAttrHidden);
+    bool detailsShown = true;
+    std::u16string details;
+    DialogScript script;
+    script.Then(DialogKind::Finish, 0, [&](HWND d) {
+      detailsShown = IsWindowVisible(GetDlgItem(d, IDC_DETAILS));
+      if (!detailsShown) {
+        Command(d, IDOK);
+        return;
+      }
+      EXPECT_EQ(run::kDetailsButton, ItemText(d, IDC_DETAILS));
+      Command(d, IDC_DETAILS);
+    });
+    if (leftOut) {
+      script.Then(DialogKind::Details, 0, [&](HWND d) {
+        details = ItemText(d, IDC_DETAILS_TEXT);
+        Command(d, IDOK);
+      });
+      script.Then(DialogKind::Finish, 0, [](HWND d) { Command(d, IDOK); });
+    }
+    CRunDlg run(drives.platform, drives.factory);
+    EXPECT_EQ(IDOK, run.RunModal(u"G:\\", 3, 0));
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(leftOut, detailsShown);
+    if (leftOut) {
+      EXPECT_EQ(u"1 hidden or system folder(s) were passed over:\r\n  G:\\Hid\r\n", details);
+    }
+  }
+}
+
+TEST(RunDialog, TheRemovalQuestionDefaultsToNoAndNoKeepsTheLibrary) {
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
+    Drives drives;
+    drives.libraryTracks = 100;
+    drives.toRemove = 60;
+    std::u16string question;
+    LONG_PTR defaultId = 0;
+    HWND focused = nullptr, no = nullptr;
+    DialogScript script;
+    script.Then(DialogKind::Remove, 0, [&](HWND d) {
+      question = ItemText(d, IDC_MESSAGE);
+      defaultId = LOWORD(SendMessageW(d, DM_GETDEFID, 0, 0));
+      focused = GetFocus();
+      no = GetDlgItem(d, IDNO);
+      Command(d, answer);
+    });
+    if (answer == IDYES) script.Then(DialogKind::Finish, 0, [](HWND d) { Command(d, IDOK); });
+    CRunDlg run(drives.platform, drives.factory);
+    EXPECT_EQ(IDOK, run.RunModal(u"E:\\", 3, 1));
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(u"60 of 100 tracks would be removed from the library. Remove them?", question);
+    EXPECT_EQ(IDNO, defaultId);
+    EXPECT_EQ(no, focused);
+    EXPECT_EQ(answer == IDYES, drives.merged);
+    EXPECT_EQ(answer == IDYES ? Success : RunAborted, run.resultCode());
+  }
 }
 
 TEST(RunDialog, YesInTheStopQuestionEndsTheRunStopped) {
