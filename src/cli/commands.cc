@@ -71,7 +71,7 @@ bool Confirm(Console& c, const RunArgs& args, std::u16string_view message,
 }
 
 // The folders and audio files a scan left out because their names have no drive form.
-void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
+void ReportNamesLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
   if (leftOut.empty()) return;
   c.out << leftOut.size()
         << " folder(s) or file(s) are left out: their names are not valid UTF-8 or hold a "
@@ -81,6 +81,17 @@ void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
     if (folder.empty() || folder.back() != '/') folder.push_back('/');
     c.out << "  " << folder << ToUtf8(entry.name) << "\n";
   }
+}
+
+// What a run left out of the library, listed: the one place where a run's lists of left-out
+// entries are printed.
+void ReportLeftOut(Console& c, const run::RunState& state) {
+  if (!state.skipped.empty()) {
+    c.out << state.skipped.size() << " file(s) could not be read and are not in the library:\n";
+    for (const std::u16string& path : state.skipped)
+      c.out << "  " << c.platform.drives.ToUserPath(path) << "\n";
+  }
+  ReportNamesLeftOut(c, state.leftOut);
 }
 
 int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
@@ -98,11 +109,7 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
   if (code == run::kDriveBusy) {
     c.err << "Another run is already writing to " << c.platform.drives.ToUserPath(root) << ".\n";
   }
-  if (!host.skipped().empty()) {
-    c.out << host.skipped().size() << " file(s) could not be read and are not in the library:\n";
-    for (const std::string& path : host.skipped()) c.out << "  " << path << "\n";
-  }
-  ReportLeftOut(c, controller.state().leftOut);
+  ReportLeftOut(c, controller.state());
   return code;
 }
 
@@ -157,7 +164,7 @@ int ScanCommand(Console& c, const DriveArg& where) {
   for (int32_t i = 0; i < files.count(); ++i)
     c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
-  ReportLeftOut(c, leftOut);
+  ReportNamesLeftOut(c, leftOut);
   return Success;
 }
 

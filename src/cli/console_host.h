@@ -40,13 +40,10 @@ class ConsoleHost : public run::RunHost {
   // to close. Returns the run's code.
   int Drive(run::RunController& run, platform::Clock& clock);
 
-  // Paths of the files the user (or the policy) skipped, in the user's form.
-  const std::vector<std::string>& skipped() const { return skipped_; }
-
   // run::RunHost
   void EnableStop(bool on) override { handOver_.SetStopEnabled(on); }
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
   void ShowCompletion() override { completed_ = true; }
@@ -58,7 +55,7 @@ class ConsoleHost : public run::RunHost {
   void Post(std::function<void()> call);
   // Runs the calls posted so far; true when there were any.
   bool ServePosted();
-  bool ShowQuestion(const run::QuestionHandOver::Question& question);
+  run::SkipAnswer ShowQuestion(const run::QuestionHandOver::Question& question);
   void Render(int64_t now, bool force);
   void ClearLine();
   bool AskStop();
@@ -83,7 +80,6 @@ class ConsoleHost : public run::RunHost {
   std::mutex terminalMu_;  // the terminal: Notice may come from the worker
   std::string lastLine_;
   int64_t lastPlainSecond_ = -1;
-  std::vector<std::string> skipped_;
 };
 
 }  // namespace deltrix::cli

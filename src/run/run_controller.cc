@@ -48,6 +48,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   state_.Reset();
   resultCode_ = Success;
   keptBackupFolder_.clear();
+  skipAll_ = false;
 
   // Two runs must never write the same drive, whichever front-end started them.
   driveLock_ = platform_.locks.TryLockDrive(driveRoot);
@@ -242,12 +243,14 @@ void RunController::BeginMergePhase() {
 }
 
 int RunController::AskSkipFile() {
-  const int answer = run::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_);
+  const int answer =
+      run::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_, &skipAll_);
   if (answer == DeviceRemoved) {
     // Reported already: the run ends with that code, and the builder's stop shows nothing more.
     resultCode_ = DeviceRemoved;
     return RunAborted;
   }
+  if (answer == CannotOpenFile) state_.skipped.push_back(handedPath_);
   return answer;
 }
 

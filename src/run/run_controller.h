@@ -66,7 +66,9 @@ class RunController : public library::BuildOwner {
   bool WaitWhilePaused() override;
 
   // library::BuildOwner, on the worker thread. The skip question names the file the builder was
-  // last handed: the found file being added or checked, or the merge path last read.
+  // last handed: the found file being added or checked, or the merge path last read. After a Skip
+  // All the later files of the run are skipped without a question. Every skipped file is noted in
+  // state().skipped.
   int AskSkipFile() override;
   void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
   void EnableStop(bool on) override { host_.EnableStop(on); }
@@ -112,6 +114,7 @@ class RunController : public library::BuildOwner {
   std::thread scan_;
   std::thread worker_;
   std::u16string handedPath_;  // worker: the file the builder is working on
+  bool skipAll_ = false;       // worker: Skip All was answered; no more questions this run
   int resultCode_ = 0;
   int64_t startSeconds_ = 0;
   std::u16string keptBackupFolder_;

@@ -88,6 +88,9 @@ struct RunState {
   // Scan thread: folders and audio files left out because their names have no drive form. Read
   // only once the scan has ended.
   std::vector<LeftOut> leftOut;
+  // Worker: the files skipped because they could not be read (asked, or after a Skip All), drive
+  // form. Read only once the worker has ended.
+  std::vector<std::u16string> skipped;
 
   int32_t foundCount() const { return files.count(); }
 
@@ -97,6 +100,7 @@ struct RunState {
     estimateFrozen = false, pauseRequested = false;
     processedCount = 0, skippedCount = 0, phaseTotal = 0, phaseProcessed = 0, phaseSkipped = 0;
     leftOut.clear();
+    skipped.clear();
   }
 };
 

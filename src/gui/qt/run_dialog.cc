@@ -209,14 +209,14 @@ int CRunDlg::ExecChild(QDialog& dialog) {
   return result;
 }
 
-bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
+run::SkipAnswer CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
     case run::QuestionHandOver::Kind::Error: {
       CErrorDlg dialog(this);
       dialog.SetError(ToQString(question.message), ToQString(question.codeLine));
       ExecChild(dialog);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case run::QuestionHandOver::Kind::SkipOrAbort: {
       // The path field names the file the question is about until the next tick redraws it.
@@ -226,15 +226,15 @@ bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
       CCannotOpen dialog(this);
       ExecChild(dialog);
       if (ticking && runActive_) tick_.start();
-      return dialog.abortChosen();
+      return dialog.answer();
     }
     case run::QuestionHandOver::Kind::Finish: {
       CFinshDialog dialog(ToQString(question.message), this);
       ExecChild(dialog);
-      return false;
+      return run::SkipAnswer::Skip;
     }
   }
-  return true;
+  return run::SkipAnswer::Abort;
 }
 
 void CRunDlg::OnWorkerClose() {
@@ -302,7 +302,7 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+run::SkipAnswer CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 

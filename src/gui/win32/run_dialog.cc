@@ -210,13 +210,13 @@ void CRunDlg::OnCancel() {
   platform_.clock.Sleep(10);
 }
 
-bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
+run::SkipAnswer CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
     case RunHandOver::Kind::Error: {
       CErrorDlg dialog(question.message, question.codeLine);
       dialog.Run(hwnd_, &openChild_);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case RunHandOver::Kind::SkipOrAbort: {
       // The path field names the file the question is about until the next tick redraws it.
@@ -226,15 +226,15 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       CCannotOpen dialog;
       dialog.Run(hwnd_, &openChild_);
       if (ticking && runActive_) StartTimer();
-      return dialog.abortChosen();
+      return dialog.answer();
     }
     case RunHandOver::Kind::Finish: {
       CFinshDialog dialog(question.message);
       dialog.Run(hwnd_, &openChild_);
-      return false;
+      return run::SkipAnswer::Skip;
     }
   }
-  return true;
+  return run::SkipAnswer::Abort;
 }
 
 void CRunDlg::OnWorkerClose() {
@@ -270,7 +270,7 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+run::SkipAnswer CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
