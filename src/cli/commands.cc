@@ -11,6 +11,7 @@
 #include "base/utf16.h"
 #include "cli/console_host.h"
 #include "run/drive_checks.h"
+#include "run/dry_run_files.h"
 #include "run/error_report.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
@@ -83,8 +84,8 @@ void ReportNamesLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
   }
 }
 
-// What a run left out of the library, listed: the one place where a run's lists of left-out
-// entries are printed.
+// What a run left out of the library, listed: the one place where a run's (and a dry run's) lists
+// of left-out entries are printed.
 void ReportLeftOut(Console& c, const run::RunState& state) {
   if (!state.skipped.empty()) {
     c.out << state.skipped.size() << " file(s) could not be read and are not in the library:\n";
@@ -94,10 +95,45 @@ void ReportLeftOut(Console& c, const run::RunState& state) {
   ReportNamesLeftOut(c, state.leftOut);
 }
 
-int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
+// What a dry run found a real run would do to the library.
+void ReportLibraryChanges(Console& c, const run::LibraryChanges& changes, bool written) {
+  if (!written) {
+    c.out << "A real run would write nothing: the library stays as it is (" << changes.tracksBefore
+          << " tracks).\n";
+    return;
+  }
+  if (!changes.libraryAfter) {
+    c.out << "A real run would leave no library on the card";
+  } else {
+    c.out << "A real run would write a library of " << changes.tracksAfter << " tracks";
+  }
+  if (changes.libraryBefore) {
+    c.out << " (the card's library holds " << changes.tracksBefore << ")";
+  } else {
+    c.out << " (the card holds no library)";
+  }
+  c.out << ": " << changes.added.size() << " added, " << changes.removed.size() << " removed.\n";
+  if (changes.removed.empty()) return;
+  c.out << changes.removed.size() << " track(s) would be removed from the library:\n";
+  for (const std::u16string& path : changes.removed)
+    c.out << "  " << c.platform.drives.ToUserPath(path) << "\n";
+}
+
+int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode,
+        bool dryRun) {
+  // A dry run is the real run over a file system that passes reads through to the card and keeps
+  // every write in memory: the run decides everything as it would, and the card is never written.
+  run::DryRunFileSystem dryRunFiles(c.platform.files);
+  platform::Platform dryRunPlatform{dryRunFiles, c.platform.drives, c.platform.text,
+                                    c.platform.clock, c.platform.locks};
+  platform::Platform& platform = dryRun ? dryRunPlatform : c.platform;
+  if (dryRun) {
+    c.out << "Dry run of " << (runMode == run::RunModeCreate ? "a create" : "an update")
+          << ": nothing is written to " << c.platform.drives.ToUserPath(root) << ".\n";
+  }
   run::RunOptions options;
-  options.libraryCheck = run::LibraryCheckFor(c.platform.files);
-  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
+  options.libraryCheck = run::LibraryCheckFor(platform.files);
+  run::RunController controller(platform, host, run::LibraryBuilders(), options);
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
@@ -108,6 +144,10 @@ int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage
   }
   if (code == run::kDriveBusy) {
     c.err << "Another run is already writing to " << c.platform.drives.ToUserPath(root) << ".\n";
+  }
+  if (dryRun && code == Success) {
+    ReportLibraryChanges(c, run::CompareLibraries(c.platform.files, dryRunFiles, root),
+                         dryRunFiles.changed());
   }
   ReportLeftOut(c, controller.state());
   return code;
@@ -204,11 +244,11 @@ int CreateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass == run::DriveHasLibrary &&
+  if (t.driveClass == run::DriveHasLibrary && !args.dryRun &&
       !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeCreate, args.dryRun);
 }
 
 int UpdateCommand(Console& c, const RunArgs& args) {
@@ -221,7 +261,7 @@ int UpdateCommand(Console& c, const RunArgs& args) {
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";
     return CreateDataFailed;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate, args.dryRun);
 }
 
 int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
@@ -237,8 +277,10 @@ int StartCommand(Console& c, const std::vector<std::string>& items, const RunArg
   if (!app::StartWithPath(c.platform, host, roots[0], FromUtf8(items[0]), language, &request)) {
     return UnsupportedDevice;
   }
-  if (!Confirm(c, args, request.message, items[0], request.languageName)) return RunAborted;
-  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode);
+  if (!args.dryRun && !Confirm(c, args, request.message, items[0], request.languageName)) {
+    return RunAborted;
+  }
+  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode, args.dryRun);
 }
 
 }  // namespace deltrix::cli

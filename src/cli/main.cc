@@ -40,6 +40,11 @@ void AddDriveOptions(CLI::App* command, deltrix::cli::DriveArg* where) {
       ->type_name("DIR");
 }
 
+void AddDryRunOption(CLI::App* command, deltrix::cli::RunArgs* args) {
+  command->add_flag("--dry-run", args->dryRun,
+                    "Write nothing to the card; say what the run would add, remove and leave out");
+}
+
 void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
   AddDriveOptions(command, &args->where);
   command->add_option("--language", args->language, LanguageHelp())->type_name("NAME");
@@ -50,6 +55,7 @@ void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
           "Without a terminal, what to do with a file that cannot be read: skip (default) or abort")
       ->check(CLI::IsMember({"skip", "abort"}))
       ->type_name("skip|abort");
+  AddDryRunOption(command, args);
 }
 
 }  // namespace
@@ -68,6 +74,7 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   app.add_option("mount-point", startItems,
                  "A card to build the library on (the command-line start)");
   app.add_flag("--yes,-y", startArgs.yes, "Answer the confirmation question with yes");
+  AddDryRunOption(&app, &startArgs);
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");
