@@ -112,7 +112,7 @@ void ReportLibraryChanges(Console& c, const run::LibraryChanges& changes, bool w
   } else {
     c.out << " (the card holds no library)";
   }
-  c.out << ": " << changes.added.size() << " added, " << changes.removed.size() << " removed.\n";
+  c.out << ": " << changes.added << " added, " << changes.removed.size() << " removed.\n";
   if (changes.removed.empty()) return;
   c.out << changes.removed.size() << " track(s) would be removed from the library:\n";
   for (const std::u16string& path : changes.removed)

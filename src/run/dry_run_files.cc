@@ -5,10 +5,11 @@
 #include <iterator>
 #include <utility>
 
+#include "base/byte_order.h"
 #include "base/utf16.h"
 #include "library/library_files.h"
 #include "library/library_format.h"
-#include "library/library_reader.h"
+#include "library/track_record_view.h"
 
 namespace deltrix::run {
 
@@ -422,37 +423,95 @@ bool DryRunFileSystem::Copy(std::u16string_view from, std::u16string_view to) {
 
 namespace {
 
-// The paths of the tracks of the library at `root` (drive form, sorted); false when there is no
-// library that can be read.
+// Reads a file front to back through a buffer: one call to the file per megabyte, not per record.
+class BufferedReader {
+ public:
+  explicit BufferedReader(platform::File& file) : file_(file), buffer_(1 << 20) {}
+  // False when fewer than `size` bytes are left.
+  bool Read(uint8_t* dst, size_t size) {
+    while (size > 0) {
+      if (at_ == end_) {
+        at_ = 0;
+        end_ = file_.Read(buffer_.data(), buffer_.size());
+        if (end_ == 0) return false;
+      }
+      const size_t n = std::min(size, end_ - at_);
+      std::memcpy(dst, buffer_.data() + at_, n);
+      at_ += n, dst += n, size -= n;
+    }
+    return true;
+  }
+
+ private:
+  platform::File& file_;
+  std::vector<uint8_t> buffer_;
+  size_t at_ = 0, end_ = 0;
+};
+
+// The paths of the tracks of the library at `root` (drive form, sorted), read from the track
+// list one record at a time; false when there is no library or its track list cannot be read to
+// its end (the paths read so far are kept).
 bool TrackPaths(platform::FileSystem& files, std::u16string_view root,
                 std::vector<std::u16string>* paths) {
   if (!library::IsLibraryPresent(files, root, 0)) return false;
-  library::LibraryImage image;
-  const bool read = library::ReadLibraryImage(files, root, &image, nullptr);
-  for (const library::ImageTrack& track : image.tracks) {
+  std::unique_ptr<platform::File> list =
+      files.Open(library::LibraryFilePath(root, library::kTrackListFile), "rb");
+  uint8_t header[16];
+  if (!list || list->Read(header, sizeof header) != sizeof header ||
+      std::memcmp(header, "zrtl", 4) != 0 ||
+      !list->Seek(GetLe32(header + 4), platform::SeekFrom::Start)) {
+    return false;
+  }
+  // Far above what the longest strings a record holds need: a bound for a damaged length.
+  constexpr uint32_t kLongestRecord = 1 << 16;
+  const uint32_t count = GetLe32(header + 12);
+  BufferedReader reader(*list);
+  std::vector<uint8_t> record;
+  bool whole = true;
+  for (uint32_t t = 0; t < count && whole; ++t) {
+    record.resize(12);
+    whole = reader.Read(record.data(), 12);
+    const uint32_t length = whole ? GetLe32(record.data() + 8) : 0;
+    whole = whole && length >= library::kRecordHeadLength && length <= kLongestRecord;
+    if (whole) {
+      record.resize(length);
+      whole = reader.Read(record.data() + 12, length - 12);
+    }
+    library::TrackRecordView view;
+    whole = whole && library::ParseTrackRecord(record, &view) == library::kRecordSound;
+    if (!whole) break;
     // Stored without the drive letter and colon, with "/" for "\".
     std::u16string path(root.substr(0, 2));
-    for (char16_t c : track.text[library::kPath]) path.push_back(c == u'/' ? u'\\' : c);
+    const uint8_t* data = record.data() + view.dataAt[library::kPath];
+    for (uint32_t i = 0; i < view.units[library::kPath]; ++i) {
+      const char16_t c = GetLe16(data + 2 * i);
+      path.push_back(c == u'/' ? u'\\' : c);
+    }
     paths->push_back(std::move(path));
   }
   std::sort(paths->begin(), paths->end());
-  return read;
+  return whole;
 }
 
 }  // namespace
 
-LibraryChanges CompareLibraries(platform::FileSystem& card, platform::FileSystem& dryRun,
+LibraryChanges CompareLibraries(platform::FileSystem& card, DryRunFileSystem& dryRun,
                                 std::u16string_view driveRoot) {
   LibraryChanges changes;
   std::vector<std::u16string> before, after;
   changes.libraryBefore = TrackPaths(card, driveRoot, &before);
-  changes.libraryAfter = TrackPaths(dryRun, driveRoot, &after);
   changes.tracksBefore = before.size();
+  if (!dryRun.changed()) {  // the run wrote nothing: the same library
+    changes.libraryAfter = changes.libraryBefore;
+    changes.tracksAfter = changes.tracksBefore;
+    return changes;
+  }
+  changes.libraryAfter = TrackPaths(dryRun, driveRoot, &after);
   changes.tracksAfter = after.size();
-  std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                      std::back_inserter(changes.added));
   std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
                       std::back_inserter(changes.removed));
+  // What both hold is what was not removed; the rest of the new library was added.
+  changes.added = after.size() - (before.size() - changes.removed.size());
   return changes;
 }
 

@@ -77,19 +77,20 @@ class DryRunFileSystem : public platform::FileSystem {
   bool changed_ = false;
 };
 
-// What a dry run would change in the library, by the tracks' paths (drive form, sorted): the tracks
-// the library written over the overlay holds that the card's library does not, and the reverse.
+// What a dry run would change in the library, by the tracks' paths: how many tracks the library
+// written over the overlay holds that the card's library does not, and those the card's library
+// holds that the new one does not (drive form, sorted).
 struct LibraryChanges {
   bool libraryBefore = false;  // the card holds a library that can be read
   bool libraryAfter = false;   // the run leaves one
   size_t tracksBefore = 0;
   size_t tracksAfter = 0;
-  std::vector<std::u16string> added;
+  size_t added = 0;
   std::vector<std::u16string> removed;
 };
 
 // Compares the library on the card at `driveRoot` with the one the dry run left in `dryRun`.
-LibraryChanges CompareLibraries(platform::FileSystem& card, platform::FileSystem& dryRun,
+LibraryChanges CompareLibraries(platform::FileSystem& card, DryRunFileSystem& dryRun,
                                 std::u16string_view driveRoot);
 
 }  // namespace deltrix::run
