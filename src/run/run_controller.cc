@@ -74,6 +74,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   }
 
   state_.files.Clear();
+  state_.mergeFiles.Clear();
   state_.isIpodVolume = IsIpodVolume(platform_.files, state_.driveRoot);
   state_.pauseRequested = false;
   host_.EnableStop(true);
@@ -232,10 +233,9 @@ bool RunController::RunUpdate() {
 }
 
 void RunController::BeginMergePhase() {
-  // The scan has ended, so the list may be refilled. The display follows the phase counters once
-  // phaseActive is set, and the total stays 0 until the list is complete, so the tick never reads a
-  // slot being filled.
-  state_.files.Clear();
+  // The display follows the phase counters and the phase's own list once phaseActive is set, and
+  // the total stays 0 until the list is complete, so the tick never reads a slot being filled.
+  state_.mergeFiles.Clear();
   state_.phaseTotal = 0;
   state_.phaseActive = true;
   state_.phaseProcessed = 0;
@@ -261,6 +261,7 @@ void RunController::StopAndJoin() {
   if (worker_.joinable()) worker_.join();
   host_.StopTick();
   state_.files.Clear();
+  state_.mergeFiles.Clear();
   driveLock_.reset();
 }
 

@@ -74,11 +74,11 @@ class RunController : public library::BuildOwner {
   void EnableStop(bool on) override { host_.EnableStop(on); }
   void BeginMergePhase() override;
   bool AppendMergePath(std::u16string path) override {
-    return state_.files.Append(std::move(path));
+    return state_.mergeFiles.Append(std::move(path));
   }
   void SetPhaseTotal(int32_t total) override { state_.phaseTotal = total; }
   std::u16string_view MergePath(int32_t index) override {
-    const std::u16string_view path = state_.files.Get(index);
+    const std::u16string_view path = state_.mergeFiles.Get(index);
     handedPath_.assign(path);
     return path;
   }

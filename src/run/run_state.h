@@ -24,7 +24,7 @@ class FileList {
  public:
   explicit FileList(size_t capacity = kMaxFiles) : slots_(capacity) {}
 
-  // Scan thread (or the update merge after the scan has ended). False when the list is full.
+  // The list's one writer (the scan, or the worker for the merge phase). False when it is full.
   bool Append(std::u16string path) {
     const int32_t n = count_.load(std::memory_order_relaxed);
     if (n < 0 || static_cast<size_t>(n) >= slots_.size()) return false;
@@ -60,7 +60,8 @@ struct LeftOut {
 };
 
 struct RunState {
-  explicit RunState(size_t fileListCapacity = kMaxFiles) : files(fileListCapacity) {}
+  explicit RunState(size_t fileListCapacity = kMaxFiles)
+      : files(fileListCapacity), mergeFiles(fileListCapacity) {}
 
   // Settings: written by the starter before the run begins.
   std::u16string driveRoot;
@@ -85,6 +86,10 @@ struct RunState {
   std::atomic<bool> isIpodVolume{false};  // UI thread at start
 
   FileList files;
+  // Worker, update merge phase: the queued files it reads, in order. A list of its own: the display
+  // may still be reading a slot of the scan's list when the phase begins, so that one is never
+  // refilled during a run.
+  FileList mergeFiles;
   // Scan thread: folders and audio files left out because their names have no drive form. Read
   // only once the scan has ended.
   std::vector<LeftOut> leftOut;
