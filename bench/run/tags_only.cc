@@ -21,7 +21,7 @@ class QuietHost : public run::RunHost {
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override {
     std::fprintf(stderr, "%s\n%s\n", ToUtf8(message).c_str(), ToUtf8(codeLine).c_str());
   }
-  bool AskSkipOrAbort(const std::u16string&) override { return false; }
+  run::SkipAnswer AskSkipOrAbort(const std::u16string&) override { return run::SkipAnswer::Skip; }
   bool AskRemoveTracks(const std::u16string&) override { return false; }  // keep the library
   void ShowFinishMessage(const std::u16string&) override {}
   void RequestClose() override {

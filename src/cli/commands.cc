@@ -12,6 +12,7 @@
 #include "base/utf16.h"
 #include "cli/console_host.h"
 #include "run/drive_checks.h"
+#include "run/dry_run_files.h"
 #include "run/error_report.h"
 #include "run/library_builders.h"
 #include "run/run_controller.h"
@@ -73,7 +74,7 @@ bool Confirm(Console& c, const RunArgs& args, std::u16string_view message,
 }
 
 // The folders and audio files a scan left out because their names have no drive form.
-void ReportLeftOut(Console& c, const run::RunReport& report) {
+void ReportNamesLeftOut(Console& c, const run::RunReport& report) {
   const int64_t count = report.count(run::LeftOutReason::NoDriveForm);
   if (count == 0) return;
   c.out << count
@@ -84,15 +85,45 @@ void ReportLeftOut(Console& c, const run::RunReport& report) {
   }
 }
 
-// The counts of what else the run left out, one line per reason (the unreadable files and the
-// names without a drive form have their own lists above).
-void ReportCounts(Console& c, const run::RunReport& report) {
+// What a run left out of the library, listed: the one place where a run's (and a dry run's) lists
+// of unreadable files and names without a drive form are printed, then the counts of the rest.
+void ReportLeftOut(Console& c, const run::RunReport& report) {
+  if (const int64_t count = report.count(run::LeftOutReason::Unreadable); count != 0) {
+    c.out << count << " file(s) could not be read and are not in the library:\n";
+    for (const run::RunReport::Entry& entry : report.list(run::LeftOutReason::Unreadable))
+      c.out << "  " << run::UserPathOf(c.platform.drives, entry) << "\n";
+  }
+  ReportNamesLeftOut(c, report);
   for (const run::LeftOutReason reason :
        {run::LeftOutReason::PathTooLong, run::LeftOutReason::TooDeep, run::LeftOutReason::PastLimit,
         run::LeftOutReason::HiddenOrSystem, run::LeftOutReason::Unlistable}) {
     if (const int64_t count = report.count(reason); count != 0)
       c.out << ToUtf8(run::CountLine(reason, count)) << ".\n";
   }
+}
+
+// What a dry run found a real run would do to the library.
+void ReportLibraryChanges(Console& c, const run::LibraryChanges& changes, bool written) {
+  if (!written) {
+    c.out << "A real run would write nothing: the library stays as it is (" << changes.tracksBefore
+          << " tracks).\n";
+    return;
+  }
+  if (!changes.libraryAfter) {
+    c.out << "A real run would leave no library on the card";
+  } else {
+    c.out << "A real run would write a library of " << changes.tracksAfter << " tracks";
+  }
+  if (changes.libraryBefore) {
+    c.out << " (the card's library holds " << changes.tracksBefore << ")";
+  } else {
+    c.out << " (the card holds no library)";
+  }
+  c.out << ": " << changes.added << " added, " << changes.removed.size() << " removed.\n";
+  if (changes.removed.empty()) return;
+  c.out << changes.removed.size() << " track(s) would be removed from the library:\n";
+  for (const std::u16string& path : changes.removed)
+    c.out << "  " << c.platform.drives.ToUserPath(path) << "\n";
 }
 
 int Run(Console& c, ConsoleHost& host, const RunArgs& args, std::u16string_view root,
@@ -110,9 +141,20 @@ int Run(Console& c, ConsoleHost& host, const RunArgs& args, std::u16string_view 
     }
   }
   host.AllowRemoval(args.allowRemoval);
+  // A dry run is the real run over a file system that passes reads through to the card and keeps
+  // every write in memory: the run decides everything as it would, and the card is never written.
+  const bool dryRun = args.dryRun;
+  run::DryRunFileSystem dryRunFiles(c.platform.files);
+  platform::Platform dryRunPlatform{dryRunFiles, c.platform.drives, c.platform.text,
+                                    c.platform.clock, c.platform.locks};
+  platform::Platform& platform = dryRun ? dryRunPlatform : c.platform;
+  if (dryRun) {
+    c.out << "Dry run of " << (runMode == run::RunModeCreate ? "a create" : "an update")
+          << ": nothing is written to " << c.platform.drives.ToUserPath(root) << ".\n";
+  }
   run::RunOptions options;
-  options.libraryCheck = run::LibraryCheckFor(c.platform.files);
-  run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
+  options.libraryCheck = run::LibraryCheckFor(platform.files);
+  run::RunController controller(platform, host, run::LibraryBuilders(), options);
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
@@ -124,13 +166,12 @@ int Run(Console& c, ConsoleHost& host, const RunArgs& args, std::u16string_view 
   if (code == run::kDriveBusy) {
     c.err << "Another run is already writing to " << c.platform.drives.ToUserPath(root) << ".\n";
   }
-  if (!host.skipped().empty()) {
-    c.out << host.skipped().size() << " file(s) could not be read and are not in the library:\n";
-    for (const std::string& path : host.skipped()) c.out << "  " << path << "\n";
+  if (dryRun && code == Success) {
+    ReportLibraryChanges(c, run::CompareLibraries(c.platform.files, dryRunFiles, root),
+                         dryRunFiles.changed());
   }
   const run::RunReport& report = controller.state().report;
   ReportLeftOut(c, report);
-  ReportCounts(c, report);
   if (reportFile.is_open()) {
     reportFile << run::ReportFileText(report, c.platform.drives);
     reportFile.close();
@@ -194,7 +235,6 @@ int ScanCommand(Console& c, const DriveArg& where) {
     c.out << c.platform.drives.ToUserPath(files.Get(i)) << "\n";
   c.out << files.count() << " audio files found.\n";
   ReportLeftOut(c, report);
-  ReportCounts(c, report);
   return Success;
 }
 
@@ -234,7 +274,7 @@ int CreateCommand(Console& c, const RunArgs& args) {
   ConsoleHost host(c.terminal, c.platform.drives, c.out, c.err, PolicyOf(args.onError));
   RunTarget t;
   if (const int code = PrepareRun(c, host, args, &t); code != Success) return code;
-  if (t.driveClass == run::DriveHasLibrary &&
+  if (t.driveClass == run::DriveHasLibrary && !args.dryRun &&
       !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
@@ -267,7 +307,9 @@ int StartCommand(Console& c, const std::vector<std::string>& items, const RunArg
   if (!app::StartWithPath(c.platform, host, roots[0], FromUtf8(items[0]), language, &request)) {
     return UnsupportedDevice;
   }
-  if (!Confirm(c, args, request.message, items[0], request.languageName)) return RunAborted;
+  if (!args.dryRun && !Confirm(c, args, request.message, items[0], request.languageName)) {
+    return RunAborted;
+  }
   return Run(c, host, args, request.driveRoot, request.tagLanguage, request.runMode);
 }
 

@@ -38,6 +38,7 @@ struct RunArgs {
   std::string onError;     // "skip" or "abort": the answer to unreadable files without a terminal
   std::string reportFile;  // --report FILE: what the run left out, one line each
   bool allowRemoval = false;  // an update may remove more than half of the library
+  bool dryRun = false;        // run without writing to the card, and say what a run would change
 };
 
 // What is wrong with where a command is told to work (a mount point and --folder both given), or
@@ -53,6 +54,8 @@ int DrivesCommand(Console& console);
 // The mount points of the removable drives that can carry a library, one a line, for completion.
 int DriveMountPointsCommand(Console& console);
 int ScanCommand(Console& console, const DriveArg& where);
+// A dry run (args.dryRun) asks no confirmation, takes every step of the run over a file system that
+// keeps its writes in memory, and prints what the run would add to and remove from the library.
 int CreateCommand(Console& console, const RunArgs& args);
 // Brings the library up to date: reads only the files it does not hold, drops vanished ones, and
 // writes nothing when nothing changed.

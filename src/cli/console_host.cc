@@ -1,7 +1,10 @@
 #include "cli/console_host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "base/error_code.h"
@@ -100,7 +103,7 @@ void ConsoleHost::ShowError(const std::u16string& message, const std::u16string&
   (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool ConsoleHost::AskSkipOrAbort(const std::u16string& path) {
+run::SkipAnswer ConsoleHost::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
@@ -125,43 +128,62 @@ void ConsoleHost::Notice(const std::u16string& text) {
   err_ << ToUtf8(text) << "\n" << std::flush;
 }
 
-bool ConsoleHost::ShowQuestion(const run::QuestionHandOver::Question& question) {
+namespace {
+
+// A typed answer to the skip question: Enter or "s" skips, "a" skips all, "b" aborts (the words
+// too, in any case); nothing for anything else.
+std::optional<run::SkipAnswer> SkipAnswerOf(std::string_view typed) {
+  while (!typed.empty() && std::isspace(static_cast<unsigned char>(typed.back())))
+    typed.remove_suffix(1);
+  while (!typed.empty() && std::isspace(static_cast<unsigned char>(typed.front())))
+    typed.remove_prefix(1);
+  std::string word;
+  for (char c : typed)
+    word.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  if (word.empty() || word == "s" || word == "skip") return run::SkipAnswer::Skip;
+  if (word == "a" || word == "all" || word == "skip all") return run::SkipAnswer::SkipAll;
+  if (word == "b" || word == "abort") return run::SkipAnswer::Abort;
+  return std::nullopt;
+}
+
+}  // namespace
+
+run::SkipAnswer ConsoleHost::ShowQuestion(const run::QuestionHandOver::Question& question) {
   std::unique_lock lock(terminalMu_);
   ClearLine();
   switch (question.kind) {
     case run::QuestionHandOver::Kind::Error:
       err_ << ToUtf8(question.message) << "\n" << ToUtf8(question.codeLine) << "\n" << std::flush;
-      return false;
+      return run::SkipAnswer::Skip;
     case run::QuestionHandOver::Kind::Finish:
       out_ << ToUtf8(question.message) << "\n" << std::flush;
-      return false;
+      return run::SkipAnswer::Skip;
     case run::QuestionHandOver::Kind::Removal:
-      return true;  // never posted: the console answers it from its option
+      return run::SkipAnswer::Abort;  // never posted: the console answers it from its option
     case run::QuestionHandOver::Kind::SkipOrAbort:
       break;
   }
   const std::string path = UserPath(question.path);
-  bool abort;
-  if (interactive_) {
-    err_ << ToUtf8(run::kCannotOpenFileMessage) << "\n"
-         << ToUtf8(run::ErrorCodeLine(CannotOpenFile)) << "\n";
-    if (!path.empty()) err_ << "  " << path << "\n";
-    err_ << "[S]kip or [a]bort? " << std::flush;
-    lock.unlock();
-    std::string answer;
-    const bool read = terminal_.ReadLine(&answer);
-    lock.lock();
-    // An interrupt while asking means the user wants out; an empty answer is Skip, as Enter is.
-    abort = !read ? terminal_.Interrupts() > 0
-                  : (!answer.empty() && (answer[0] == 'a' || answer[0] == 'A'));
-  } else {
-    abort = policy_ == SkipPolicy::Abort;
+  if (!interactive_) {
+    const bool abort = policy_ == SkipPolicy::Abort;
     err_ << "Cannot read " << (path.empty() ? std::string("a file") : path) << ": "
          << (abort ? "aborting" : "skipped") << "\n"
          << std::flush;
+    return abort ? run::SkipAnswer::Abort : run::SkipAnswer::Skip;
   }
-  if (!abort && !path.empty()) skipped_.push_back(path);
-  return abort;
+  err_ << ToUtf8(run::kCannotOpenFileMessage) << "\n"
+       << ToUtf8(run::ErrorCodeLine(CannotOpenFile)) << "\n";
+  if (!path.empty()) err_ << "  " << path << "\n";
+  while (true) {
+    err_ << ToUtf8(run::kCannotOpenFilePrompt) << std::flush;
+    lock.unlock();
+    std::string typed;
+    const bool read = terminal_.ReadLine(&typed);
+    lock.lock();
+    // An interrupt while asking means the user wants out; the end of the input skips, as Enter.
+    if (!read) return terminal_.Interrupts() > 0 ? run::SkipAnswer::Abort : run::SkipAnswer::Skip;
+    if (const std::optional<run::SkipAnswer> answer = SkipAnswerOf(typed)) return *answer;
+  }
 }
 
 bool ConsoleHost::AskStop() {

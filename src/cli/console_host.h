@@ -43,13 +43,10 @@ class ConsoleHost : public run::RunHost {
   // Whether an update may remove most of the library; without it the removal is refused.
   void AllowRemoval(bool allow) { allowRemoval_ = allow; }
 
-  // Paths of the files the user (or the policy) skipped, in the user's form.
-  const std::vector<std::string>& skipped() const { return skipped_; }
-
   // run::RunHost
   void EnableStop(bool on) override { handOver_.SetStopEnabled(on); }
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   bool AskRemoveTracks(const std::u16string& question) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
@@ -62,7 +59,7 @@ class ConsoleHost : public run::RunHost {
   void Post(std::function<void()> call);
   // Runs the calls posted so far; true when there were any.
   bool ServePosted();
-  bool ShowQuestion(const run::QuestionHandOver::Question& question);
+  run::SkipAnswer ShowQuestion(const run::QuestionHandOver::Question& question);
   void Render(int64_t now, bool force);
   void ClearLine();
   bool AskStop();
@@ -88,7 +85,6 @@ class ConsoleHost : public run::RunHost {
   std::mutex terminalMu_;  // the terminal: Notice may come from the worker
   std::string lastLine_;
   int64_t lastPlainSecond_ = -1;
-  std::vector<std::string> skipped_;
 };
 
 }  // namespace deltrix::cli

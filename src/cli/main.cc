@@ -52,6 +52,11 @@ void AddAllowRemovalFlag(CLI::App* command, deltrix::cli::RunArgs* args) {
                     "Let an update remove more than half of the library's tracks (at least 50)");
 }
 
+void AddDryRunOption(CLI::App* command, deltrix::cli::RunArgs* args) {
+  command->add_flag("--dry-run", args->dryRun,
+                    "Write nothing to the card; say what the run would add, remove and leave out");
+}
+
 void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
   AddDriveOptions(command, &args->where);
   command->add_option("--language", args->language, LanguageHelp())->type_name("NAME");
@@ -63,6 +68,7 @@ void AddRunOptions(CLI::App* command, deltrix::cli::RunArgs* args) {
       ->check(CLI::IsMember({"skip", "abort"}))
       ->type_name("skip|abort");
   AddReportOption(command, args);
+  AddDryRunOption(command, args);
 }
 
 }  // namespace
@@ -83,6 +89,7 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   app.add_flag("--yes,-y", startArgs.yes, "Answer the confirmation question with yes");
   AddReportOption(&app, &startArgs);
   AddAllowRemovalFlag(&app, &startArgs);
+  AddDryRunOption(&app, &startArgs);
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");

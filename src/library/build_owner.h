@@ -21,9 +21,10 @@ class BuildOwner {
   virtual void EnableStop(bool on) { (void)on; }
   // The pause wait: false when the run was stopped.
   [[nodiscard]] virtual bool WaitWhilePaused() { return true; }
-  // Clears the run's file list and switches the display to the phase's counters ("Added"), at 0.
+  // Starts the phase's own file list and switches the display to the phase's counters ("Added"),
+  // at 0.
   virtual void BeginMergePhase() {}
-  // Appends a full path (E:\Music\a.mp3) to the file list; false when the list is full.
+  // Appends a full path (E:\Music\a.mp3) to the phase's file list; false when the list is full.
   [[nodiscard]] virtual bool AppendMergePath(std::u16string path) {
     (void)path;
     return false;

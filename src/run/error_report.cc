@@ -42,7 +42,7 @@ std::u16string RemovalQuestion(uint32_t removed, uint32_t total) {
 
 bool ReportError(ErrorHost& host, int code, std::u16string_view text) {
   host.EnableStop(false);
-  if (code == CannotOpenFile) return host.AskSkipOrAbort(std::u16string(text));
+  if (code == CannotOpenFile) return host.AskSkipOrAbort(std::u16string(text)) == SkipAnswer::Abort;
   if (code == NotRootDirectory || (code >= CreateDataFailed && code <= DeviceRemoved)) {
     host.ShowError(ErrorMessage(code, text), ErrorCodeLine(code));
     return false;
@@ -51,12 +51,17 @@ bool ReportError(ErrorHost& host, int code, std::u16string_view text) {
 }
 
 int AskSkipFile(ErrorHost& host, platform::DriveTable& drives, std::u16string_view driveRoot,
-                std::u16string_view path) {
+                std::u16string_view path, bool* skipAll) {
+  // Checked at every unreadable file, asked or not: a pulled card is not a run of unreadable files.
   if (!IsDrivePresent(drives, driveRoot)) {
     ReportError(host, DeviceRemoved, driveRoot);
     return DeviceRemoved;
   }
-  if (ReportError(host, CannotOpenFile, path)) return RunAborted;
+  if (*skipAll) return CannotOpenFile;
+  host.EnableStop(false);
+  const SkipAnswer answer = host.AskSkipOrAbort(std::u16string(path));
+  if (answer == SkipAnswer::Abort) return RunAborted;
+  if (answer == SkipAnswer::SkipAll) *skipAll = true;
   host.EnableStop(true);
   return CannotOpenFile;
 }

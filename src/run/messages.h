@@ -23,6 +23,9 @@ inline constexpr std::u16string_view kDeviceRemovedMessage = u"Selected device i
 inline constexpr std::u16string_view kCannotOpenFileMessage =
     u"Canonot open a file.\nSee the processing dialog for the file name.\n"
     u"Skip the file or abort creating the library?";
+// The console's prompt under it: Enter or s skips, a skips this file and every later one that
+// cannot be read, b aborts.
+inline constexpr std::u16string_view kCannotOpenFilePrompt = u"[S]kip, skip [a]ll or a[b]ort? ";
 
 // The stop question, Yes or No.
 inline constexpr std::u16string_view kStopQuestion =

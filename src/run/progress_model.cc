@@ -102,7 +102,8 @@ void ProgressModel::Tick(const RunState& state, int64_t now) {
     lastSecond_ = now;
   }
 
-  if (done < total && state.workerStarted) view_.path = std::u16string(state.files.Get(done));
+  if (done < total && state.workerStarted)
+    view_.path = std::u16string((phase ? state.mergeFiles : state.files).Get(done));
   view_.total = Format("%lld", total);
   view_.done = Format("%lld", done);
 }

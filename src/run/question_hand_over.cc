@@ -46,12 +46,12 @@ bool QuestionHandOver::workerAwaitingAnswer() const {
   return activeId_ != 0 && !answered_;
 }
 
-bool QuestionHandOver::Ask(const Question& question) {
+SkipAnswer QuestionHandOver::Ask(const Question& question) {
   if (std::this_thread::get_id() == mainThread_) {
     // A question of the main thread itself (a run that could not start): nobody waits for it.
     {
       std::lock_guard lock(mu_);
-      if (abandoned_) return true;
+      if (abandoned_) return SkipAnswer::Abort;
     }
     return show_(question);
   }
@@ -60,7 +60,7 @@ bool QuestionHandOver::Ask(const Question& question) {
   ++waitingToAsk_;
   changed_.wait(lock, [&] { return !questionOpen_ || abandoned_; });
   --waitingToAsk_;
-  if (abandoned_) return true;
+  if (abandoned_) return SkipAnswer::Abort;
   questionOpen_ = true;
   const uint64_t id = ++lastId_;
   activeId_ = id;
@@ -72,12 +72,12 @@ bool QuestionHandOver::Ask(const Question& question) {
 
   lock.lock();
   changed_.wait(lock, [&] { return (activeId_ == id && answered_) || abandoned_; });
-  const bool abort = (activeId_ == id && answered_) ? answer_ : true;
+  const SkipAnswer answer = (activeId_ == id && answered_) ? answer_ : SkipAnswer::Abort;
   activeId_ = 0;
   answered_ = false;
   questionOpen_ = false;
   changed_.notify_all();
-  return abort;
+  return answer;
 }
 
 void QuestionHandOver::Serve(uint64_t id) {
@@ -87,10 +87,10 @@ void QuestionHandOver::Serve(uint64_t id) {
     if (activeId_ != id || abandoned_) return;  // answered Abort already: the run is ending
     question = active_;
   }
-  const bool abort = show_(question);
+  const SkipAnswer answer = show_(question);
   std::lock_guard lock(mu_);
   if (activeId_ == id && !abandoned_) {
-    answer_ = abort;
+    answer_ = answer;
     answered_ = true;
     changed_.notify_all();
   }

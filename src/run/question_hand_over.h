@@ -33,12 +33,14 @@
 #include <string>
 #include <thread>
 
+#include "run/error_report.h"
+
 namespace deltrix::run {
 
 class QuestionHandOver {
  public:
-  // Removal: an update would remove most of the library; its Show answers true to keep the library
-  // (No), so that an abandoned run never removes anything.
+  // Removal: an update would remove most of the library; an abandoned run answers Abort (keep the
+  // library), so that it never removes anything.
   enum class Kind { Error, SkipOrAbort, Finish, Removal };
   struct Question {
     Kind kind = Kind::Error;
@@ -48,9 +50,10 @@ class QuestionHandOver {
   };
   // Runs a function on the main thread later (queued, never inline); callable from any thread.
   using Post = std::function<void(std::function<void()>)>;
-  // Shows a question modally on the main thread; true for Abort (skip-or-abort), or for keeping the
-  // library (removal).
-  using Show = std::function<bool(const Question&)>;
+  // Shows a question modally on the main thread and returns the answer: the user's for
+  // skip-or-abort; for the removal question Skip to remove the tracks (Yes) and Abort to keep the
+  // library (No); Skip for a message that is only dismissed.
+  using Show = std::function<SkipAnswer(const Question&)>;
 
   // Constructed on the main thread, which it takes as the thread that shows the questions.
   QuestionHandOver(Post post, Show show);
@@ -62,10 +65,10 @@ class QuestionHandOver {
   void SetStopEnabled(bool on);
   bool stopEnabled() const;
 
-  // Any thread: shows the question and returns the answer (true = Abort). On the main thread it is
-  // shown at once; on another thread it is posted and the caller waits. After the run has been
-  // abandoned it returns true without showing anything.
-  bool Ask(const Question& question);
+  // Any thread: shows the question and returns the answer. On the main thread it is shown at once;
+  // on another thread it is posted and the caller waits. After the run has been abandoned it
+  // answers Abort without showing anything.
+  SkipAnswer Ask(const Question& question);
 
   // Main thread, Cancel pressed: true when the stop question may open now (stop on, no question
   // open, not abandoned); then it is marked open and `pause` has been called under the lock.
@@ -99,7 +102,7 @@ class QuestionHandOver {
   uint64_t activeId_ = 0;  // the worker question handed to the main thread, 0 for none
   Question active_;
   bool answered_ = false;
-  bool answer_ = false;
+  SkipAnswer answer_ = SkipAnswer::Skip;
 };
 
 }  // namespace deltrix::run

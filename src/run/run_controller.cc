@@ -53,6 +53,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   resultCode_ = Success;
   removalDeclined_ = false;
   keptBackupFolder_.clear();
+  skipAll_ = false;
 
   // Two runs must never write the same drive, whichever front-end started them.
   driveLock_ = platform_.locks.TryLockDrive(driveRoot);
@@ -78,6 +79,7 @@ bool RunController::StartRun(std::u16string_view driveRoot, int tagLanguage, int
   }
 
   state_.files.Clear();
+  state_.mergeFiles.Clear();
   state_.isIpodVolume = IsIpodVolume(platform_.files, state_.driveRoot);
   state_.pauseRequested = false;
   host_.EnableStop(true);
@@ -164,7 +166,6 @@ bool RunController::HandFoundFiles(const std::function<int(std::u16string_view p
       const int r = step(path);
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
-        NoteUnreadable(path);
       } else if (r == Success) {
         ++state_.processedCount;
       } else {
@@ -282,10 +283,9 @@ bool RunController::RemovalAllowed(UpdateBuilder& updater) {
 }
 
 void RunController::BeginMergePhase() {
-  // The scan has ended, so the list may be refilled. The display follows the phase counters once
-  // phaseActive is set, and the total stays 0 until the list is complete, so the tick never reads a
-  // slot being filled.
-  state_.files.Clear();
+  // The display follows the phase counters and the phase's own list once phaseActive is set, and
+  // the total stays 0 until the list is complete, so the tick never reads a slot being filled.
+  state_.mergeFiles.Clear();
   state_.phaseTotal = 0;
   state_.phaseActive = true;
   state_.phaseProcessed = 0;
@@ -293,12 +293,14 @@ void RunController::BeginMergePhase() {
 }
 
 int RunController::AskSkipFile() {
-  const int answer = run::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_);
+  const int answer =
+      run::AskSkipFile(host_, platform_.drives, state_.driveRoot, handedPath_, &skipAll_);
   if (answer == DeviceRemoved) {
     // Reported already: the run ends with that code, and the builder's stop shows nothing more.
     resultCode_ = DeviceRemoved;
     return RunAborted;
   }
+  if (answer == CannotOpenFile) NoteUnreadable(handedPath_);
   return answer;
 }
 
@@ -309,6 +311,7 @@ void RunController::StopAndJoin() {
   if (worker_.joinable()) worker_.join();
   host_.StopTick();
   state_.files.Clear();
+  state_.mergeFiles.Clear();
   driveLock_.reset();
 }
 

@@ -69,23 +69,24 @@ class RunController : public library::BuildOwner {
   bool WaitWhilePaused() override;
 
   // library::BuildOwner, on the worker thread. The skip question names the file the builder was
-  // last handed: the found file being added or checked, or the merge path last read.
+  // last handed: the found file being added or checked, or the merge path last read. After a Skip
+  // All the later files of the run are skipped without a question. Every skipped file is noted in
+  // state().skipped.
   int AskSkipFile() override;
   void SetBatchInProgress(bool on) override { state_.estimateFrozen = on; }
   void EnableStop(bool on) override { host_.EnableStop(on); }
   void BeginMergePhase() override;
   bool AppendMergePath(std::u16string path) override {
-    return state_.files.Append(std::move(path));
+    return state_.mergeFiles.Append(std::move(path));
   }
   void SetPhaseTotal(int32_t total) override { state_.phaseTotal = total; }
   std::u16string_view MergePath(int32_t index) override {
-    const std::u16string_view path = state_.files.Get(index);
+    const std::u16string_view path = state_.mergeFiles.Get(index);
     handedPath_.assign(path);
     return path;
   }
   void CountMergeFile(bool added) override {
     ++(added ? state_.phaseProcessed : state_.phaseSkipped);
-    if (!added) NoteUnreadable(handedPath_);
   }
 
  private:
@@ -123,6 +124,7 @@ class RunController : public library::BuildOwner {
   std::thread scan_;
   std::thread worker_;
   std::u16string handedPath_;  // worker: the file the builder is working on
+  bool skipAll_ = false;       // worker: Skip All was answered; no more questions this run
   int resultCode_ = 0;
   bool removalDeclined_ = false;  // worker: the library is left as it was, nothing to restore
   int64_t startSeconds_ = 0;

@@ -26,7 +26,7 @@ class FileList {
  public:
   explicit FileList(size_t capacity = kMaxFiles) : slots_(capacity) {}
 
-  // Scan thread (or the update merge after the scan has ended). False when the list is full.
+  // The list's one writer (the scan, or the worker for the merge phase). False when it is full.
   bool Append(std::u16string path) {
     const int32_t n = count_.load(std::memory_order_relaxed);
     if (n < 0 || static_cast<size_t>(n) >= slots_.size()) return false;
@@ -54,7 +54,8 @@ class FileList {
 };
 
 struct RunState {
-  explicit RunState(size_t fileListCapacity = kMaxFiles) : files(fileListCapacity) {}
+  explicit RunState(size_t fileListCapacity = kMaxFiles)
+      : files(fileListCapacity), mergeFiles(fileListCapacity) {}
 
   // Settings: written by the starter before the run begins.
   std::u16string driveRoot;
@@ -79,6 +80,10 @@ struct RunState {
   std::atomic<bool> isIpodVolume{false};  // UI thread at start
 
   FileList files;
+  // Worker, update merge phase: the queued files it reads, in order. A list of its own: the display
+  // may still be reading a slot of the scan's list when the phase begins, so that one is never
+  // refilled during a run.
+  FileList mergeFiles;
   // What the run left out and why (run_report.h names each reason's writer, the scan thread or the
   // worker). Read once the run has ended; the worker reads the scan's part once scanDone is set.
   RunReport report;

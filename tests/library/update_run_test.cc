@@ -281,7 +281,7 @@ TEST(UpdateRun, AChangeTakesTheBackupBeforeItsFirstWriteAndAStopBeforeThatDelete
   mp.files.AddFile(u"E:\\A\\3.mp3", "");
   const size_t mutations = mp.files.mutations().size();
   TestHost aborting;
-  aborting.abortAnswers = {true};
+  aborting.answers = {run::SkipAnswer::Abort};
   mp.files.SetFault([](std::string_view op, std::u16string_view path) {
     return op == "open" && path.ends_with(u"3.mp3");
   });

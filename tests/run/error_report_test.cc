@@ -46,38 +46,60 @@ TEST(ReportError, ShowsTheFixedMessagesWithTheirCodeLines) {
   }
 }
 
-TEST(ReportError, CodeTwoAsksAndAnswersAbort) {
+TEST(ReportError, CodeTwoAsksAndAnswersAbortOnlyForAbort) {
   TestHost host;
-  host.abortAnswers = {true, false};
+  host.answers = {SkipAnswer::Abort, SkipAnswer::Skip, SkipAnswer::SkipAll};
   EXPECT_TRUE(ReportError(host, 2, u"E:\\"));
   EXPECT_FALSE(ReportError(host, 2, u"E:\\"));
-  EXPECT_EQ(2u, host.asked());
+  EXPECT_FALSE(ReportError(host, 2, u"E:\\"));
+  EXPECT_EQ(3u, host.asked());
   EXPECT_TRUE(host.errors().empty());
 }
 
 TEST(AskSkipFile, SkipEnablesStopAgainAbortAndRemovedDriveStop) {
   MemoryPlatform mp;
+  bool skipAll = false;
   {
     TestHost host;
-    EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
+    EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3", &skipAll));
     EXPECT_TRUE(host.stopEnabled());
     EXPECT_EQ(std::vector<std::u16string>{u"E:\\a.mp3"}, host.askedPaths());
+    EXPECT_FALSE(skipAll);
   }
   {
     TestHost host;
-    host.abortAnswers = {true};
-    EXPECT_EQ(8, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
+    host.answers = {SkipAnswer::Abort};
+    EXPECT_EQ(8, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3", &skipAll));
     EXPECT_FALSE(host.stopEnabled());
+    EXPECT_FALSE(skipAll);
   }
   {
     TestHost host;
     mp.drives.Get(u'E')->readable = false;  // unplugged
-    EXPECT_EQ(7, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3"));
+    EXPECT_EQ(7, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3", &skipAll));
     EXPECT_EQ(0u, host.asked()) << "a removed drive never gets the skip question";
     ASSERT_EQ(1u, host.errors().size());
     EXPECT_EQ(u"Selected device is removed. | Error Code : E-07", host.errors()[0]);
     EXPECT_FALSE(host.stopEnabled());
   }
+}
+
+TEST(AskSkipFile, SkipAllSkipsLaterFilesUnaskedButStillSeesARemovedDrive) {
+  MemoryPlatform mp;
+  TestHost host;
+  host.answers = {SkipAnswer::SkipAll};
+  bool skipAll = false;
+  EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\a.mp3", &skipAll));
+  EXPECT_TRUE(skipAll);
+  EXPECT_TRUE(host.stopEnabled());
+  EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\b.mp3", &skipAll));
+  EXPECT_EQ(2, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\c.mp3", &skipAll));
+  EXPECT_EQ(std::vector<std::u16string>{u"E:\\a.mp3"}, host.askedPaths()) << "asked once";
+  EXPECT_TRUE(host.stopEnabled()) << "a file skipped unasked leaves the stop control on";
+  mp.drives.Get(u'E')->readable = false;  // a pulled card is not one more unreadable file
+  EXPECT_EQ(7, AskSkipFile(host, mp.drives, u"E:\\", u"E:\\d.mp3", &skipAll));
+  ASSERT_EQ(1u, host.errors().size());
+  EXPECT_EQ(u"Selected device is removed. | Error Code : E-07", host.errors()[0]);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct MainThread {
   std::mutex mu;
   std::deque<std::function<void()>> posted;
   std::vector<QuestionHandOver::Question> shown;
-  bool answerAbort = false;
+  SkipAnswer answer = SkipAnswer::Skip;
 
   QuestionHandOver handOver{[this](std::function<void()> call) {
                               std::lock_guard lock(mu);
@@ -29,7 +29,7 @@ struct MainThread {
                             },
                             [this](const QuestionHandOver::Question& q) {
                               shown.push_back(q);
-                              return answerAbort;
+                              return answer;
                             }};
 
   // Serves what was posted until `done` is ready.
@@ -50,15 +50,17 @@ struct MainThread {
 };
 
 TEST(QuestionHandOver, AWorkerQuestionIsShownOnTheMainThreadWithItsPathAndAnswered) {
-  MainThread main;
-  main.answerAbort = true;
-  std::future<bool> asked = std::async(std::launch::async, [&] {
-    return main.handOver.Ask({Kind::SkipOrAbort, {}, {}, u"E:\\bad.mp3"});
-  });
-  EXPECT_TRUE(main.ServeUntil(asked));
-  ASSERT_EQ(1u, main.shown.size());
-  EXPECT_EQ(u"E:\\bad.mp3", main.shown[0].path);
-  EXPECT_FALSE(main.handOver.questionOpen());
+  for (SkipAnswer answer : {SkipAnswer::Skip, SkipAnswer::SkipAll, SkipAnswer::Abort}) {
+    MainThread main;
+    main.answer = answer;
+    std::future<SkipAnswer> asked = std::async(std::launch::async, [&] {
+      return main.handOver.Ask({Kind::SkipOrAbort, {}, {}, u"E:\\bad.mp3"});
+    });
+    EXPECT_EQ(answer, main.ServeUntil(asked)) << "every answer reaches the worker as given";
+    ASSERT_EQ(1u, main.shown.size());
+    EXPECT_EQ(u"E:\\bad.mp3", main.shown[0].path);
+    EXPECT_FALSE(main.handOver.questionOpen());
+  }
 }
 
 TEST(QuestionHandOver, TheStopQuestionTakesTheTurnAndAConfirmedStopAnswersAbort) {
@@ -68,14 +70,14 @@ TEST(QuestionHandOver, TheStopQuestionTakesTheTurnAndAConfirmedStopAnswersAbort)
   ASSERT_TRUE(main.handOver.BeginStopQuestion([&] { paused = true; }));
   EXPECT_TRUE(paused);
   EXPECT_FALSE(main.handOver.BeginStopQuestion([] {})) << "one question at a time";
-  std::future<bool> asked = std::async(std::launch::async, [&] {
+  std::future<SkipAnswer> asked = std::async(std::launch::async, [&] {
     return main.handOver.Ask({Kind::SkipOrAbort, {}, {}, u"E:\\bad.mp3"});
   });
   while (!main.handOver.workerWaitingToAsk()) std::this_thread::yield();
   main.handOver.EndStopQuestion(true);  // Yes: the run is abandoned
-  EXPECT_TRUE(main.ServeUntil(asked)) << "the waiting question is answered Abort";
+  EXPECT_EQ(SkipAnswer::Abort, main.ServeUntil(asked)) << "the waiting question is answered Abort";
   EXPECT_TRUE(main.shown.empty()) << "and never shown";
-  EXPECT_TRUE(main.handOver.Ask({Kind::Error, u"x", u"Error Code : E-03", {}}))
+  EXPECT_EQ(SkipAnswer::Abort, main.handOver.Ask({Kind::Error, u"x", u"Error Code : E-03", {}}))
       << "later questions return at once";
 }
 

@@ -71,6 +71,33 @@ TEST(RunCreate, CountsSkippedFilesApartAndFinishesWithProcessedOnly) {
   EXPECT_EQ(u"2 files are processed.", host.finish());
 }
 
+TEST(RunCreate, SkipAllAsksOnceAndSkipsEveryLaterUnreadableFileOfTheRun) {
+  MemoryPlatform mp;
+  for (const char16_t* name :
+       {u"E:\\1.mp3", u"E:\\bad1.mp3", u"E:\\2.mp3", u"E:\\bad2.mp3", u"E:\\bad3.mp3"})
+    mp.files.AddFile(name, "");
+  TestHost host;
+  host.answers = {SkipAnswer::SkipAll};
+  FakeBuilderLog log;
+  log.addResult = [](std::u16string_view path, library::BuildOwner& owner) {
+    return path.find(u"bad") != std::u16string_view::npos ? owner.AskSkipFile() : 0;
+  };
+  RunController run(mp.platform, host, testing::FakeFactory(log));
+  ASSERT_TRUE(run.StartRun(u"E:\\", 3, RunModeCreate));
+  host.WaitForClose();
+  run.StopAndJoin();
+  EXPECT_EQ(Success, run.resultCode());
+  EXPECT_EQ(std::vector<std::u16string>{u"E:\\bad1.mp3"}, host.askedPaths());
+  EXPECT_EQ(3, run.state().skippedCount.load());
+  std::vector<std::u16string> listed;
+  for (const RunReport::Entry& entry : run.state().report.list(LeftOutReason::Unreadable))
+    listed.push_back(DrivePathOf(entry));
+  EXPECT_EQ((std::vector<std::u16string>{u"E:\\bad1.mp3", u"E:\\bad2.mp3", u"E:\\bad3.mp3"}),
+            listed)
+      << "files skipped unasked are still listed";
+  EXPECT_EQ(u"2 files are processed.", host.finish());
+}
+
 TEST(RunCreate, EverySkippedMeansNothingWrittenButSuccess) {
   MemoryPlatform mp;
   mp.files.AddFile(u"E:\\bad.mp3", "");
@@ -109,7 +136,7 @@ TEST(RunCreate, AbortAndWriteFailuresEndTheRunAndRestoreTheLibrary) {
     mp.files.AddFile(u"E:\\1.mp3", "");
     mp.files.AddFile(u"E:\\2.mp3", "");
     TestHost host;
-    if (c.userAborts) host.abortAnswers = {true};
+    if (c.userAborts) host.answers = {SkipAnswer::Abort};
     FakeBuilderLog log;
     log.finalResult = c.finalResult;
     log.addResult = [&](std::u16string_view path, library::BuildOwner& owner) {

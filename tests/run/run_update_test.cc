@@ -88,7 +88,7 @@ TEST(RunUpdate, CodesEndTheRunAsTheyShould) {
     MemoryPlatform mp;
     mp.files.AddFile(u"E:\\a.mp3", "");
     TestHost host;
-    if (c.userAborts) host.abortAnswers = {true};
+    if (c.userAborts) host.answers = {SkipAnswer::Abort};
     FakeUpdaterLog updates;
     updates.checkResult = [&](std::u16string_view) { return c.check; };
     updates.merge = [&](library::BuildOwner&) { return c.merge; };

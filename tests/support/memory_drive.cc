@@ -36,7 +36,7 @@ class MemoryFile : public platform::File {
     if (closed_ || !canWrite_ || (fs_ && fs_->Fails("write", path_))) return 0;
     if (append_) pos_ = data_->size();
     if (data_->size() < pos_ + size) data_->resize(pos_ + size);
-    std::memcpy(data_->data() + pos_, src, size);
+    if (size > 0) std::memcpy(data_->data() + pos_, src, size);  // an empty file has no data yet
     pos_ += size;
     if (fs_ && path_ != MemoryFileSystem::kScratchPath) fs_->CountWritten(size);
     return size;

@@ -14,8 +14,8 @@ namespace deltrix::testing {
 
 class TestHost : public run::RunHost {
  public:
-  // Abort answers to the skip question, in order; Skip once they run out.
-  std::vector<bool> abortAnswers;
+  // Answers to the skip question, in order; Skip once they run out.
+  std::vector<run::SkipAnswer> answers;
   // The answer to the removal question (true removes).
   bool removeAnswer = false;
   // Called inside AskSkipOrAbort and ShowError (on the worker), for tests that act at that moment.
@@ -32,14 +32,15 @@ class TestHost : public run::RunHost {
     errors_.push_back(message + u" | " + codeLine);
     events_.push_back("error");
   }
-  bool AskSkipOrAbort(const std::u16string& path) override {
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override {
     if (onQuestion) onQuestion();
     std::lock_guard lock(mu_);
     events_.push_back("ask");
     askedPaths_.push_back(path);
-    const bool abort = asked_ < abortAnswers.size() && abortAnswers[asked_];
+    const run::SkipAnswer answer =
+        asked_ < answers.size() ? answers[asked_] : run::SkipAnswer::Skip;
     ++asked_;
-    return abort;
+    return answer;
   }
   bool AskRemoveTracks(const std::u16string& question) override {
     std::lock_guard lock(mu_);

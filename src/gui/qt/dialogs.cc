@@ -100,12 +100,17 @@ CCannotOpen::CCannotOpen(QWidget* parent) : CDialogBase(parent, "CCannotOpen", 1
       ->setObjectName(QStringLiteral("message"));
   AddText(ToQString(run::ErrorCodeLine(CannotOpenFile)), 37, 35, 155, 9, Qt::AlignHCenter)
       ->setObjectName(QStringLiteral("codeLine"));
-  QPushButton* skip = AddButton(QStringLiteral("Skip"), 46, 47, 50, 13);
-  QPushButton* abort = AddButton(QStringLiteral("Abort"), 101, 47, 50, 13);
+  QPushButton* skip = AddButton(QStringLiteral("Skip"), 19, 47, 50, 13);
+  QPushButton* skipAll = AddButton(QStringLiteral("Skip All"), 74, 47, 50, 13);
+  QPushButton* abort = AddButton(QStringLiteral("Abort"), 129, 47, 50, 13);
   skip->setDefault(true);
   connect(skip, &QPushButton::clicked, this, &QDialog::accept);
+  connect(skipAll, &QPushButton::clicked, this, [this] {
+    answer_ = run::SkipAnswer::SkipAll;
+    accept();
+  });
   connect(abort, &QPushButton::clicked, this, [this] {
-    abort_ = true;
+    answer_ = run::SkipAnswer::Abort;
     accept();
   });
 }

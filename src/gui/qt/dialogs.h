@@ -11,6 +11,7 @@
 #include <string>
 
 #include "gui/qt/dialog_units.h"
+#include "run/error_report.h"
 
 class QFrame;
 class QLabel;
@@ -62,15 +63,15 @@ class CErrorDlg : public CDialogBase {
   QPushButton* ok_;
 };
 
-// "Canonot open a file." with Skip and Abort. Abort sets the abort flag; Skip, Enter, Escape and
-// the close button leave it false, so they count as Skip.
+// "Canonot open a file." with Skip, Skip All and Abort. Skip, Enter, Escape and the close button
+// answer Skip.
 class CCannotOpen : public CDialogBase {
  public:
   explicit CCannotOpen(QWidget* parent = nullptr);
-  bool abortChosen() const { return abort_; }
+  run::SkipAnswer answer() const { return answer_; }
 
  private:
-  bool abort_ = false;
+  run::SkipAnswer answer_ = run::SkipAnswer::Skip;
 };
 
 // The start confirmation: one of the three messages, then the drive and the language in bold on

@@ -211,14 +211,14 @@ int CRunDlg::ExecChild(QDialog& dialog) {
   return result;
 }
 
-bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
+run::SkipAnswer CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
     case run::QuestionHandOver::Kind::Error: {
       CErrorDlg dialog(this);
       dialog.SetError(ToQString(question.message), ToQString(question.codeLine));
       ExecChild(dialog);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case run::QuestionHandOver::Kind::SkipOrAbort: {
       // The path field names the file the question is about until the next tick redraws it.
@@ -228,7 +228,7 @@ bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
       CCannotOpen dialog(this);
       ExecChild(dialog);
       if (ticking && runActive_) tick_.start();
-      return dialog.abortChosen();
+      return dialog.answer();
     }
     case run::QuestionHandOver::Kind::Finish: {
       // The worker waits for this answer and the scan has ended: the report holds still.
@@ -236,15 +236,15 @@ bool CRunDlg::ShowQuestion(const run::QuestionHandOver::Question& question) {
           ToQString(question.message), this,
           ToQString(run::DetailsText(controller_->state().report, platform_.drives)));
       ExecChild(dialog);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case run::QuestionHandOver::Kind::Removal: {
       CRemoveDlg dialog(ToQString(question.message), this);
       ExecChild(dialog);
-      return !dialog.removeChosen();  // true keeps the library
+      return dialog.removeChosen() ? run::SkipAnswer::Skip : run::SkipAnswer::Abort;
     }
   }
-  return true;
+  return run::SkipAnswer::Abort;
 }
 
 void CRunDlg::OnWorkerClose() {
@@ -312,12 +312,13 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({run::QuestionHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+run::SkipAnswer CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({run::QuestionHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
 bool CRunDlg::AskRemoveTracks(const std::u16string& question) {
-  return !handOver_.Ask({run::QuestionHandOver::Kind::Removal, question, {}, {}});
+  return handOver_.Ask({run::QuestionHandOver::Kind::Removal, question, {}, {}}) ==
+         run::SkipAnswer::Skip;
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {

@@ -61,7 +61,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   // ShowCompletion, StopTick and Notice may be called on the worker thread.
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   bool AskRemoveTracks(const std::u16string& question) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
@@ -82,7 +82,7 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   void Render();
   void RefreshStopButton();
   void ShowPath(const std::u16string& drivePath);
-  bool ShowQuestion(const run::QuestionHandOver::Question& question);
+  run::SkipAnswer ShowQuestion(const run::QuestionHandOver::Question& question);
   int ExecChild(QDialog& dialog);
   void OnWorkerClose();
   // Ends the run on any path: abandons the hand-over, closes an open question, joins the threads

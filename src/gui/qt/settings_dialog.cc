@@ -41,10 +41,10 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.exec();
 }
 
-bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
+run::SkipAnswer DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog(parent_);
   dialog.exec();
-  return dialog.abortChosen();
+  return dialog.answer();
 }
 
 CSettingDlg::CSettingDlg(platform::Platform& platform,

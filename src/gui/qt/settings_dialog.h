@@ -38,7 +38,7 @@ class DialogErrorHost : public run::ErrorHost {
   explicit DialogErrorHost(QWidget* parent) : parent_(parent) {}
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   void SetParent(QWidget* parent) { parent_ = parent; }
 
  private:

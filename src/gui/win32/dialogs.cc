@@ -159,8 +159,8 @@ BOOL CErrorDlg::OnInit() {
 CCannotOpen::CCannotOpen() : ModalDialog(IDD_CANNOT_OPEN) { SetPicture(IDB_ERROR); }
 
 void CCannotOpen::OnCommand(int id, int code) {
-  if (id == IDC_ABORT) {
-    abort_ = true;
+  if (id == IDC_ABORT || id == IDC_SKIP_ALL) {
+    answer_ = id == IDC_ABORT ? run::SkipAnswer::Abort : run::SkipAnswer::SkipAll;
     End(IDOK);
     return;
   }

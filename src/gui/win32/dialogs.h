@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "run/error_report.h"
+
 namespace deltrix::gui::win32 {
 
 // Registers the common controls the templates use (the run dialog's progress bar); called once
@@ -99,18 +101,18 @@ class CErrorDlg : public ModalDialog {
   std::u16string codeLine_;
 };
 
-// "Canonot open a file." with Skip and Abort. Abort sets the abort flag; Skip, Enter, Escape and
-// the close box leave it false, so they count as Skip.
+// "Canonot open a file." with Skip, Skip All and Abort. Skip, Enter, Escape and the close box
+// answer Skip.
 class CCannotOpen : public ModalDialog {
  public:
   CCannotOpen();
-  bool abortChosen() const { return abort_; }
+  run::SkipAnswer answer() const { return answer_; }
 
  protected:
   void OnCommand(int id, int code) override;
 
  private:
-  bool abort_ = false;
+  run::SkipAnswer answer_ = run::SkipAnswer::Skip;
 };
 
 // The start confirmation: the message, then the drive and the language name in bold on two lines

@@ -51,6 +51,7 @@
 #define IDC_MESSAGE 1036      // error, skip question and stop question
 #define IDC_CODE_LINE 1037    // error and skip question
 #define IDC_ABORT 1040        // skip question
+#define IDC_SKIP_ALL 1041     // skip question
 #define IDC_FINISH_TEXT 1028  // finish message
 #define IDC_CHECK_MESSAGE 1034
 #define IDC_CHECK_VALUES 1035

@@ -211,13 +211,13 @@ void CRunDlg::OnCancel() {
   platform_.clock.Sleep(10);
 }
 
-bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
+run::SkipAnswer CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
   RefreshStopButton();  // the worker has turned stop off: show it before the question
   switch (question.kind) {
     case RunHandOver::Kind::Error: {
       CErrorDlg dialog(question.message, question.codeLine);
       dialog.Run(hwnd_, &openChild_);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case RunHandOver::Kind::SkipOrAbort: {
       // The path field names the file the question is about until the next tick redraws it.
@@ -227,22 +227,22 @@ bool CRunDlg::ShowQuestion(const RunHandOver::Question& question) {
       CCannotOpen dialog;
       dialog.Run(hwnd_, &openChild_);
       if (ticking && runActive_) StartTimer();
-      return dialog.abortChosen();
+      return dialog.answer();
     }
     case RunHandOver::Kind::Finish: {
       // The worker waits for this answer and the scan has ended: the report holds still.
       CFinshDialog dialog(question.message,
                           run::DetailsText(controller_->state().report, platform_.drives));
       dialog.Run(hwnd_, &openChild_);
-      return false;
+      return run::SkipAnswer::Skip;
     }
     case RunHandOver::Kind::Removal: {
       CRemoveDlg dialog(question.message);
       dialog.Run(hwnd_, &openChild_);
-      return !dialog.removeChosen();  // true keeps the library
+      return dialog.removeChosen() ? run::SkipAnswer::Skip : run::SkipAnswer::Abort;
     }
   }
-  return true;
+  return run::SkipAnswer::Abort;
 }
 
 void CRunDlg::OnWorkerClose() {
@@ -278,12 +278,12 @@ void CRunDlg::ShowError(const std::u16string& message, const std::u16string& cod
   (void)handOver_.Ask({RunHandOver::Kind::Error, message, codeLine, {}});
 }
 
-bool CRunDlg::AskSkipOrAbort(const std::u16string& path) {
+run::SkipAnswer CRunDlg::AskSkipOrAbort(const std::u16string& path) {
   return handOver_.Ask({RunHandOver::Kind::SkipOrAbort, {}, {}, path});
 }
 
 bool CRunDlg::AskRemoveTracks(const std::u16string& question) {
-  return !handOver_.Ask({RunHandOver::Kind::Removal, question, {}, {}});
+  return handOver_.Ask({RunHandOver::Kind::Removal, question, {}, {}}) == run::SkipAnswer::Skip;
 }
 
 void CRunDlg::ShowFinishMessage(const std::u16string& text) {

@@ -43,7 +43,7 @@ class CRunDlg : public ModalDialog, public run::RunHost {
   // ShowCompletion, StopTick and Notice may be called on the worker thread.
   void EnableStop(bool on) override;
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   bool AskRemoveTracks(const std::u16string& question) override;
   void ShowFinishMessage(const std::u16string& text) override;
   void RequestClose() override;
@@ -66,7 +66,7 @@ class CRunDlg : public ModalDialog, public run::RunHost {
   void RefreshStopButton();
   // The stop path of the Cancel button: nothing while stop is off or a question is open.
   void OnCancel();
-  bool ShowQuestion(const RunHandOver::Question& question);
+  run::SkipAnswer ShowQuestion(const RunHandOver::Question& question);
   void OnWorkerClose();
   // Ends the run on any path: abandons the hand-over, ends an open question, joins the threads and
   // ends the dialog with `result`.

@@ -15,10 +15,10 @@ void DialogErrorHost::ShowError(const std::u16string& message, const std::u16str
   dialog.Run(owner);
 }
 
-bool DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
+run::SkipAnswer DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
   CCannotOpen dialog;
   dialog.Run(owner);
-  return dialog.abortChosen();
+  return dialog.answer();
 }
 
 CSettingDlg::CSettingDlg(platform::Platform& platform,

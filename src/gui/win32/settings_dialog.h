@@ -23,7 +23,7 @@ class DialogErrorHost : public run::ErrorHost {
  public:
   void EnableStop(bool) override {}
   void ShowError(const std::u16string& message, const std::u16string& codeLine) override;
-  bool AskSkipOrAbort(const std::u16string& path) override;
+  run::SkipAnswer AskSkipOrAbort(const std::u16string& path) override;
   HWND owner = nullptr;
 };
 

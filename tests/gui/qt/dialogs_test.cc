@@ -109,13 +109,14 @@ class DialogsTest : public QObject {
     QVERIFY(script.unexpected.isEmpty());
   }
 
-  void cannotOpenCountsAnythingButAbortAsSkip() {
+  void cannotOpenAnswersItsButtonsAndSkipForEverythingElse() {
     struct Case {
       const char* how;
-      bool wantAbort;
+      run::SkipAnswer want;
     };
-    const Case cases[] = {
-        {"Skip", false}, {"Abort", true}, {"Enter", false}, {"Escape", false}, {"close", false}};
+    const Case cases[] = {{"Skip", run::SkipAnswer::Skip},   {"Skip All", run::SkipAnswer::SkipAll},
+                          {"Abort", run::SkipAnswer::Abort}, {"Enter", run::SkipAnswer::Skip},
+                          {"Escape", run::SkipAnswer::Skip}, {"close", run::SkipAnswer::Skip}};
     for (const Case& c : cases) {
       DialogErrorHost host(nullptr);
       DialogScript script;
@@ -136,7 +137,7 @@ class DialogsTest : public QObject {
           Click(d, how);
         }
       });
-      QCOMPARE(run::ReportError(host, CannotOpenFile, u"E:\\"), c.wantAbort);
+      QVERIFY2(host.AskSkipOrAbort(u"E:\\a.mp3") == c.want, c.how);
       QVERIFY2(script.finished(), c.how);
     }
   }

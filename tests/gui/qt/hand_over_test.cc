@@ -184,7 +184,7 @@ class HandOverTest : public QObject {
         },
         [&](const run::QuestionHandOver::Question&) {
           ++shown;
-          return false;
+          return run::SkipAnswer::Skip;
         });
     handOver.BeginRun();
     bool paused = false;
@@ -199,10 +199,11 @@ class HandOverTest : public QObject {
     });
     QTRY_VERIFY(handOver.workerWaitingToAsk());
     handOver.EndStopQuestion(true);
-    QVERIFY2(worker.get(), "a confirmed stop answers Abort");
+    QVERIFY2(worker.get() == run::SkipAnswer::Abort, "a confirmed stop answers Abort");
     QVERIFY(queue.empty());
-    QVERIFY(handOver.Ask(
-        {run::QuestionHandOver::Kind::Finish, u"1 files are processed.", {}, {}}));  // main thread
+    QVERIFY(
+        handOver.Ask({run::QuestionHandOver::Kind::Finish, u"1 files are processed.", {}, {}}) ==
+        run::SkipAnswer::Abort);  // main thread
     QCOMPARE(shown, 0);
 
     // A question handed over but not yet served when the run is abandoned.
@@ -212,7 +213,7 @@ class HandOverTest : public QObject {
     });
     QTRY_VERIFY(handOver.workerAwaitingAnswer());
     handOver.Abandon();
-    QVERIFY(second.get());
+    QVERIFY(second.get() == run::SkipAnswer::Abort);
     std::function<void()> serve;
     {
       std::lock_guard lock(mu);

@@ -208,6 +208,26 @@ class RunDialogTest : public QObject {
     QCOMPARE(run.controller().state().skippedCount.load(), 1);
   }
 
+  void skipAllIsAskedOnceForEveryUnreadableFileOfTheRun() {
+    GuiDrives drives;
+    for (const char16_t* name : {u"E:\\1.mp3", u"E:\\bad1.mp3", u"E:\\bad2.mp3", u"E:\\bad3.mp3"})
+      drives.AddAudio(name);
+    drives.script.add = [](std::u16string_view path, library::BuildOwner& owner) {
+      return path.find(u"bad") != std::u16string_view::npos ? owner.AskSkipFile() : 0;
+    };
+    CRunDlg run(drives.mp.platform, drives.factory);
+    DialogScript script;
+    script.Then("CCannotOpen", [](QDialog* d) { Click(d, QStringLiteral("Skip All")); });
+    script.Then("CFinshDialog", [](QDialog* d) {
+      QCOMPARE(Text(d, "message"), QStringLiteral("1 files are processed."));
+      Click(d, QStringLiteral("Finish"));
+    });
+    QCOMPARE(run.RunModal(u"E:\\", 3, 0), int(QDialog::Accepted));
+    QVERIFY(script.finished());
+    QVERIFY2(script.unexpected.isEmpty(), qPrintable(script.unexpected.join('\n')));
+    QCOMPARE(run.controller().state().skippedCount.load(), 3);
+  }
+
   void aRunThatCannotStartShowsErrorFourAndCloses() {
     GuiDrives drives;
     drives.mp.files.SetFault([](std::string_view op, std::u16string_view) { return op == "copy"; });

@@ -323,8 +323,9 @@ std::vector<WantDialog> WantDialogs() {
             u"abort creating the library?",
             37, 7, 155, 27},
            {1037, kStatic, u"Error Code : E-02", 37, 35, 155, 9},
-           {IDOK, kButton, u"Skip", 46, 47, 50, 13},
-           {1040, kButton, u"Abort", 101, 47, 50, 13},
+           {IDOK, kButton, u"Skip", 19, 47, 50, 13},
+           {1041, kButton, u"Skip All", 74, 47, 50, 13},
+           {1040, kButton, u"Abort", 129, 47, 50, 13},
        }},
   };
 }

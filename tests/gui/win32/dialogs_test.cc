@@ -273,6 +273,30 @@ TEST(RunDialog, TheRemovalQuestionDefaultsToNoAndNoKeepsTheLibrary) {
   }
 }
 
+TEST(RunDialog, SkipAllAnswersTheRestOfTheRunWithoutAsking) {
+  Drives drives;
+  std::u16string finish;
+  int asked = 0;
+  drives.add = [](std::u16string_view, library::BuildOwner& owner) { return owner.AskSkipFile(); };
+  DialogScript script;
+  script.Then(DialogKind::CannotOpen, 0, [&](HWND d) {
+    ++asked;
+    Command(d, IDC_SKIP_ALL);
+  });
+  // A second question would stand in front of the finish message and stall the script.
+  script.Then(DialogKind::Finish, 0, [&](HWND d) {
+    finish = ItemText(d, IDC_FINISH_TEXT);
+    Command(d, IDOK);
+  });
+  CRunDlg run(drives.platform, drives.factory);
+  EXPECT_EQ(IDOK, run.RunModal(u"G:\\", 3, 0));
+  ASSERT_TRUE(script.finished());
+  EXPECT_EQ(1, asked);
+  EXPECT_EQ(u"0 files are processed.", finish);
+  EXPECT_EQ(3, drives.controller->state().skippedCount.load());
+  EXPECT_EQ(Success, run.resultCode());
+}
+
 TEST(RunDialog, YesInTheStopQuestionEndsTheRunStopped) {
   Drives drives;
   Gate held;
