@@ -241,7 +241,10 @@ std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view
   }
   std::sort(found.begin(), found.end(),
             [](const Node* a, const Node* b) { return a->order < b->order; });
-  for (const Node* n : found) entries.push_back({n->name, n->attributes});
+  for (const Node* n : found) {
+    entries.push_back(
+        {n->name, n->attributes, false, listsTimes ? n->modified : platform::kNoTime});
+  }
   return std::make_unique<MemoryListing>(std::move(entries));
 }
 
@@ -253,6 +256,18 @@ uint32_t MemoryFileSystem::Attributes(std::u16string_view path) {
   if (key.find(u'\\') == std::u16string::npos) return platform::kAttrDirectory;
   const Node* node = Find(path);
   return node ? node->attributes : platform::kNoAttributes;
+}
+
+int64_t MemoryFileSystem::ModifiedTime(std::u16string_view path) {
+  if (Fails("time", path)) return platform::kNoTime;
+  std::lock_guard lock(mu_);
+  const Node* node = Find(path);
+  return node ? node->modified : platform::kNoTime;
+}
+
+void MemoryFileSystem::SetModifiedTime(std::u16string_view path, int64_t time) {
+  std::lock_guard lock(mu_);
+  if (Node* node = Find(path)) node->modified = time;
 }
 
 bool MemoryFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {

@@ -377,6 +377,15 @@ uint32_t PosixFileSystem::Attributes(std::u16string_view path) {
   return attributes;
 }
 
+int64_t PosixFileSystem::ModifiedTime(std::u16string_view path) {
+  std::string native;
+  bool fat = false;
+  struct stat st {};
+  if (!drives_.Resolve(path, &native, &fat) || fstatat(AT_FDCWD, native.c_str(), &st, 0) != 0)
+    return kNoTime;
+  return static_cast<int64_t>(st.st_mtim.tv_sec);
+}
+
 bool PosixFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {
   std::string native;
   bool fat = false;

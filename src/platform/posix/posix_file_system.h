@@ -36,6 +36,9 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> Open(std::u16string_view path, const char* mode) override;
   std::unique_ptr<DirListing> List(std::u16string_view folder) override;
   uint32_t Attributes(std::u16string_view path) override;
+  // stat's modification time. Listings leave it out: it costs a call per entry, and only an update
+  // that looks for changed files wants it, for the files it knows.
+  int64_t ModifiedTime(std::u16string_view path) override;
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;
