@@ -64,7 +64,7 @@ bool DriveScan::Folder(const std::u16string& folder, int depth) {
       // A stop inside ends the sub-folder's walk only; this one sees it at its next entry.
       (void)Folder(path, depth + 1);
     } else if (IsAudioPath(path)) {
-      (void)found_.Append(std::move(path));
+      (void)found_.Append(std::move(path), entry.modified);
     }
     if (static_cast<size_t>(found_.count()) >= limit) return true;
   }

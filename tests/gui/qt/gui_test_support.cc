@@ -41,7 +41,7 @@ class ScriptedCreate : public run::CreateBuilder {
     script_.Note("open");
     return script_.openResult;
   }
-  int AddFile(std::u16string_view path, int) override {
+  int AddFile(std::u16string_view path, int, int64_t) override {
     {
       std::lock_guard lock(script_.mu);
       script_.added.emplace_back(path);
@@ -56,6 +56,7 @@ class ScriptedCreate : public run::CreateBuilder {
     script_.Note("finish");
     return Success;
   }
+  void WriteTimes() override {}
   void Close() override { script_.Note("close"); }
 
  private:
@@ -71,7 +72,7 @@ class ScriptedUpdate : public run::UpdateBuilder {
     script_.Note("update open");
     return script_.openResult;
   }
-  int CheckFile(std::u16string_view path) override {
+  int CheckFile(std::u16string_view path, int64_t) override {
     std::lock_guard lock(script_.mu);
     script_.added.emplace_back(path);
     return Success;
@@ -84,6 +85,8 @@ class ScriptedUpdate : public run::UpdateBuilder {
     script_.Note("update finish");
     return Success;
   }
+  library::TimesFileState TimesState() const override { return library::TimesFileState::kLoaded; }
+  void WriteTimes() override {}
   void Close() override { script_.Note("update close"); }
 
  private:
