@@ -83,10 +83,12 @@ void ReportLeftOut(Console& c, const std::vector<run::LeftOut>& leftOut) {
   }
 }
 
-int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode) {
+int Run(Console& c, ConsoleHost& host, std::u16string_view root, int tagLanguage, int runMode,
+        bool rereadChanged) {
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(c.platform.files);
   run::RunController controller(c.platform, host, run::LibraryBuilders(), options);
+  controller.state().rereadChanged = rereadChanged && runMode == run::RunModeUpdate;
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {
@@ -201,7 +203,7 @@ int CreateCommand(Console& c, const RunArgs& args) {
       !Confirm(c, args, run::kOverwriteMessage, t.shown, app::kTagLanguageNames[t.language])) {
     return RunAborted;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeCreate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeCreate, false);
 }
 
 int UpdateCommand(Console& c, const RunArgs& args) {
@@ -214,7 +216,7 @@ int UpdateCommand(Console& c, const RunArgs& args) {
           << (args.where.folder.empty() ? t.shown : "--folder " + args.where.folder) << "\n";
     return CreateDataFailed;
   }
-  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate);
+  return Run(c, host, t.root, t.language + 1, run::RunModeUpdate, args.rereadChanged);
 }
 
 int StartCommand(Console& c, const std::vector<std::string>& items, const RunArgs& args) {
@@ -231,7 +233,7 @@ int StartCommand(Console& c, const std::vector<std::string>& items, const RunArg
     return UnsupportedDevice;
   }
   if (!Confirm(c, args, request.message, items[0], request.languageName)) return RunAborted;
-  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode);
+  return Run(c, host, request.driveRoot, request.tagLanguage, request.runMode, args.rereadChanged);
 }
 
 }  // namespace deltrix::cli

@@ -36,6 +36,7 @@ struct RunArgs {
   std::string language;  // a name as the settings list it; empty: from the user's locale
   bool yes = false;      // answers the confirmation
   std::string onError;   // "skip" or "abort": the answer to unreadable files without a terminal
+  bool rereadChanged = false;  // an update reads changed files again (--reread-changed)
 };
 
 // What is wrong with where a command is told to work (a mount point and --folder both given), or

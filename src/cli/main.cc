@@ -68,6 +68,10 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   app.add_option("mount-point", startItems,
                  "A card to build the library on (the command-line start)");
   app.add_flag("--yes,-y", startArgs.yes, "Answer the confirmation question with yes");
+  constexpr const char* kRereadHelp =
+      "Read again every known file whose size or modification time changed since the last run";
+  app.add_flag("--reread-changed", startArgs.rereadChanged,
+               std::string(kRereadHelp) + " (when the run is an update)");
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");
@@ -85,6 +89,7 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   auto* update = app.add_subcommand(
       "update", "Add new files, drop vanished ones; touch nothing when nothing changed");
   AddRunOptions(update, &updateArgs);
+  update->add_flag("--reread-changed", updateArgs.rereadChanged, kRereadHelp);
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
   AddDriveOptions(show, &showWhere);
