@@ -56,6 +56,8 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath, int64_t listedTime)
     if (!audio || !audio->Seek(0, platform::SeekFrom::End)) return CannotOpenFile;
     size = audio->Tell();
     if (size < 0) return CannotOpenFile;
+    if (listedTime == platform::kNoTime && options_.rereadChanged)
+      listedTime = audio->ModifiedTime();  // free where the open learned it
   }
   // The stored form: "/" for "\\" only (a yen sign is part of a name, as the add step keeps it).
   const uint32_t n = static_cast<uint32_t>(fullPath.size() - 2);

@@ -46,6 +46,9 @@ class File {
   virtual int64_t Tell() = 0;  // -1 on failure
   // Flushes and closes; every later call fails. False when buffered data could not be written.
   virtual bool Close() = 0;
+  // The file's modification time when it was opened, where the open learned it without another
+  // call; kNoTime otherwise (FileSystem::ModifiedTime asks for it).
+  virtual int64_t ModifiedTime() { return kNoTime; }
 };
 
 // One entry of a folder listing. Listings report "." and ".." as the platform's do, and never a
