@@ -96,11 +96,13 @@ class ScriptedUpdate : public run::UpdateBuilder {
 }  // namespace
 
 run::BuilderFactories ScriptedFactories(BuilderScript& script) {
-  return {
-      [&script](const run::BuilderRequest& r) {
-        return std::make_unique<ScriptedCreate>(script, r.owner);
-      },
-      [&script](const run::BuilderRequest&) { return std::make_unique<ScriptedUpdate>(script); }};
+  return {[&script](const run::BuilderRequest& r) {
+            return std::make_unique<ScriptedCreate>(script, r.owner);
+          },
+          [&script](const run::BuilderRequest& r) {
+            script.rereadChanged = r.rereadChanged;
+            return std::make_unique<ScriptedUpdate>(script);
+          }};
 }
 
 GuiDrives::GuiDrives() {
