@@ -76,6 +76,10 @@ class StdioFileSystem : public deltrix::platform::FileSystem {
     if (stat(Native(path).c_str(), &st) != 0) return deltrix::platform::kNoAttributes;
     return S_ISDIR(st.st_mode) ? deltrix::platform::kAttrDirectory : 0;
   }
+  int64_t ModifiedTime(std::u16string_view path) override {
+    struct stat st;
+    return stat(Native(path).c_str(), &st) == 0 ? st.st_mtime : deltrix::platform::kNoTime;
+  }
   bool SetAttributes(std::u16string_view, uint32_t) override { return true; }
   bool MakeFolder(std::u16string_view path) override {
     return mkdir(Native(path).c_str(), 0755) == 0;

@@ -16,7 +16,7 @@ class TagReadingBuilder : public run::CreateBuilder {
 
   int Open() override { return Success; }
   // As the library's creator: a file that cannot be read goes to the owner's skip question.
-  int AddFile(std::u16string_view path, int tagLanguage) override {
+  int AddFile(std::u16string_view path, int tagLanguage, int64_t) override {
     record_ = tags::TrackRecord{};
     if (tags::ReadTrackFile(files_, text_, path, &record_, tagLanguage) != 1)
       return owner_.AskSkipFile();
@@ -24,6 +24,7 @@ class TagReadingBuilder : public run::CreateBuilder {
   }
   int SortAndWriteBatch(bool) override { return Success; }
   int Finish() override { return Success; }
+  void WriteTimes() override {}
   void Close() override {}
 
  private:

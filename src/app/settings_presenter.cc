@@ -21,9 +21,16 @@ SettingsPresenter::SettingsPresenter(platform::Platform& platform, int defaultLa
 void SettingsPresenter::ClearModes() {
   view_.updateEnabled = view_.updateSelected = false;
   view_.createEnabled = view_.createSelected = false;
+  ShowReread();
+}
+
+void SettingsPresenter::ShowReread() {
+  view_.rereadEnabled = view_.updateSelected;
+  view_.rereadChecked = view_.rereadEnabled && rereadChosen_;
 }
 
 void SettingsPresenter::ResetDriveSelection() {
+  rereadChosen_ = false;
   driveRoots_.clear();
   driveUserPaths_.clear();
   view_.driveItems = {std::u16string(kPleaseSelectDrive)};
@@ -98,6 +105,7 @@ void SettingsPresenter::OnDriveSelChange(int index) {
       view_.startEnabled = false;
       break;
   }
+  ShowReread();
 }
 
 void SettingsPresenter::OnLanguageSelChange(int index) {
@@ -109,6 +117,13 @@ void SettingsPresenter::OnModeClicked(bool update) {
   if (update ? !view_.updateEnabled : !view_.createEnabled) return;
   view_.updateSelected = update;
   view_.createSelected = !update;
+  ShowReread();
+}
+
+void SettingsPresenter::OnRereadClicked(bool checked) {
+  if (!view_.rereadEnabled) return;
+  rereadChosen_ = checked;
+  ShowReread();
 }
 
 bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
@@ -122,6 +137,7 @@ bool SettingsPresenter::OnStart(StartConfirmation* confirmation) {
   StartRequest& request = confirmation->request;
   request.driveRoot = root;
   request.runMode = view_.updateSelected ? 1 : 0;
+  request.rereadChanged = view_.rereadChecked;
   request.message = std::u16string(ConfirmationMessage(view_.updateSelected, driveClass));
   request.tagLanguage = view_.languageSelection + 1;
   request.languageName = std::u16string(kTagLanguageNames[view_.languageSelection]);

@@ -5,7 +5,7 @@
 // runs: the drive list is read afresh whenever it opens and the language default comes from the
 // user's locale.
 //
-// States (drive list / mode buttons / Start):
+// States (drive list / mode buttons / Start; the "Read changed files again" box follows Update):
 //   No drive          "Please Select Drive." / both disabled, not selected / disabled
 //   Drive list open   fresh labels, no selection / unchanged / unchanged
 //   Unsupported drive its label / both disabled, not selected / disabled
@@ -38,6 +38,10 @@ struct SettingsView {
   bool createSelected = false;
   bool updateEnabled = false;
   bool updateSelected = false;
+  // "Read changed files again": enabled only while Update is selected, and shown checked only
+  // while enabled (the user's choice comes back with Update).
+  bool rereadEnabled = false;
+  bool rereadChecked = false;
   bool startEnabled = false;
 };
 
@@ -73,6 +77,8 @@ class SettingsPresenter {
   void OnLanguageSelChange(int index);
   // A mode button was clicked: it becomes the selected one when it is enabled.
   void OnModeClicked(bool update);
+  // The "Read changed files again" box was clicked; ignored while it is disabled.
+  void OnRereadClicked(bool checked);
   // "Please Select Drive." with both mode buttons and Start disabled.
   void ResetDriveSelection();
 
@@ -92,6 +98,7 @@ class SettingsPresenter {
 
  private:
   void ClearModes();
+  void ShowReread();
   void ReadDriveList();
 
   platform::Platform& platform_;
@@ -99,6 +106,7 @@ class SettingsPresenter {
   std::vector<std::u16string> driveRoots_;   // root of each item of the drive list
   std::vector<std::string> driveUserPaths_;  // and how the user names it
   SettingsView view_;
+  bool rereadChosen_ = false;  // the box's state as the user left it
 };
 
 }  // namespace deltrix::app

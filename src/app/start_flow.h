@@ -18,6 +18,7 @@ struct StartRequest {
   std::u16string driveRoot;     // E:\ (drive form)
   int tagLanguage = 3;          // index + 1
   int runMode = 0;              // 0 create, 1 update
+  bool rereadChanged = false;   // an update reads changed files again
   std::u16string message;       // one of the three messages of run/messages.h
   std::u16string languageName;  // as listed
 };

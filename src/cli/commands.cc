@@ -155,6 +155,7 @@ int Run(Console& c, ConsoleHost& host, const RunArgs& args, std::u16string_view 
   run::RunOptions options;
   options.libraryCheck = run::LibraryCheckFor(platform.files);
   run::RunController controller(platform, host, run::LibraryBuilders(), options);
+  controller.state().rereadChanged = args.rereadChanged && runMode == run::RunModeUpdate;
   c.terminal.CatchInterrupts();
   int code;
   if (controller.StartRun(root, tagLanguage, runMode)) {

@@ -37,8 +37,9 @@ struct RunArgs {
   bool yes = false;        // answers the confirmation
   std::string onError;     // "skip" or "abort": the answer to unreadable files without a terminal
   std::string reportFile;  // --report FILE: what the run left out, one line each
-  bool allowRemoval = false;  // an update may remove more than half of the library
-  bool dryRun = false;        // run without writing to the card, and say what a run would change
+  bool allowRemoval = false;   // an update may remove more than half of the library
+  bool dryRun = false;         // run without writing to the card, and say what a run would change
+  bool rereadChanged = false;  // an update reads changed files again (--reread-changed)
 };
 
 // What is wrong with where a command is told to work (a mount point and --folder both given), or

@@ -90,6 +90,10 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
   AddReportOption(&app, &startArgs);
   AddAllowRemovalFlag(&app, &startArgs);
   AddDryRunOption(&app, &startArgs);
+  constexpr const char* kRereadHelp =
+      "Read again every known file whose size or modification time changed since the last run";
+  app.add_flag("--reread-changed", startArgs.rereadChanged,
+               std::string(kRereadHelp) + " (when the run is an update)");
 
   auto* drives = app.add_subcommand(
       "drives", "List the drives with their labels and whether they can be used");
@@ -108,6 +112,7 @@ int deltrix::cli::CreatorMain(int argc, char** argv) {
       "update", "Add new files, drop vanished ones; touch nothing when nothing changed");
   AddRunOptions(update, &updateArgs);
   AddAllowRemovalFlag(update, &updateArgs);
+  update->add_flag("--reread-changed", updateArgs.rereadChanged, kRereadHelp);
   cli::DriveArg showWhere;
   auto* show = app.add_subcommand("show", "Print the library as the player lets you browse it");
   AddDriveOptions(show, &showWhere);

@@ -23,6 +23,7 @@ int LibraryBuild::Open(std::u16string_view driveRoot, BuildOwner& owner, EngineM
   Close();
   owner_ = &owner;
   batchWritten_ = false;
+  times_.Clear();
   pool_ = AllocateArray<uint8_t>(memory_.poolBytes);
   fileBuffer_ = AllocateArray<uint8_t>(memory_.fileBufferBytes);
   aux_ = AllocateArray<uint32_t>(kAuxBytes / 4);
@@ -42,13 +43,18 @@ int LibraryBuild::Open(std::u16string_view driveRoot, BuildOwner& owner, EngineM
   return opened == kDone ? Success : CreateDataFailed;
 }
 
-int LibraryBuild::AddFile(std::u16string_view fullPath, int tagLanguage) {
+int LibraryBuild::AddFile(std::u16string_view fullPath, int tagLanguage, int64_t fileTime) {
   if (!IsOpen()) return CreateDataFailed;
   if (ctx_->totalTracks >= kMaxTracks) return Success;  // full: left out, as the scan stops there
   record_ = tags::TrackRecord{};
   if (source_.ReadTrack(fullPath, tagLanguage, &record_) != 1)
     return owner_->AskSkipFile() == CannotOpenFile ? CannotOpenFile : RunAborted;
+  const int32_t id = ctx_->nextTrackId;
   const AddResult added = AddTrack(*ctx_, record_);
+  if (ctx_->nextTrackId != id) {
+    if (fileTime == platform::kNoTime) fileTime = files_.ModifiedTime(fullPath);
+    times_.Note(static_cast<uint32_t>(id), StoredFileTime(fileTime));
+  }
   if (added == kAdded || added == kLibraryFull) return Success;
   if (added != kBatchFull) return CreateDataFailed;  // a full batch was not written before
   batchWritten_ = true;

@@ -13,6 +13,7 @@
 #include "library/build_owner.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
+#include "library/times_file.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
 #include "tags/track_record.h"
@@ -47,8 +48,10 @@ class LibraryBuild {
   // Reads one audio file and adds its track, writing the batch when it is full (the owner's
   // batch-in-progress mark set meanwhile). Success: added, or left out because the library is full.
   // CannotOpenFile: unreadable, and the user chose to skip it; RunAborted: to stop the run. 3 or 4
-  // when writing the batch failed.
-  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage);
+  // when writing the batch failed. The track's file time (`fileTime`, or asked of the file system
+  // when kNoTime) is noted for the times file.
+  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage,
+                            int64_t fileTime = platform::kNoTime);
   // Sorts, merges and appends the current batch; `final` numbers the groups. Success, 3 (sort or
   // merge), 4 (ZRTL.DB).
   [[nodiscard]] int SortAndWriteBatch(bool final);
@@ -63,6 +66,8 @@ class LibraryBuild {
   LibraryContext& ctx() { return *ctx_; }
   const LibraryContext* context() const { return ctx_.get(); }
   BuildOwner& owner() { return *owner_; }
+  // The file times of the tracks added (and, in an update, kept) since Open.
+  TrackTimes& times() { return times_; }
   platform::FileSystem& files() { return files_; }
   // A full batch was written by AddFile (its group numbers are final only after a patch).
   bool batchWritten() const { return batchWritten_; }
@@ -79,6 +84,7 @@ class LibraryBuild {
   std::unique_ptr<uint32_t[]> aux_;
   std::unique_ptr<uint8_t[]> keys_;
   tags::TrackRecord record_;  // reused for every file
+  TrackTimes times_;
 };
 
 }  // namespace deltrix::library

@@ -37,9 +37,11 @@ class CLibraryCreator {
   // Reads one audio file and adds its track. 0 added (also when the library just became full, when
   // a full batch was written, and when the library was already full: the file is then left out);
   // 3 or 4 when writing a full batch failed; for an unreadable file the owner's AskSkipFile answer
-  // (2 skip it, 8 stop the run).
-  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage) {
-    return build_.AddFile(fullPath, tagLanguage);
+  // (2 skip it, 8 stop the run). `fileTime` is the file's modification time when the listing gave
+  // it (else it is asked for), for the times file.
+  [[nodiscard]] int AddFile(std::u16string_view fullPath, int tagLanguage,
+                            int64_t fileTime = platform::kNoTime) {
+    return build_.AddFile(fullPath, tagLanguage, fileTime);
   }
   // Sorts, merges and appends the current batch; `final` numbers the groups. 0, 3 (sort or merge),
   // 4 (ZRTL.DB).
@@ -49,6 +51,11 @@ class CLibraryCreator {
   // (the scratch file read back or the tables, or no final batch written before), 4 (ZRTL.DB,
   // ZRBL.DB or ZRDB.DB).
   [[nodiscard]] int Finish();
+  // After a run that succeeded, before Close: writes the times file (times_file.h) for the library
+  // on the drive. False when it could not be written (there is then none).
+  [[nodiscard]] bool WriteTimes() {
+    return build_.IsOpen() && build_.times().Write(build_.files(), build_.ctx().rootPath());
+  }
   // Closes the engine and releases the memory. Safe to call more than once.
   void Close() { build_.Close(); }
 

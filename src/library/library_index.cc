@@ -74,6 +74,7 @@ int LibraryIndex::IndexTrackList(LibraryContext& ctx, platform::FileSystem& file
   std::span<uint32_t> ids(ctx.permutation.data(), count);
   SequentialReader in(*file, ctx.fileBuffer, fileLength);
   uint32_t offset = headLength;
+  uint32_t digest = kIdDigestSeed;
   for (uint32_t i = 0; i < count; ++i) {
     // Each record as it is read: whole and sound, carrying its own index and group numbers.
     const std::span<const uint8_t> bytes = in.At(offset, kRecordReadBytes);
@@ -88,6 +89,7 @@ int LibraryIndex::IndexTrackList(LibraryContext& ctx, platform::FileSystem& file
     ctx.presentFlags[i] = 0;
     ctx.recordOffsets[i] = offset;
     ids[i] = record.id;
+    digest = FoldTrackId(digest, record.id);
     figures_.Add(record);
     PathHash hash;
     const uint8_t* path = bytes.data() + record.dataAt[kPath];
@@ -103,6 +105,7 @@ int LibraryIndex::IndexTrackList(LibraryContext& ctx, platform::FileSystem& file
   maxTrackId_ = count > 0 ? ids.back() : 0;
   ctx.libraryTrackCount = count;
   ctx.trackListLength = fileLength;
+  stamp_ = LibraryStamp{fileLength, count, digest};
   return kDone;
 }
 

@@ -17,6 +17,7 @@
 #include "library/library_context.h"
 #include "library/path_index.h"
 #include "library/summary_file.h"
+#include "library/times_file.h"
 #include "library/track_record_view.h"
 #include "platform/platform.h"
 
@@ -31,6 +32,8 @@ class LibraryIndex {
   // record of the first fault (sites kSiteUpdateIndex, kSiteReadBrowseList, kSiteReadSummary).
   [[nodiscard]] int Read(LibraryContext& ctx, platform::FileSystem& files);
   const PathIndex& paths() const { return paths_; }
+  // What ties a times file to the library read (times_file.h).
+  const LibraryStamp& stamp() const { return stamp_; }
 
  private:
   // What the records say the summary's title and path totals can be.
@@ -47,6 +50,7 @@ class LibraryIndex {
   PathIndex paths_;
   Figures figures_;
   uint32_t maxTrackId_ = 0;  // the highest track id in ZRTL.DB
+  LibraryStamp stamp_;
 };
 
 }  // namespace deltrix::library

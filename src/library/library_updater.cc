@@ -40,12 +40,15 @@ int CLibraryUpdater::Open(std::u16string_view driveRoot, BuildOwner& owner) {
   LibraryContext& ctx = build_.ctx();
   index_ = std::make_unique<LibraryIndex>(ctx.pool.first(kPathIndexBytes));
   if (index_->Read(ctx, files_) != kDone) return CreateDataFailed;
+  timesState_ = ReadTimesFile(files_, driveRoot, index_->stamp(), &recordedTimes_);
+  queuedTimes_.clear();
+  timesLearned_ = false;
   if (CreateAddList(ctx, files_) != kDone) return CreateDataFailed;
   ctx.phase = kPhaseOpen;
   return Success;
 }
 
-int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
+int CLibraryUpdater::CheckFile(std::u16string_view fullPath, int64_t listedTime) {
   if (!Ready() || merged_) return CreateDataFailed;
   LibraryContext& ctx = build_.ctx();
   if (fullPath.size() < 2 || fullPath.size() - 2 > kMaxRelativePathUnits) return CannotOpenFile;
@@ -55,6 +58,8 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     if (!audio || !audio->Seek(0, platform::SeekFrom::End)) return CannotOpenFile;
     size = audio->Tell();
     if (size < 0) return CannotOpenFile;
+    if (listedTime == platform::kNoTime && options_.rereadChanged)
+      listedTime = audio->ModifiedTime();  // free where the open learned it
   }
   // The stored form: "/" for "\\" only (a yen sign is part of a name, as the add step keeps it).
   const uint32_t n = static_cast<uint32_t>(fullPath.size() - 2);
@@ -78,11 +83,26 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     if (units != n) continue;
     bool same = true;
     for (uint32_t i = 0; same && i < n; ++i) same = GetLe16(data + 2 * i) == relative[i];
-    if (same) {
-      ctx.presentFlags[t] = 1;
-      ++ctx.totalTracks;  // the tracks found so far
-      return Success;
+    if (!same) continue;
+    const uint8_t* head = ctx.recordBuffer.data();
+    const uint32_t recorded = recordedTimes_.empty() ? kUnknownFileTime : recordedTimes_[t];
+    uint32_t time = recorded;
+    if (options_.rereadChanged) {
+      if (listedTime == platform::kNoTime) listedTime = files_.ModifiedTime(fullPath);
+      const uint32_t now = StoredFileTime(listedTime);
+      if (static_cast<int32_t>(GetLe32(head + 28)) != static_cast<int32_t>(size) ||
+          !SameFileTime(recorded, now)) {
+        break;  // changed: its track is dropped as missing, and the file queued as new
+      }
+      if (recorded == kUnknownFileTime && now != kUnknownFileTime) {
+        time = now;
+        timesLearned_ = true;  // worth writing even when nothing else changed
+      }
     }
+    ctx.presentFlags[t] = 1;
+    ++ctx.totalTracks;  // the tracks found so far
+    build_.times().Note(GetLe32(head + 24), time);
+    return Success;
   }
   // The add list is only ever written here: a failure is a write error (a full card, or backup
   // copies that could not be taken before the first write).
@@ -91,6 +111,7 @@ int CLibraryUpdater::CheckFile(std::u16string_view fullPath) {
     return WriteFileFailed;
   }
   ++ctx.filesToAdd;
+  queuedTimes_.push_back(listedTime);
   ctx.changeFlags |= kFilesQueued;
   return Success;
 }
@@ -234,7 +255,9 @@ int CLibraryUpdater::AddQueuedFiles(int tagLanguage) {
   for (int32_t i = 0; i < queued; ++i) {
     if (!owner.WaitWhilePaused()) return RunStopped;
     const uint32_t before = ctx.totalTracks;
-    const int code = build_.AddFile(owner.MergePath(i), tagLanguage);
+    const int64_t time =
+        static_cast<size_t>(i) < queuedTimes_.size() ? queuedTimes_[i] : platform::kNoTime;
+    const int code = build_.AddFile(owner.MergePath(i), tagLanguage, time);
     if (code != Success && code != CannotOpenFile) return code;
     if (ctx.totalTracks > before) ++added;
     owner.CountMergeFile(code == Success);  // a file left out of a full library counts as added
@@ -254,6 +277,14 @@ int CLibraryUpdater::Finish() {
   if (!Ready() || !merged_) return CreateDataFailed;
   if (build_.ctx().changeFlags == 0) return Success;
   return build_.WriteFinalFiles(true);
+}
+
+bool CLibraryUpdater::WriteTimes() {
+  if (!Ready() || !merged_) return false;
+  const bool trusted =
+      !options_.rereadChanged || (timesState_ == TimesFileState::kLoaded && !timesLearned_);
+  if (build_.ctx().changeFlags == 0 && trusted) return true;  // the recorded times still hold
+  return build_.times().Write(files_, build_.ctx().rootPath());
 }
 
 void CLibraryUpdater::Close() {

@@ -23,12 +23,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "library/build_owner.h"
 #include "library/library_build.h"
 #include "library/library_context.h"
 #include "library/library_format.h"
 #include "library/library_index.h"
+#include "library/times_file.h"
 #include "library/track_record_view.h"
 #include "library/track_source.h"
 #include "platform/platform.h"
@@ -42,6 +44,10 @@ struct UpdaterOptions {
   size_t poolBytes = kPoolBytes;
   size_t fileBufferBytes = kFileBufferBytes;
   size_t batchBytes = 0;
+  // Read changed files again: a known file whose size differs from its record's, or whose time
+  // differs from the one the times file recorded (SameFileTime), has its track dropped and is
+  // added again like a new file.
+  bool rereadChanged = false;
 };
 
 class CLibraryUpdater {
@@ -61,7 +67,9 @@ class CLibraryUpdater {
   // queued in ZRTA.LST. 0 handled; 2 the file cannot be used (its path without drive letter and
   // colon is longer than 255 units, or it cannot be opened or measured); 3 ZRTL.DB cannot be read;
   // 4 ZRTA.LST cannot be written. ZRTL.DB stays open for reading from the first check to the merge.
-  [[nodiscard]] int CheckFile(std::u16string_view fullPath);
+  // `listedTime` is the file's modification time when its listing gave it; with rereadChanged a
+  // known file's time is otherwise asked of the file system.
+  [[nodiscard]] int CheckFile(std::u16string_view fullPath, int64_t listedTime = platform::kNoTime);
 
   // After the last CheckFile: marks present every track not found whose file lies below one of
   // `folders` (drive form, E:\Music\Live; the drive root keeps every track), compared without
@@ -85,6 +93,15 @@ class CLibraryUpdater {
   // builds the group tables (3), writes ZRBL.DB then ZRDB.DB (4).
   [[nodiscard]] int Finish();
 
+  // What Open found of the times file: without kLoaded, sizes alone find changed files.
+  TimesFileState timesState() const { return timesState_; }
+
+  // After a Finish that succeeded, when the whole run has: writes the times file when the library
+  // changed, or when rereadChanged found none to trust or learned a time it lacked; otherwise
+  // touches nothing. False when it
+  // had to be written and could not be (there is then none).
+  [[nodiscard]] bool WriteTimes();
+
   // Deletes ZRTA.LST, closes the engine, releases the memory. Safe to call more than once.
   void Close();
 
@@ -105,6 +122,10 @@ class CLibraryUpdater {
   bool merged_ = false;
   std::unique_ptr<LibraryIndex> index_;
   std::unique_ptr<platform::File> trackList_;  // ZRTL.DB, read-only, during the check pass
+  TimesFileState timesState_ = TimesFileState::kMissing;
+  std::vector<uint32_t> recordedTimes_;  // by track index of the library opened, when loaded
+  std::vector<int64_t> queuedTimes_;     // the file time of each queued file, where known
+  bool timesLearned_ = false;            // a known time was found for a track recorded without
 };
 
 }  // namespace deltrix::library

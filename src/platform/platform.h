@@ -26,6 +26,9 @@ inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 // What Attributes() answers when the path does not exist or cannot be queried.
 inline constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
+// A modification time that is not known (a listing that does not give it, a file that cannot be
+// queried). Known times are seconds since 1970-01-01 UTC.
+inline constexpr int64_t kNoTime = INT64_MIN;
 
 enum class SeekFrom { Start, Current, End };
 
@@ -43,6 +46,9 @@ class File {
   virtual int64_t Tell() = 0;  // -1 on failure
   // Flushes and closes; every later call fails. False when buffered data could not be written.
   virtual bool Close() = 0;
+  // The file's modification time when it was opened, where the open learned it without another
+  // call; kNoTime otherwise (FileSystem::ModifiedTime asks for it).
+  virtual int64_t ModifiedTime() { return kNoTime; }
 };
 
 // One entry of a folder listing. Listings report "." and ".." as the platform's do, and never a
@@ -54,6 +60,9 @@ struct DirEntry {
   // The name has no drive form (it is not valid text, or holds a backslash): `name` shows it with
   // replacement characters, and no path made from it reaches the entry.
   bool unmappable = false;
+  // The file's last modification time where the listing gives it without another call (Windows);
+  // kNoTime elsewhere, where ModifiedTime asks for it.
+  int64_t modified = kNoTime;
 };
 
 class DirListing {
@@ -74,6 +83,8 @@ class FileSystem {
   // begin (missing or unreadable folder).
   virtual std::unique_ptr<DirListing> List(std::u16string_view folder) = 0;
   virtual uint32_t Attributes(std::u16string_view path) = 0;  // kNoAttributes on failure
+  // The last modification time of a file or folder; kNoTime when it cannot be queried.
+  virtual int64_t ModifiedTime(std::u16string_view path) = 0;
   // Sets the hidden, system and read-only bits (others are ignored where the platform lacks them).
   virtual bool SetAttributes(std::u16string_view path, uint32_t attributes) = 0;
   virtual bool MakeFolder(std::u16string_view path) = 0;  // the parent must exist

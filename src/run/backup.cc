@@ -1,9 +1,11 @@
 #include "run/backup.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "base/utf16.h"
 #include "library/library_files.h"
+#include "library/times_file.h"
 
 namespace deltrix::run {
 
@@ -204,6 +206,14 @@ bool BackupOnWrite::BeforeWrite(std::u16string_view path) {
   if (path.size() < deviceLength) return true;
   for (size_t i = 0; i < deviceLength; ++i) {
     if (AsciiUpper(path[i]) != AsciiUpper(folder[i])) return true;
+  }
+  // The times file is written only once a run has succeeded, and is no part of the library: an
+  // update that writes only it needs no copies.
+  const std::u16string_view rest = path.substr(deviceLength);
+  if (rest.size() == library::kTimesFile.size() &&
+      std::equal(rest.begin(), rest.end(), library::kTimesFile.begin(),
+                 [](char16_t a, char16_t b) { return AsciiUpper(a) == AsciiUpper(b); })) {
+    return true;
   }
   return backup_.TakeDeferredCopies();
 }

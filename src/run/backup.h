@@ -99,6 +99,7 @@ class BackupOnWrite : public platform::FileSystem {
     return files_.List(folder);
   }
   uint32_t Attributes(std::u16string_view path) override { return files_.Attributes(path); }
+  int64_t ModifiedTime(std::u16string_view path) override { return files_.ModifiedTime(path); }
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;

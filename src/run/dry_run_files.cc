@@ -320,6 +320,22 @@ uint32_t DryRunFileSystem::Attributes(std::u16string_view path) {
   return card_.Attributes(path);
 }
 
+int64_t DryRunFileSystem::ModifiedTime(std::u16string_view path) {
+  const std::u16string key = Key(path);
+  std::u16string source;
+  {
+    std::lock_guard lock(mu_);
+    if (const Node* node = Find(key)) {
+      if (node->kind == Kind::Gone || node->data) return platform::kNoTime;
+      if (node->kind == Kind::Folder && !node->onCard) return platform::kNoTime;
+      source = node->kind == Kind::File ? node->source : std::u16string(path);
+    } else {
+      source.assign(path);
+    }
+  }
+  return card_.ModifiedTime(source);
+}
+
 bool DryRunFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {
   const std::u16string key = Key(path);
   std::lock_guard lock(mu_);

@@ -40,6 +40,8 @@ class DryRunFileSystem : public platform::FileSystem {
   bool Copy(std::u16string_view from, std::u16string_view to) override;
   // The computer's own disk, not the card: a dry run's scratch files are real ones.
   std::unique_ptr<platform::File> OpenScratch() override { return card_.OpenScratch(); }
+  // The card's time for a file the run has not written; kNoTime for one it wrote or removed.
+  int64_t ModifiedTime(std::u16string_view path) override;
 
   // True once any change has been kept: a real run would have written to the card.
   bool changed() const;

@@ -19,11 +19,12 @@ class LibraryCreateBuilder : public CreateBuilder {
         owner_(request.owner) {}
 
   int Open() override { return creator_.Open(root_, owner_); }
-  int AddFile(std::u16string_view path, int tagLanguage) override {
-    return creator_.AddFile(path, tagLanguage);
+  int AddFile(std::u16string_view path, int tagLanguage, int64_t listedTime) override {
+    return creator_.AddFile(path, tagLanguage, listedTime);
   }
   int SortAndWriteBatch(bool final) override { return creator_.SortAndWriteBatch(final); }
   int Finish() override { return creator_.Finish(); }
+  void WriteTimes() override { (void)creator_.WriteTimes(); }
   void Close() override { creator_.Close(); }
 
  private:
@@ -37,12 +38,16 @@ class LibraryUpdateBuilder : public UpdateBuilder {
  public:
   explicit LibraryUpdateBuilder(const BuilderRequest& request)
       : source_(request.platform.files, request.platform.text),
-        updater_(request.platform.files, source_),
+        updater_(request.platform.files, source_,
+                 library::UpdaterOptions{.rereadChanged = request.rereadChanged}),
         root_(request.driveRoot),
         owner_(request.owner) {}
 
   int Open() override { return updater_.Open(root_, owner_); }
-  int CheckFile(std::u16string_view path) override { return updater_.CheckFile(path); }
+  int CheckFile(std::u16string_view path, int64_t listedTime) override {
+    return updater_.CheckFile(path, listedTime);
+  }
+  library::TimesFileState TimesState() const override { return updater_.timesState(); }
   int KeepTracksBelow(std::span<const std::u16string> folders) override {
     return updater_.KeepTracksBelow(folders);
   }
@@ -50,6 +55,7 @@ class LibraryUpdateBuilder : public UpdateBuilder {
   uint32_t tracksToRemove() const override { return updater_.tracksToRemove(); }
   int Merge(int tagLanguage) override { return updater_.Merge(tagLanguage); }
   int Finish() override { return updater_.Finish(); }
+  void WriteTimes() override { (void)updater_.WriteTimes(); }
   void Close() override { updater_.Close(); }
 
  private:

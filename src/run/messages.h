@@ -66,5 +66,15 @@ inline constexpr std::u16string_view kDetailsMoreAfter = u" more";
 inline constexpr std::u16string_view kRemovalQuestionMiddle = u" of ";
 inline constexpr std::u16string_view kRemovalQuestionEnd =
     u" tracks would be removed from the library. Remove them?";
+// An update that reads changed files again, when the file times of the last run cannot be used:
+// the reason, then kTimesFileSizeOnly.
+inline constexpr std::u16string_view kTimesFileMissing =
+    u"The file times of the last run are not on the card";
+inline constexpr std::u16string_view kTimesFileDamaged =
+    u"The file times of the last run on the card are damaged";
+inline constexpr std::u16string_view kTimesFileStale =
+    u"The file times on the card belong to an older library";
+inline constexpr std::u16string_view kTimesFileSizeOnly =
+    u": changed files are found by their size alone this time.";
 
 }  // namespace deltrix::run

@@ -8,6 +8,7 @@
 #include "library/track_record_view.h"
 #include "run/drive_checks.h"
 #include "run/error_report.h"
+#include "run/messages.h"
 #include "run/scan.h"
 
 namespace deltrix::run {
@@ -153,7 +154,8 @@ bool RunController::Fail(int code, std::u16string_view text) {
   return false;
 }
 
-bool RunController::HandFoundFiles(const std::function<int(std::u16string_view path)>& step) {
+bool RunController::HandFoundFiles(
+    const std::function<int(std::u16string_view path, int64_t listedTime)>& step) {
   // Files go to the builder in the order the scan found them, while the scan goes on. A step
   // answers 0 (taken), 2 (skipped by the user) or the code that ends the run.
   int32_t index = 0;
@@ -163,7 +165,7 @@ bool RunController::HandFoundFiles(const std::function<int(std::u16string_view p
     if (index < state_.foundCount()) {
       const std::u16string_view path = state_.files.Get(index);
       handedPath_.assign(path);
-      const int r = step(path);
+      const int r = step(path, state_.files.Time(index));
       if (r == CannotOpenFile) {
         ++state_.skippedCount;
       } else if (r == Success) {
@@ -204,8 +206,9 @@ bool RunController::RunCreate() {
   } closeAtEnd{*creator};
 
   if (const int code = creator->Open(); code != Success) return Fail(code, u"");
-  if (!HandFoundFiles(
-          [&](std::u16string_view path) { return creator->AddFile(path, state_.tagLanguage); })) {
+  if (!HandFoundFiles([&](std::u16string_view path, int64_t listedTime) {
+        return creator->AddFile(path, state_.tagLanguage, listedTime);
+      })) {
     return false;
   }
   if (!FinishingAllowed()) return false;
@@ -213,15 +216,17 @@ bool RunController::RunCreate() {
     if (const int code = creator->SortAndWriteBatch(true); code != Success) return Fail(code, u"");
     if (const int code = creator->Finish(); code != Success) return Fail(code, u"");
   }
-  return DriveStillThere();
+  if (!DriveStillThere()) return false;
+  creator->WriteTimes();  // the run has succeeded: nothing after this can fail it
+  return true;
 }
 
 bool RunController::RunUpdate() {
   const int kind = GetFileSystemKind(platform_.drives, state_.driveRoot);
   std::unique_ptr<UpdateBuilder> updater =
-      factories_.update
-          ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind, *this})
-          : nullptr;
+      factories_.update ? factories_.update(BuilderRequest{builderPlatform_, state_.driveRoot, kind,
+                                                           *this, state_.rereadChanged})
+                        : nullptr;
   if (!updater) return Fail(CreateDataFailed, u"");
   struct CloseAtEnd {
     UpdateBuilder& builder;
@@ -233,8 +238,17 @@ bool RunController::RunUpdate() {
     if (code == CreateDataFailed) host_.Notice(std::u16string(kLibraryNotUpdatableNotice));
     return ok;
   }
-  const bool walked = HandFoundFiles([&](std::u16string_view path) {
-    const int r = updater->CheckFile(path);
+  if (state_.rereadChanged) {
+    const library::TimesFileState times = updater->TimesState();
+    if (times != library::TimesFileState::kLoaded) {
+      std::u16string notice(times == library::TimesFileState::kMissing ? kTimesFileMissing
+                            : times == library::TimesFileState::kStale ? kTimesFileStale
+                                                                       : kTimesFileDamaged);
+      host_.Notice(notice.append(kTimesFileSizeOnly));
+    }
+  }
+  const bool walked = HandFoundFiles([&](std::u16string_view path, int64_t listedTime) {
+    const int r = updater->CheckFile(path, listedTime);
     return r == CannotOpenFile ? AskSkipFile() : r;
   });
   if (!walked || !FinishingAllowed()) return false;
@@ -244,7 +258,9 @@ bool RunController::RunUpdate() {
   if (code == Success) code = updater->Finish();
   // -1 (a stop in the merge phase) and 8 (Abort) show nothing.
   if (code != Success) return Fail(code == -1 ? RunAborted : code, state_.driveRoot);
-  return DriveStillThere();
+  if (!DriveStillThere()) return false;
+  updater->WriteTimes();  // the run has succeeded: nothing after this can fail it
+  return true;
 }
 
 void RunController::NoteUnreadable(std::u16string_view path) {

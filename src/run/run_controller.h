@@ -97,7 +97,8 @@ class RunController : public library::BuildOwner {
   // Reports `code` with `text` and notes it as the run's result; false.
   bool Fail(int code, std::u16string_view text);
   // The main loop of both drivers. False after a stop or a failed step (reported).
-  bool HandFoundFiles(const std::function<int(std::u16string_view path)>& step);
+  // The step gets each found path with its listed time (kNoTime where the listing gave none).
+  bool HandFoundFiles(const std::function<int(std::u16string_view path, int64_t listedTime)>& step);
   // Disables the stop and holds while paused; false when a stop was seen.
   bool FinishingAllowed();
   // The end-of-run check: no file found and the drive gone is error 7.

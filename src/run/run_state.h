@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
 #include "run/run_report.h"
 
 namespace deltrix::run {
@@ -27,10 +28,12 @@ class FileList {
   explicit FileList(size_t capacity = kMaxFiles) : slots_(capacity) {}
 
   // The list's one writer (the scan, or the worker for the merge phase). False when it is full.
-  bool Append(std::u16string path) {
+  // `modified` is the file's time when its listing gave it.
+  bool Append(std::u16string path, int64_t modified = platform::kNoTime) {
     const int32_t n = count_.load(std::memory_order_relaxed);
     if (n < 0 || static_cast<size_t>(n) >= slots_.size()) return false;
     slots_[n] = std::move(path);
+    times_[n] = modified;
     count_.store(n + 1, std::memory_order_release);
     return true;
   }
@@ -47,9 +50,12 @@ class FileList {
     count_.store(0, std::memory_order_release);
   }
   size_t capacity() const { return slots_.size(); }
+  // The listed time of the path at i (0 <= i < count()); kNoTime where the listing gave none.
+  int64_t Time(int32_t i) const { return i < 0 || i >= count() ? platform::kNoTime : times_[i]; }
 
  private:
   std::vector<std::u16string> slots_;
+  std::vector<int64_t> times_ = std::vector<int64_t>(slots_.size(), platform::kNoTime);
   std::atomic<int32_t> count_{0};
 };
 
@@ -61,6 +67,7 @@ struct RunState {
   std::u16string driveRoot;
   int32_t tagLanguage = 0;
   int32_t runMode = RunModeCreate;
+  bool rereadChanged = false;  // an update reads changed files again
 
   // Counters. foundCount is the file list's count (scan thread).
   std::atomic<int32_t> processedCount{0};  // worker: files taken in

@@ -93,7 +93,7 @@ bool DriveScan::Folder(const std::u16string& folder, int depth) {
     } else if (IsAudioPath(entry.name)) {
       std::u16string path = JoinPath(folder, entry.name);
       // Past a full list the walk goes on only to count what it leaves out.
-      if (!found_.Append(std::move(path))) {
+      if (!found_.Append(std::move(path), entry.modified)) {
         report_.Add(LeftOutReason::PastLimit, folder, entry.name);
       }
     }

@@ -33,8 +33,9 @@ struct Drives {
   MemoryPlatform mp;
 };
 
-// The view in one line: the list items with the selection, then Create, Update and Start as
-// "-" disabled, "e" enabled, "E" enabled and selected ("d*" would be disabled but selected).
+// The view in one line: the list items with the selection, then Create, Update, the "Read changed
+// files again" box and Start as "-" disabled, "e" enabled, "E" enabled and selected or checked
+// ("d*" would be disabled but selected).
 std::string Describe(const SettingsView& v) {
   std::string s = "[";
   for (size_t i = 0; i < v.driveItems.size(); ++i) {
@@ -46,11 +47,12 @@ std::string Describe(const SettingsView& v) {
     return std::string(enabled ? (selected ? "E" : "e") : (selected ? "d*" : "-"));
   };
   s += "] create " + mode(v.createEnabled, v.createSelected) + " update " +
-       mode(v.updateEnabled, v.updateSelected) + " start " + (v.startEnabled ? "e" : "-");
+       mode(v.updateEnabled, v.updateSelected) + " reread " +
+       mode(v.rereadEnabled, v.rereadChecked) + " start " + (v.startEnabled ? "e" : "-");
   return s;
 }
 
-enum Event { DropDown, CloseUp, Choose, ClickCreate, ClickUpdate, ManualRunEnded };
+enum Event { DropDown, CloseUp, Choose, ClickCreate, ClickUpdate, CheckReread, ManualRunEnded };
 struct Step {
   Event event;
   int index = 0;  // for Choose
@@ -73,15 +75,18 @@ void Apply(SettingsPresenter& p, const Step& step) {
     case ClickUpdate:
       p.OnModeClicked(true);
       break;
+    case CheckReread:
+      p.OnRereadClicked(true);
+      break;
     case ManualRunEnded:
       p.OnManualRunEnded();
       break;
   }
 }
 
-constexpr const char* kNoDrive = "[*Please Select Drive.] create - update - start -";
+constexpr const char* kNoDrive = "[*Please Select Drive.] create - update - reread - start -";
 constexpr const char* kListOpen =
-    "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create - update - start -";
+    "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create - update - reread - start -";
 
 TEST(SettingsPresenter, FollowsTheTransitionsOfTheSettingsDialog) {
   struct Case {
@@ -95,29 +100,51 @@ TEST(SettingsPresenter, FollowsTheTransitionsOfTheSettingsDialog) {
       {"closing the list without a choice", {{DropDown}, {CloseUp}}, kNoDrive},
       {"a drive with a library selects Update",
        {{DropDown}, {Choose, 0}, {CloseUp}},
-       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E start e"},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E reread e start e"},
       {"...and the user may still switch to Create",
        {{DropDown}, {Choose, 0}, {CloseUp}, {ClickCreate}},
-       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create E update e start e"},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create E update e reread - start e"},
       {"NTFS disables both modes and Start",
        {{DropDown}, {Choose, 1}, {CloseUp}},
-       "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\|H:\\] create - update - start -"},
+       "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\|H:\\] create - update - reread - start -"},
       {"a new drive can only be created",
        {{DropDown}, {Choose, 2}, {CloseUp}, {ClickUpdate}},
-       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\|H:\\] create E update - start e"},
+       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|*G:\\|H:\\] create E update - reread - start e"},
       {"a slot without a card is unsupported",
        {{DropDown}, {Choose, 3}, {CloseUp}},
-       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|*H:\\] create - update - start -"},
+       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|*H:\\] create - update - reread - start -"},
       {"a library drive, then NTFS, clears the modes",
        {{DropDown}, {Choose, 0}, {CloseUp}, {DropDown}, {Choose, 1}, {CloseUp}},
-       "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\|H:\\] create - update - start -"},
+       "[E:\\ [MUSIC]|*F:\\ [WINDOWS]|G:\\|H:\\] create - update - reread - start -"},
       {"opening the list again keeps the modes until a choice",
        {{DropDown}, {Choose, 2}, {CloseUp}, {DropDown}},
-       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create E update - start e"},
+       "[E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create E update - reread - start e"},
       {"...and closing it then without a choice resets",
        {{DropDown}, {Choose, 2}, {CloseUp}, {DropDown}, {CloseUp}},
        kNoDrive},
+      {"Update enables the box, which a click checks",
+       {{DropDown}, {Choose, 0}, {CloseUp}, {CheckReread}},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E reread E start e"},
+      {"Create disables the box and shows it clear",
+       {{DropDown}, {Choose, 0}, {CloseUp}, {CheckReread}, {ClickCreate}},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create E update e reread - start e"},
+      {"...and Update again brings the choice back",
+       {{DropDown}, {Choose, 0}, {CloseUp}, {CheckReread}, {ClickCreate}, {ClickUpdate}},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E reread E start e"},
+      {"a click on the disabled box is ignored",
+       {{DropDown}, {Choose, 2}, {CloseUp}, {CheckReread}, {DropDown}, {Choose, 0}, {CloseUp}},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E reread e start e"},
       {"after a manual run", {{DropDown}, {Choose, 0}, {CloseUp}, {ManualRunEnded}}, kNoDrive},
+      {"a manual run clears the box",
+       {{DropDown},
+        {Choose, 0},
+        {CloseUp},
+        {CheckReread},
+        {ManualRunEnded},
+        {DropDown},
+        {Choose, 0},
+        {CloseUp}},
+       "[*E:\\ [MUSIC]|F:\\ [WINDOWS]|G:\\|H:\\] create e update E reread e start e"},
       {"a choice outside the list is no choice", {{DropDown}, {Choose, 9}}, kNoDrive},
   };
   for (const Case& c : cases) {
@@ -173,12 +200,14 @@ TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
       {"the list is open: a card appears in it",
        {{DropDown}},
        0,
-       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g|CARD — /mnt/h] create - update - start "
+       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g|CARD — /mnt/h] create - update - reread "
+       "- start "
        "-"},
       {"a chosen drive stays chosen and is judged again",
        {{DropDown}, {Choose, 2}, {CloseUp}},
        0,
-       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g|CARD — /mnt/h] create E update - start "
+       "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g|CARD — /mnt/h] create E update - reread "
+       "- start "
        "e"},
       {"the chosen drive is pulled: back to no drive",
        {{DropDown}, {Choose, 2}, {CloseUp}},
@@ -187,7 +216,7 @@ TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
       {"a drive before it is pulled: the choice follows its drive to its new place",
        {{DropDown}, {Choose, 2}, {CloseUp}},
        u'F',
-       "[MUSIC — /mnt/e|*/mnt/g|/mnt/h (no medium)] create E update - start e"},
+       "[MUSIC — /mnt/e|*/mnt/g|/mnt/h (no medium)] create E update - reread - start e"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -209,10 +238,10 @@ TEST(SettingsPresenter, ReadsTheDrivesAgainWhenTheyChangeWhileTheDialogIsOpen) {
   for (char16_t letter : {u'E', u'F', u'G', u'H'}) d.mp.drives.Remove(letter);
   SettingsPresenter p(d.mp.platform, 2);
   p.OnDriveDropDown();
-  EXPECT_EQ("[] create - update - start -", Describe(p.view()));
+  EXPECT_EQ("[] create - update - reread - start -", Describe(p.view()));
   d.mp.drives.Add({u'E', {u"CARD", 11, u"FAT32"}, DriveTypeRemovable, true});
   p.OnDrivesChanged();
-  EXPECT_EQ("[CARD — /mnt/e] create - update - start -", Describe(p.view()));
+  EXPECT_EQ("[CARD — /mnt/e] create - update - reread - start -", Describe(p.view()));
 }
 
 TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
@@ -223,10 +252,14 @@ TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
     int language;
     std::u16string_view wantMessage;
     int wantMode;
+    bool checkReread = false;  // before Create is clicked
   };
   const Case cases[] = {
       {"library drive, Update", 0, false, 4, run::kUpdateMessage, 1},
+      {"library drive, Update reading changed files", 0, false, 4, run::kUpdateMessage, 1, true},
       {"library drive, Create: the overwrite question", 0, true, 0, run::kOverwriteMessage, 0},
+      {"library drive, Create after the box was checked", 0, true, 0, run::kOverwriteMessage, 0,
+       true},
       {"new drive", 2, false, 8, run::kCreateMessage, 0},
   };
   for (const Case& c : cases) {
@@ -236,12 +269,14 @@ TEST(SettingsPresenter, StartConfirmsTheChosenDriveLanguageAndMode) {
     p.OnDriveDropDown();
     p.OnDriveSelChange(c.drive);
     p.OnDriveCloseUp();
+    if (c.checkReread) p.OnRereadClicked(true);
     if (c.clickCreate) p.OnModeClicked(false);
     p.OnLanguageSelChange(c.language);
     StartConfirmation confirmation;
     ASSERT_TRUE(p.OnStart(&confirmation));
     EXPECT_EQ(c.wantMessage, confirmation.request.message);
     EXPECT_EQ(c.wantMode, confirmation.request.runMode);
+    EXPECT_EQ(c.checkReread && c.wantMode == 1, confirmation.request.rereadChanged);
     EXPECT_EQ(c.language + 1, confirmation.request.tagLanguage);
     const std::u16string root = c.drive == 0 ? u"E:\\" : u"G:\\";
     EXPECT_EQ(root, confirmation.request.driveRoot);

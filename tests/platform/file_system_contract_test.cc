@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -331,6 +333,36 @@ TEST_F(FileSystemContract, PathsOnNoDriveFailEverywhere) {
   EXPECT_FALSE(files().RemoveFile(nowhere));
   EXPECT_FALSE(files().Copy(nowhere, drive_.Path(u"x")));
   EXPECT_FALSE(drive_.Exists(drive_.Path(u"x")));
+}
+
+TEST_F(FileSystemContract, ModificationTimesAgreeWhereverTheyAreGiven) {
+  const std::u16string path = drive_.Path(u"Music\\a.mp3");
+  ASSERT_TRUE(drive_.WriteFile(path, "0123456789"));
+  const std::string native = drive_.Native(path);
+  constexpr int64_t kTime = 1609459200;  // 2021-01-01 00:00:00 UTC
+  std::error_code ec;
+  std::filesystem::last_write_time(
+      std::filesystem::path(std::u8string(native.begin(), native.end())),
+      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(kTime))), ec);
+  ASSERT_FALSE(ec) << ec.message();
+
+  EXPECT_EQ(kTime, files().ModifiedTime(path));
+  EXPECT_EQ(kNoTime, files().ModifiedTime(drive_.Path(u"Music\\missing.mp3")));
+  // A listing or an open file gives the time where it learns it anyway, and never another one.
+  auto file = files().Open(path, "rb");
+  ASSERT_TRUE(file);
+  const int64_t opened = file->ModifiedTime();
+  EXPECT_TRUE(opened == kNoTime || opened == kTime) << opened;
+  auto listing = files().List(drive_.Path(u"Music\\*.*"));
+  ASSERT_TRUE(listing);
+  DirEntry entry;
+  bool listed = false;
+  while (listing->Next(&entry)) {
+    if (entry.name != u"a.mp3") continue;
+    listed = true;
+    EXPECT_TRUE(entry.modified == kNoTime || entry.modified == kTime) << entry.modified;
+  }
+  EXPECT_TRUE(listed);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ struct FakeBuilderLog {
   // Per path: the AddFile answer; 0 (taken in) when absent. Paths marked unreadable ask the owner.
   std::function<int(std::u16string_view path, library::BuildOwner& owner)> addResult;
   int openResult = 0, finalResult = 0, finishResult = 0;
+  int timesWritten = 0;  // WriteTimes calls (after a run that succeeded only)
 };
 
 class FakeBuilder : public run::CreateBuilder {
@@ -30,7 +31,7 @@ class FakeBuilder : public run::CreateBuilder {
     Note("open");
     return log_.openResult;
   }
-  int AddFile(std::u16string_view path, int tagLanguage) override {
+  int AddFile(std::u16string_view path, int tagLanguage, int64_t) override {
     {
       std::lock_guard lock(log_.mu);
       log_.added.emplace_back(path);
@@ -46,6 +47,7 @@ class FakeBuilder : public run::CreateBuilder {
     Note("finish");
     return log_.finishResult;
   }
+  void WriteTimes() override { ++log_.timesWritten; }
   void Close() override { Note("close"); }
 
  private:
@@ -68,6 +70,8 @@ struct FakeUpdaterLog {
   int openResult = 0, finishResult = 0;
   std::vector<std::u16string> keptBelow;  // the folders handed to KeepTracksBelow
   uint32_t libraryTracks = 0, toRemove = 0;
+  library::TimesFileState timesState = library::TimesFileState::kLoaded;
+  int timesWritten = 0;
 };
 
 class FakeUpdater : public run::UpdateBuilder {
@@ -77,7 +81,7 @@ class FakeUpdater : public run::UpdateBuilder {
     Note("open");
     return log_.openResult;
   }
-  int CheckFile(std::u16string_view path) override {
+  int CheckFile(std::u16string_view path, int64_t) override {
     {
       std::lock_guard lock(log_.mu);
       log_.checked.emplace_back(path);
@@ -99,6 +103,8 @@ class FakeUpdater : public run::UpdateBuilder {
     Note("finish");
     return log_.finishResult;
   }
+  library::TimesFileState TimesState() const override { return log_.timesState; }
+  void WriteTimes() override { ++log_.timesWritten; }
   void Close() override { Note("close"); }
 
  private:

@@ -243,7 +243,8 @@ std::unique_ptr<platform::DirListing> MemoryFileSystem::List(std::u16string_view
   std::sort(found.begin(), found.end(),
             [](const Node* a, const Node* b) { return a->order < b->order; });
   for (const Node* n : found) {
-    entries.push_back({n->name, n->attributes});
+    entries.push_back(
+        {n->name, n->attributes, false, listsTimes ? n->modified : platform::kNoTime});
     // A name holding a replacement character stands for one the system cannot turn into text.
     entries.back().unmappable = n->name.find(u'\uFFFD') != std::u16string::npos;
   }
@@ -258,6 +259,18 @@ uint32_t MemoryFileSystem::Attributes(std::u16string_view path) {
   if (key.find(u'\\') == std::u16string::npos) return platform::kAttrDirectory;
   const Node* node = Find(path);
   return node ? node->attributes : platform::kNoAttributes;
+}
+
+int64_t MemoryFileSystem::ModifiedTime(std::u16string_view path) {
+  if (Fails("time", path)) return platform::kNoTime;
+  std::lock_guard lock(mu_);
+  const Node* node = Find(path);
+  return node ? node->modified : platform::kNoTime;
+}
+
+void MemoryFileSystem::SetModifiedTime(std::u16string_view path, int64_t time) {
+  std::lock_guard lock(mu_);
+  if (Node* node = Find(path)) node->modified = time;
 }
 
 bool MemoryFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {

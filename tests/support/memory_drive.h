@@ -50,7 +50,7 @@ class MemoryFileSystem : public platform::FileSystem {
 
   // A predicate over (operation, path) that makes the call fail when it returns true. Operations:
   // "open" (any mode), "read", "write", "close", "seek", "list", "attr", "setattr", "mkdir",
-  // "remove", "move", "replace", "copy". Used for fault injection.
+  // "remove", "move", "replace", "copy", "time". Used for fault injection.
   using FaultRule = std::function<bool(std::string_view op, std::u16string_view path)>;
   void SetFault(FaultRule rule) { fault_ = std::move(rule); }
 
@@ -61,11 +61,17 @@ class MemoryFileSystem : public platform::FileSystem {
     ejected_ = true;
   }
   bool ejected() const { return ejected_; }
+  // A file's modification time (every file starts at kDefaultTime). With `listsTimes` listings
+  // report it, as on Windows; without, only ModifiedTime does, as on POSIX.
+  static constexpr int64_t kDefaultTime = 1600000000;
+  void SetModifiedTime(std::u16string_view path, int64_t time);
+  bool listsTimes = false;
 
   // --- FileSystem -------------------------------------------------------------------------------
   std::unique_ptr<platform::File> Open(std::u16string_view path, const char* mode) override;
   std::unique_ptr<platform::DirListing> List(std::u16string_view folder) override;
   uint32_t Attributes(std::u16string_view path) override;
+  int64_t ModifiedTime(std::u16string_view path) override;  // "time" faults it
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;
@@ -79,6 +85,7 @@ class MemoryFileSystem : public platform::FileSystem {
     bool folder = false;
     uint32_t attributes = 0;
     uint64_t order = 0;  // creation order, for listings
+    int64_t modified = kDefaultTime;
     std::shared_ptr<Bytes> data;
   };
   bool Fails(std::string_view op, std::u16string_view path);

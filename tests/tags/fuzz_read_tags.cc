@@ -27,6 +27,7 @@ class OneFileSystem : public deltrix::platform::FileSystem {
   }
   std::unique_ptr<DirListing> List(std::u16string_view) override { return nullptr; }
   uint32_t Attributes(std::u16string_view) override { return deltrix::platform::kNoAttributes; }
+  int64_t ModifiedTime(std::u16string_view) override { return deltrix::platform::kNoTime; }
   bool SetAttributes(std::u16string_view, uint32_t) override { return false; }
   bool MakeFolder(std::u16string_view) override { return false; }
   bool RemoveFile(std::u16string_view) override { return false; }

@@ -90,10 +90,12 @@ void CRunDlg::Post(std::function<void()> call) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 
-int CRunDlg::RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode) {
+int CRunDlg::RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode,
+                      bool rereadChanged) {
   driveRoot_ = driveRoot;
   tagLanguage_ = tagLanguage;
   runMode_ = runMode;
+  rereadChanged_ = rereadChanged;
   closeAfterQuestion_ = false;
   // The dialog opens as its layout draws it; the run's display set-up follows when it starts.
   setWindowTitle(QStringLiteral(" "));
@@ -130,6 +132,7 @@ void CRunDlg::showEvent(QShowEvent* event) {
 void CRunDlg::StartRunNow() {
   handOver_.BeginRun();
   runActive_ = true;
+  controller_->state().rereadChanged = rereadChanged_;
   if (!controller_->StartRun(driveRoot_, tagLanguage_, runMode_)) {
     return;  // the error is shown (or the drive is busy); the close request is on its way
   }

@@ -43,7 +43,8 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   // Opens the dialog modally for one run and returns when it has closed: Accepted after the
   // worker's close request (success or failure), Rejected after a confirmed stop or a close
   // request.
-  int RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode);
+  int RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode,
+               bool rereadChanged = false);
   // The last run's outcome (RunController::resultCode).
   int resultCode() const { return controller_->resultCode(); }
   // Notices of the last run (a recovered library, kept backup copies, a drive in use); emptied.
@@ -98,8 +99,9 @@ class CRunDlg : public CDialogBase, public run::RunHost {
   std::u16string driveRoot_;
   int tagLanguage_ = 0;
   int runMode_ = 0;
-  bool runPending_ = false;  // RunModal opened the dialog; the run starts when it is shown
-  bool runActive_ = false;   // started and not yet ended
+  bool rereadChanged_ = false;  // an update reads changed files again
+  bool runPending_ = false;     // RunModal opened the dialog; the run starts when it is shown
+  bool runActive_ = false;      // started and not yet ended
   bool stopQuestionOpen_ = false;
   bool closeAfterQuestion_ = false;
   QPointer<QDialog> openChild_;

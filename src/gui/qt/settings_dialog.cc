@@ -1,5 +1,6 @@
 #include "gui/qt/settings_dialog.h"
 
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -49,7 +50,7 @@ run::SkipAnswer DialogErrorHost::AskSkipOrAbort(const std::u16string&) {
 
 CSettingDlg::CSettingDlg(platform::Platform& platform,
                          const CRunDlg::ControllerFactory& makeController, QWidget* parent)
-    : CDialogBase(parent, "CSettingDlg", 179, 141, true),
+    : CDialogBase(parent, "CSettingDlg", 179, 153, true),
       platform_(platform),
       presenter_(platform, app::DefaultTagLanguage(platform.text.UserLanguage())),
       errors_(this),
@@ -81,10 +82,13 @@ CSettingDlg::CSettingDlg(platform::Platform& platform,
   // The presenter keeps the buttons exclusive; both may be clear.
   create_->setAutoExclusive(false);
   update_->setAutoExclusive(false);
-  AddFrame(QFrame::HLine, 7, 106, 165, 1);
-  start_ = AddButton(QStringLiteral("Start"), 33, 117, 50, 14);
+  reread_ = new QCheckBox(QStringLiteral("Read changed files again"), this);
+  reread_->setObjectName(QStringLiteral("reread"));
+  reread_->setGeometry(units().Rect(14, 102, 153, 10));
+  AddFrame(QFrame::HLine, 7, 118, 165, 1);
+  start_ = AddButton(QStringLiteral("Start"), 33, 129, 50, 14);
   start_->setObjectName(QStringLiteral("start"));
-  QPushButton* close = AddButton(QStringLiteral("Close"), 96, 117, 50, 14);
+  QPushButton* close = AddButton(QStringLiteral("Close"), 96, 129, 50, 14);
   close->setObjectName(QStringLiteral("close"));
 
   drives_->onDropDown = [this] {
@@ -109,6 +113,10 @@ CSettingDlg::CSettingDlg(platform::Platform& platform,
   });
   connect(update_, &QRadioButton::clicked, this, [this] {
     presenter_.OnModeClicked(true);
+    Render();
+  });
+  connect(reread_, &QCheckBox::clicked, this, [this](bool checked) {
+    presenter_.OnRereadClicked(checked);
     Render();
   });
   connect(start_, &QPushButton::clicked, this, [this] { OnStart(); });
@@ -139,6 +147,8 @@ void CSettingDlg::Render() {
   create_->setChecked(v.createSelected);
   update_->setEnabled(v.updateEnabled);
   update_->setChecked(v.updateSelected);
+  reread_->setEnabled(v.rereadEnabled);
+  reread_->setChecked(v.rereadChecked);
   start_->setEnabled(v.startEnabled);
 }
 
@@ -201,7 +211,8 @@ int CSettingDlg::ConfirmAndRun(const app::StartConfirmation& confirmation, bool 
   if (check.exec() != QDialog::Accepted) return -1;
   if (shown) showMinimized();
   const app::StartRequest& request = confirmation.request;
-  runDialog_->RunModal(request.driveRoot, request.tagLanguage, request.runMode);
+  runDialog_->RunModal(request.driveRoot, request.tagLanguage, request.runMode,
+                       request.rereadChanged);
   if (shown) {
     showNormal();
     raise();

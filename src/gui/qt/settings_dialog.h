@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "run/error_report.h"
 
+class QCheckBox;
 class QRadioButton;
 class QPushButton;
 
@@ -92,6 +93,7 @@ class CSettingDlg : public CDialogBase {
   QComboBox* languages_;
   QRadioButton* create_;
   QRadioButton* update_;
+  QCheckBox* reread_;
   QPushButton* start_;
 };
 

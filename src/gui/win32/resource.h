@@ -29,6 +29,7 @@
 #define IDC_UPDATE 1012
 #define IDC_CREATE 1013
 #define IDC_LANGUAGES 1014
+#define IDC_REREAD 1015  // "Read changed files again", for Update
 #define IDC_SETTINGS_HEADING 1024
 #define IDC_MODE_HEADING 1025
 

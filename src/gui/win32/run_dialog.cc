@@ -33,10 +33,12 @@ CRunDlg::~CRunDlg() {
   controller_->StopAndJoin();
 }
 
-INT_PTR CRunDlg::RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode) {
+INT_PTR CRunDlg::RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode,
+                          bool rereadChanged) {
   driveRoot_ = driveRoot;
   tagLanguage_ = tagLanguage;
   runMode_ = runMode;
+  rereadChanged_ = rereadChanged;
   closeAfterQuestion_ = false;
   {
     std::lock_guard lock(postedMu_);
@@ -146,6 +148,7 @@ void CRunDlg::StopTimer() {
 void CRunDlg::StartRunNow() {
   handOver_.BeginRun();
   runActive_ = true;
+  controller_->state().rereadChanged = rereadChanged_;
   if (!controller_->StartRun(driveRoot_, tagLanguage_, runMode_)) {
     return;  // the error is shown (or the drive is busy); the close request is on its way
   }

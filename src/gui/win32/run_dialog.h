@@ -33,7 +33,8 @@ class CRunDlg : public ModalDialog, public run::RunHost {
 
   // Opens the dialog without an owner for one run and returns when it has closed: IDOK after the
   // worker's close request (success or failure), IDCANCEL after a confirmed stop.
-  INT_PTR RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode);
+  INT_PTR RunModal(const std::u16string& driveRoot, int tagLanguage, int runMode,
+                   bool rereadChanged = false);
   // The last run's outcome (RunController::resultCode).
   int resultCode() const { return controller_->resultCode(); }
   // Notices of the last run (a recovered library, kept backup copies); emptied.
@@ -86,8 +87,9 @@ class CRunDlg : public ModalDialog, public run::RunHost {
   std::u16string driveRoot_;
   int tagLanguage_ = 0;
   int runMode_ = 0;
-  bool runPending_ = false;  // RunModal opened the dialog; the run starts when it is shown
-  bool runActive_ = false;   // started and not yet ended
+  bool rereadChanged_ = false;  // an update reads changed files again
+  bool runPending_ = false;     // RunModal opened the dialog; the run starts when it is shown
+  bool runActive_ = false;      // started and not yet ended
   bool stopQuestionOpen_ = false;
   bool closeAfterQuestion_ = false;
   bool ticking_ = false;      // the progress timer runs

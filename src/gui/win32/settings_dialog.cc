@@ -70,6 +70,8 @@ void CSettingDlg::Render() {
   CheckDlgButton(hwnd_, IDC_CREATE, v.createSelected ? BST_CHECKED : BST_UNCHECKED);
   EnableWindow(GetDlgItem(hwnd_, IDC_UPDATE), v.updateEnabled);
   CheckDlgButton(hwnd_, IDC_UPDATE, v.updateSelected ? BST_CHECKED : BST_UNCHECKED);
+  EnableWindow(GetDlgItem(hwnd_, IDC_REREAD), v.rereadEnabled);
+  CheckDlgButton(hwnd_, IDC_REREAD, v.rereadChecked ? BST_CHECKED : BST_UNCHECKED);
   EnableWindow(GetDlgItem(hwnd_, IDC_START), v.startEnabled);
 }
 
@@ -127,6 +129,13 @@ void CSettingDlg::OnCommand(int id, int code) {
     case IDC_UPDATE:
       if (code == BN_CLICKED) {
         presenter_.OnModeClicked(id == IDC_UPDATE);
+        Render();
+      }
+      return;
+    case IDC_REREAD:
+      if (code == BN_CLICKED) {
+        // A click turns the box over; the view then draws it as the presenter has it.
+        presenter_.OnRereadClicked(!presenter_.view().rereadChecked);
         Render();
       }
       return;
@@ -193,7 +202,8 @@ int CSettingDlg::ConfirmAndRun(const app::StartConfirmation& confirmation, bool 
     EnableWindow(hwnd_, FALSE);  // the run dialog has no owner to disable
   }
   const app::StartRequest& request = confirmation.request;
-  runDialog_->RunModal(request.driveRoot, request.tagLanguage, request.runMode);
+  runDialog_->RunModal(request.driveRoot, request.tagLanguage, request.runMode,
+                       request.rereadChanged);
   if (shown) {
     EnableWindow(hwnd_, TRUE);
     ShowWindow(hwnd_, SW_RESTORE);

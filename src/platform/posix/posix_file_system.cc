@@ -80,7 +80,8 @@ size_t ReadAt(int fd, void* dst, size_t size, int64_t* pos, int64_t knownSize) {
 // A file opened "r" or "rb": the position is ours, so Seek costs no system call.
 class ReadOnlyFile : public File {
  public:
-  ReadOnlyFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+  ReadOnlyFile(int fd, int64_t size, int64_t modified)
+      : fd_(fd), size_(size), modified_(modified) {}
   ~ReadOnlyFile() override {
     if (fd_ >= 0) close(fd_);
   }
@@ -104,11 +105,13 @@ class ReadOnlyFile : public File {
     fd_ = -1;
     return close(fd) == 0;
   }
+  int64_t ModifiedTime() override { return modified_; }
 
  private:
   int fd_;
   int64_t pos_ = 0;
-  const int64_t size_;  // at open; a reader of tags needs no later growth
+  const int64_t size_;      // at open; a reader of tags needs no later growth
+  const int64_t modified_;  // from the same fstat
 };
 
 // A file opened for writing ("r+b", "w+b", "wb", "a+b").
@@ -335,7 +338,7 @@ std::unique_ptr<File> PosixFileSystem::Open(std::u16string_view path, const char
       close(fd);
       return nullptr;
     }
-    return std::make_unique<ReadOnlyFile>(fd, st.st_size);
+    return std::make_unique<ReadOnlyFile>(fd, st.st_size, static_cast<int64_t>(st.st_mtim.tv_sec));
   }
   int flags = (m.read ? O_RDWR : O_WRONLY) | O_CLOEXEC | O_NOCTTY;
   if (m.create) flags |= O_CREAT;
@@ -376,6 +379,15 @@ uint32_t PosixFileSystem::Attributes(std::u16string_view path) {
     if ((st.st_mode & 0222) == 0) attributes |= kAttrReadOnly;
   }
   return attributes;
+}
+
+int64_t PosixFileSystem::ModifiedTime(std::u16string_view path) {
+  std::string native;
+  bool fat = false;
+  struct stat st {};
+  if (!drives_.Resolve(path, &native, &fat) || fstatat(AT_FDCWD, native.c_str(), &st, 0) != 0)
+    return kNoTime;
+  return static_cast<int64_t>(st.st_mtim.tv_sec);
 }
 
 bool PosixFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {

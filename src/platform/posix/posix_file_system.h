@@ -3,9 +3,8 @@
 //
 // Streams follow the C runtime's semantics for their modes, with the position kept by us:
 //  - "r" and "rb" read through a raw descriptor: open, one fstat (only regular files are opened,
-//  and
-//    the size serves Seek(End)), a pread per Read, close. Seek is free. "r" does no newline
-//    translation (the program reads nothing in text mode).
+//    and the size serves Seek(End), the time ModifiedTime), a pread per Read, close. Seek is free.
+//    "r" does no newline translation (the program reads nothing in text mode).
 //  - "r+b", "w+b", "wb" and "a+b" read with pread and write through a 64 KiB buffer that collects
 //    writes at consecutive positions; a read, a Seek(End), a write elsewhere and Close flush it, so
 //    a failed write shows in Close's result as with stdio. In "a+b" every write goes to the end.
@@ -36,6 +35,10 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> Open(std::u16string_view path, const char* mode) override;
   std::unique_ptr<DirListing> List(std::u16string_view folder) override;
   uint32_t Attributes(std::u16string_view path) override;
+  // stat's modification time. Listings leave it out: it costs a call per entry, and only an update
+  // that looks for changed files wants it, for the files it knows (a file opened for reading
+  // already has it from its open).
+  int64_t ModifiedTime(std::u16string_view path) override;
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;

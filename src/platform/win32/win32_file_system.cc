@@ -76,6 +76,12 @@ class Win32File : public File {
   Last last_ = Last::Seek;
 };
 
+// A FILETIME (100 ns units since 1601) in seconds since 1970.
+int64_t UnixSeconds(const FILETIME& time) {
+  const uint64_t ticks = (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
+}
+
 class Win32Listing : public DirListing {
  public:
   // `handle` may be INVALID_HANDLE_VALUE for a folder that holds nothing to report.
@@ -94,6 +100,7 @@ class Win32Listing : public DirListing {
     pending_ = false;
     entry->name = FromWide(data_.cFileName, wcslen(data_.cFileName));
     entry->attributes = data_.dwFileAttributes & kFatBits;
+    entry->modified = UnixSeconds(data_.ftLastWriteTime);  // the listing holds it anyway
     return true;
   }
 
@@ -141,6 +148,16 @@ uint32_t Win32FileSystem::Attributes(std::u16string_view path) {
   if (!drives_.Resolve(path, &native)) return kNoAttributes;
   const DWORD attributes = GetFileAttributesW(Wide(native));
   return attributes == INVALID_FILE_ATTRIBUTES ? kNoAttributes : attributes & kFatBits;
+}
+
+int64_t Win32FileSystem::ModifiedTime(std::u16string_view path) {
+  std::u16string native;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!drives_.Resolve(path, &native) ||
+      !GetFileAttributesExW(Wide(native), GetFileExInfoStandard, &data)) {
+    return kNoTime;
+  }
+  return UnixSeconds(data.ftLastWriteTime);
 }
 
 bool Win32FileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {

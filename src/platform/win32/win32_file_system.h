@@ -27,6 +27,7 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> Open(std::u16string_view path, const char* mode) override;
   std::unique_ptr<DirListing> List(std::u16string_view folder) override;
   uint32_t Attributes(std::u16string_view path) override;
+  int64_t ModifiedTime(std::u16string_view path) override;  // the last write time
   bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   bool MakeFolder(std::u16string_view path) override;
   bool RemoveFile(std::u16string_view path) override;

@@ -41,7 +41,7 @@ class ScriptedCreate : public run::CreateBuilder {
     script_.Note("open");
     return script_.openResult;
   }
-  int AddFile(std::u16string_view path, int) override {
+  int AddFile(std::u16string_view path, int, int64_t) override {
     {
       std::lock_guard lock(script_.mu);
       script_.added.emplace_back(path);
@@ -56,6 +56,7 @@ class ScriptedCreate : public run::CreateBuilder {
     script_.Note("finish");
     return Success;
   }
+  void WriteTimes() override {}
   void Close() override { script_.Note("close"); }
 
  private:
@@ -72,7 +73,7 @@ class ScriptedUpdate : public run::UpdateBuilder {
     script_.Note("update open");
     return script_.openResult;
   }
-  int CheckFile(std::u16string_view path) override {
+  int CheckFile(std::u16string_view path, int64_t) override {
     std::lock_guard lock(script_.mu);
     script_.added.emplace_back(path);
     return Success;
@@ -88,6 +89,8 @@ class ScriptedUpdate : public run::UpdateBuilder {
     script_.Note("update finish");
     return Success;
   }
+  library::TimesFileState TimesState() const override { return library::TimesFileState::kLoaded; }
+  void WriteTimes() override {}
   void Close() override { script_.Note("update close"); }
 
  private:
@@ -97,11 +100,13 @@ class ScriptedUpdate : public run::UpdateBuilder {
 }  // namespace
 
 run::BuilderFactories ScriptedFactories(BuilderScript& script) {
-  return {
-      [&script](const run::BuilderRequest& r) {
-        return std::make_unique<ScriptedCreate>(script, r.owner);
-      },
-      [&script](const run::BuilderRequest&) { return std::make_unique<ScriptedUpdate>(script); }};
+  return {[&script](const run::BuilderRequest& r) {
+            return std::make_unique<ScriptedCreate>(script, r.owner);
+          },
+          [&script](const run::BuilderRequest& r) {
+            script.rereadChanged = r.rereadChanged;
+            return std::make_unique<ScriptedUpdate>(script);
+          }};
 }
 
 GuiDrives::GuiDrives() {

@@ -46,6 +46,7 @@ struct BuilderScript {
   std::vector<std::string>
       calls;  // "open", "final", "finish", "close" (create); "update ..." (update)
   int openResult = 0;
+  std::atomic<bool> rereadChanged{false};  // the last update was asked to read changed files
   // Per file: the create builder's AddFile answer (null: 0, taken in).
   std::function<int(std::u16string_view path, library::BuildOwner& owner)> add;
   // The final SortAndWriteBatch (null: 0).

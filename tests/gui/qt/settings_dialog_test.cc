@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
@@ -36,20 +37,21 @@ struct Widgets {
         languages(d.findChild<QComboBox*>(QStringLiteral("languages"))),
         create(d.findChild<QRadioButton*>(QStringLiteral("create"))),
         update(d.findChild<QRadioButton*>(QStringLiteral("update"))),
+        reread(d.findChild<QCheckBox*>(QStringLiteral("reread"))),
         start(d.findChild<QPushButton*>(QStringLiteral("start"))) {}
 
-  // The state as the user sees it: the list, the modes ("-" disabled, "e" enabled, "E" selected)
-  // and Start.
+  // The state as the user sees it: the list, the modes and the "Read changed files again" box
+  // ("-" disabled, "e" enabled, "E" selected or checked) and Start.
   QString Describe() const {
     QStringList items;
     for (int i = 0; i < drives->count(); ++i)
       items << (i == drives->currentIndex() ? "*" : "") + drives->itemText(i);
-    auto mode = [](QRadioButton* b) {
+    auto mode = [](QAbstractButton* b) {
       return QString::fromLatin1(!b->isEnabled() ? (b->isChecked() ? "d*" : "-")
                                                  : (b->isChecked() ? "E" : "e"));
     };
     return "[" + items.join('|') + "] create " + mode(create) + " update " + mode(update) +
-           " start " + (start->isEnabled() ? "e" : "-");
+           " reread " + mode(reread) + " start " + (start->isEnabled() ? "e" : "-");
   }
 
   // Opens the list and clicks item `index`, or closes it without a choice when `index` < 0.
@@ -71,10 +73,12 @@ struct Widgets {
   QComboBox* languages;
   QRadioButton* create;
   QRadioButton* update;
+  QCheckBox* reread;
   QPushButton* start;
 };
 
-const QString kNoDrive = QStringLiteral("[*Please Select Drive.] create - update - start -");
+const QString kNoDrive =
+    QStringLiteral("[*Please Select Drive.] create - update - reread - start -");
 
 void DropPaths(QWidget* target, const QStringList& paths) {
   QMimeData mime;
@@ -106,31 +110,31 @@ class SettingsDialogTest : public QObject {
         {"opened and closed without a choice",
          {-1},
          false,
-         "[*Please Select Drive.] create - update - start -"},
+         "[*Please Select Drive.] create - update - reread - start -"},
         {"a drive with a library",
          {0},
          false,
-         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create e update E start e"},
+         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create e update E reread e start e"},
         {"...switched to Create",
          {0},
          true,
-         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create E update e start e"},
+         "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create E update e reread - start e"},
         {"an NTFS stick",
          {1},
          false,
-         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - start -"},
+         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - reread - start -"},
         {"a new stick",
          {2},
          false,
-         "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g] create E update - start e"},
+         "[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g] create E update - reread - start e"},
         {"library, then NTFS",
          {0, 1},
          false,
-         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - start -"},
+         "[MUSIC — /mnt/e|*WINDOWS — /mnt/f (not FAT)|/mnt/g] create - update - reread - start -"},
         {"a drive, then closed without a choice",
          {2, -1},
          false,
-         "[*Please Select Drive.] create - update - start -"},
+         "[*Please Select Drive.] create - update - reread - start -"},
     };
     for (const Case& c : cases) {
       GuiDrives drives;
@@ -175,7 +179,7 @@ class SettingsDialogTest : public QObject {
     dialog.OnDrivesChanged();
     QCOMPARE(w.Describe(),
              QStringLiteral("[MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|*/mnt/g|CARD — /mnt/h] "
-                            "create E update - start e"));
+                            "create E update - reread - start e"));
     drives.mp.drives.Remove(u'G');  // the chosen card is pulled
     dialog.OnDrivesChanged();
     QCOMPARE(w.Describe(), kNoDrive);
@@ -230,12 +234,12 @@ class SettingsDialogTest : public QObject {
     });
     QTest::mouseClick(w.start, Qt::LeftButton);
     QVERIFY(script.finished());
-    QCOMPARE(w.Describe(),
-             QStringLiteral(
-                 "[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] create E update e start e"));
+    QCOMPARE(w.Describe(), QStringLiteral("[*MUSIC — /mnt/e|WINDOWS — /mnt/f (not FAT)|/mnt/g] "
+                                          "create E update e reread - start e"));
     QVERIFY2(drives.script.Calls().empty(), "a cancelled confirmation runs nothing");
 
     QTest::mouseClick(w.update, Qt::LeftButton);
+    QTest::mouseClick(w.reread, Qt::LeftButton);  // an update that reads changed files again
     w.languages->setCurrentIndex(1);
     emit w.languages->activated(1);
     bool minimised = false;
@@ -257,6 +261,7 @@ class SettingsDialogTest : public QObject {
     QVERIFY(!dialog.isMinimized());
     QVERIFY(dialog.isVisible());
     QCOMPARE(drives.script.Calls().front(), std::string("update open"));
+    QVERIFY(drives.script.rereadChanged);
     QCOMPARE(w.Describe(), kNoDrive);
   }
 

@@ -200,7 +200,7 @@ std::vector<WantDialog> WantDialogs() {
       {IDD_SETTINGS,
        "CSettingDlg",
        179,
-       141,
+       153,
        title,
        true,
        {
@@ -212,9 +212,10 @@ std::vector<WantDialog> WantDialogs() {
            {IDC_MODE_HEADING, kStatic, u"Library Mode", 7, 76, 165, 10},
            {IDC_CREATE, kButton, u"Create Library", 14, 89, 75, 10},
            {IDC_UPDATE, kButton, u"Update Library", 92, 89, 75, 10},
-           {kNoId, kStatic, u"", 7, 106, 165, 1},
-           {IDC_START, kButton, u"Start", 33, 117, 50, 14},
-           {IDC_CLOSE, kButton, u"Close", 96, 117, 50, 14},
+           {IDC_REREAD, kButton, u"Read changed files again", 14, 102, 153, 10},
+           {kNoId, kStatic, u"", 7, 118, 165, 1},
+           {IDC_START, kButton, u"Start", 33, 129, 50, 14},
+           {IDC_CLOSE, kButton, u"Close", 96, 129, 50, 14},
        }},
       {IDD_RUN,
        "CRunDlg",
@@ -378,6 +379,7 @@ TEST(DialogTemplates, ControlsHaveTheirKinds) {
   EXPECT_EQ(0u, style(IDD_SETTINGS, IDC_LANGUAGES) & CBS_SORT) << "languages stay in list order";
   EXPECT_EQ(static_cast<uint32_t>(BS_AUTORADIOBUTTON), style(IDD_SETTINGS, IDC_CREATE) & 0xF);
   EXPECT_EQ(static_cast<uint32_t>(BS_AUTORADIOBUTTON), style(IDD_SETTINGS, IDC_UPDATE) & 0xF);
+  EXPECT_EQ(static_cast<uint32_t>(BS_AUTOCHECKBOX), style(IDD_SETTINGS, IDC_REREAD) & 0xF);
   EXPECT_EQ(static_cast<uint32_t>(SS_ETCHEDHORZ), style(IDD_SETTINGS, kNoId, 2) & SS_TYPEMASK);
 
   // Counts and times are right-aligned; the path sits in a frame and shows '&' as it is.

@@ -33,9 +33,12 @@ class ScriptedCreate : public run::CreateBuilder {
                  library::BuildOwner& owner)
       : add_(std::move(add)), owner_(owner) {}
   int Open() override { return Success; }
-  int AddFile(std::u16string_view path, int) override { return add_ ? add_(path, owner_) : 0; }
+  int AddFile(std::u16string_view path, int, int64_t) override {
+    return add_ ? add_(path, owner_) : 0;
+  }
   int SortAndWriteBatch(bool) override { return Success; }
   int Finish() override { return Success; }
+  void WriteTimes() override {}
   void Close() override {}
 
  private:
@@ -110,14 +113,16 @@ std::vector<std::u16string> ComboItems(HWND combo) {
   return items;
 }
 
-// The mode buttons and Start as "create+ update- start+": + enabled, - disabled, * selected.
+// The mode buttons, the "Read changed files again" box and Start as "create+ update- reread-
+// start+": + enabled, - disabled, * selected or checked.
 std::string Modes(HWND d) {
   auto state = [d](int id) {
     std::string s = IsWindowEnabled(GetDlgItem(d, id)) ? "+" : "-";
     if (IsDlgButtonChecked(d, id) == BST_CHECKED) s += "*";
     return s;
   };
-  return "create" + state(IDC_CREATE) + " update" + state(IDC_UPDATE) + " start" + state(IDC_START);
+  return "create" + state(IDC_CREATE) + " update" + state(IDC_UPDATE) + " reread" +
+         state(IDC_REREAD) + " start" + state(IDC_START);
 }
 
 void Notify(HWND d, int id, int code) {
@@ -148,6 +153,10 @@ TEST(SettingsDialog, TheDriveChosenSetsTheModesAndStartAsksFirst) {
     seen.push_back(Modes(d));
     Choose(d, 0);  // E: a library
     seen.push_back(Modes(d));
+    Command(d, IDC_REREAD);
+  });
+  script.Then(DialogKind::Settings, 0, [&](HWND d) {
+    seen.push_back(Modes(d));
     Command(d, IDC_CREATE);
   });
   script.Then(DialogKind::Settings, 0, [&](HWND d) {
@@ -171,10 +180,11 @@ TEST(SettingsDialog, TheDriveChosenSetsTheModesAndStartAsksFirst) {
   ASSERT_EQ(IDCANCEL, settings.Run(nullptr)) << "the dialog could not be shown";
   ASSERT_TRUE(script.finished());
 
-  EXPECT_EQ(std::vector<std::string>({"create- update- start-", "create- update- start-",
-                                      "create+* update- start+", "create+ update+* start+",
-                                      "create+* update+ start+", "create+* update+ start+",
-                                      "create- update- start-"}),
+  EXPECT_EQ(std::vector<std::string>(
+                {"create- update- reread- start-", "create- update- reread- start-",
+                 "create+* update- reread- start+", "create+ update+* reread+ start+",
+                 "create+ update+* reread+* start+", "create+* update+ reread- start+",
+                 "create+* update+ reread- start+", "create- update- reread- start-"}),
             seen);
   EXPECT_EQ(std::vector<std::u16string>({u"Please Select Drive.", u"E:\\ [MUSIC]",
                                          u"F:\\ [WINDOWS]", u"G:\\", u"Please Select Drive."}),

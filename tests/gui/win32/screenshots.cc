@@ -41,9 +41,10 @@ class HeldCreate : public run::CreateBuilder {
              library::BuildOwner& owner)
       : add_(std::move(add)), owner_(owner) {}
   int Open() override { return Success; }
-  int AddFile(std::u16string_view path, int) override { return add_(path, owner_); }
+  int AddFile(std::u16string_view path, int, int64_t) override { return add_(path, owner_); }
   int SortAndWriteBatch(bool) override { return Success; }
   int Finish() override { return Success; }
+  void WriteTimes() override {}
   void Close() override {}
 
  private:
