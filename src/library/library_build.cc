@@ -52,6 +52,8 @@ int LibraryBuild::AddFile(std::u16string_view fullPath, int tagLanguage, int64_t
   const int32_t id = ctx_->nextTrackId;
   const AddResult added = AddTrack(*ctx_, record_);
   if (ctx_->nextTrackId != id) {
+    // The listing's time, else the one the tag reader's open learned, else one query more.
+    if (fileTime == platform::kNoTime) fileTime = record_.modifiedTime;
     if (fileTime == platform::kNoTime) fileTime = files_.ModifiedTime(fullPath);
     times_.Note(static_cast<uint32_t>(id), StoredFileTime(fileTime));
   }

@@ -23,6 +23,7 @@ void ResetRecord(TrackRecord* record) {
   record->reservedD = kReservedDAllSet;
   record->reservedFlag = 1;
   record->fileType = FileType::None;
+  record->modifiedTime = platform::kNoTime;
   for (char16_t& c : record->genre) c = 0;
   for (char16_t& c : record->artist) c = 0;
   for (char16_t& c : record->album) c = 0;
@@ -95,6 +96,7 @@ int ReadTags(platform::FileSystem& files, platform::TextCodec& codec, std::u16st
   if (fullPath.size() > kMaxFullPathUnits) return 0;
   std::unique_ptr<platform::File> file = files.Open(fullPath, "rb");
   if (!file) return 0;
+  record->modifiedTime = file->ModifiedTime();  // free where the open learned it
   if (!file->Seek(0, platform::SeekFrom::End)) return 0;
   const int64_t size = file->Tell();
   // The record holds the size in 32 bits; a larger file cannot be described and is not read.

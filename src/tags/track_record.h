@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace deltrix::tags {
 
 // The type stored with each track, from the file name's extension.
@@ -35,6 +37,9 @@ struct TrackRecord {
   char16_t album[kAlbumUnits] = {};
   char16_t title[kTitleUnits] = {};
   char16_t path[kPathUnits] = {};  // full path without drive letter and colon: \Music\a.mp3
+  // The file's last modification time when opening it told it (platform::kNoTime otherwise). It is
+  // not part of the track list: the run keeps it beside the library, to see later changes.
+  int64_t modifiedTime = platform::kNoTime;
 
   // reservedD (bits 0-22), reservedFlag (bit 23) and fileType (bits 24-31) share one word.
   uint32_t PackedWord() const {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
+#include "support/temp_drive.h"
 #include "tag_test_util.h"
 
 namespace deltrix::testing {
@@ -52,6 +55,37 @@ TEST(ReadTrackFile, AFileWithoutTagsGetsItsNameAsTitleAndItsPath) {
   EXPECT_EQ(-1, r.record.reservedB);
   EXPECT_EQ(-1, r.record.reservedC);
   EXPECT_EQ(0x01FFFFFFu, r.record.PackedWord());
+}
+
+TEST(ReadTrackFile, KeepsTheModificationTimeItsOpenLearned) {
+  // The run records every track's file time; taken from the open that reads the tags, it costs no
+  // query of its own.
+  TempDrive drive;
+  const std::u16string path = drive.Path(u"Music\\a.mp3");
+  const Bytes audio = Audio(300);
+  ASSERT_TRUE(drive.WriteFile(path, audio));
+  const std::string native = drive.Native(path);
+  constexpr int64_t kTime = 1609459200;  // 2021-01-01 00:00:00 UTC
+  std::error_code ec;
+  std::filesystem::last_write_time(
+      std::filesystem::path(std::u8string(native.begin(), native.end())),
+      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(kTime))), ec);
+  ASSERT_FALSE(ec) << ec.message();
+  platform::FileSystem& files = drive.platform().files;
+  auto opened = files.Open(path, "rb");
+  ASSERT_TRUE(opened);
+  const int64_t openTime = opened->ModifiedTime();
+  opened.reset();
+
+  TrackRecord record;
+  ASSERT_EQ(1, ReadTrackFile(files, drive.platform().text, path, &record, 3));
+  EXPECT_EQ(openTime, record.modifiedTime);
+#ifndef _WIN32
+  EXPECT_EQ(kTime, record.modifiedTime) << "a POSIX open measures the file with fstat";
+#endif
+  EXPECT_EQ(
+      0, ReadTrackFile(files, drive.platform().text, drive.Path(u"Music\\gone.mp3"), &record, 3));
+  EXPECT_EQ(platform::kNoTime, record.modifiedTime) << "reset for a file that cannot be read";
 }
 
 TEST(ReadTrackFile, ResetsTheRecordAndLeavesTheReservedFieldsAllSet) {
