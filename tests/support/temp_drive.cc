@@ -2,6 +2,7 @@
 #include "support/temp_drive.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,6 +39,17 @@ bool TempDrive::WriteFile(std::u16string_view drivePath, std::string_view bytes)
 bool TempDrive::WriteFile(std::u16string_view drivePath, const std::vector<uint8_t>& bytes) {
   return WriteFile(drivePath,
                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool TempDrive::SetModifiedTime(std::u16string_view drivePath, int64_t seconds) {
+  const std::string native = Native(drivePath);
+  if (native.empty()) return false;
+  std::error_code ec;
+  fs::last_write_time(
+      PathOf(native),
+      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))),
+      ec);
+  return !ec;
 }
 
 std::string TempDrive::ReadFile(std::u16string_view drivePath) {

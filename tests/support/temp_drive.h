@@ -40,6 +40,8 @@ class TempDrive {
   // Writes a file by drive path, making its folders first. False when that fails.
   bool WriteFile(std::u16string_view drivePath, std::string_view bytes);
   bool WriteFile(std::u16string_view drivePath, const std::vector<uint8_t>& bytes);
+  // Sets a file's modification time, in seconds since 1970 (UTC). False when that fails.
+  bool SetModifiedTime(std::u16string_view drivePath, int64_t seconds);
   // The file's bytes; empty when it is missing.
   std::string ReadFile(std::u16string_view drivePath);
   bool Exists(std::u16string_view drivePath);

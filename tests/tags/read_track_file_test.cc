@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 
 #include "support/temp_drive.h"
@@ -64,13 +62,8 @@ TEST(ReadTrackFile, KeepsTheModificationTimeItsOpenLearned) {
   const std::u16string path = drive.Path(u"Music\\a.mp3");
   const Bytes audio = Audio(300);
   ASSERT_TRUE(drive.WriteFile(path, audio));
-  const std::string native = drive.Native(path);
   constexpr int64_t kTime = 1609459200;  // 2021-01-01 00:00:00 UTC
-  std::error_code ec;
-  std::filesystem::last_write_time(
-      std::filesystem::path(std::u8string(native.begin(), native.end())),
-      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(kTime))), ec);
-  ASSERT_FALSE(ec) << ec.message();
+  ASSERT_TRUE(drive.SetModifiedTime(path, kTime));
   platform::FileSystem& files = drive.platform().files;
   auto opened = files.Open(path, "rb");
   ASSERT_TRUE(opened);
