@@ -230,7 +230,8 @@ class RunDialogTest : public QObject {
 
   void aRunThatCannotStartShowsErrorFourAndCloses() {
     GuiDrives drives;
-    drives.mp.files.SetFault([](std::string_view op, std::u16string_view) { return op == "copy"; });
+    // The library on the card cannot be moved aside: the run starts nothing and leaves it.
+    drives.mp.files.SetFault([](std::string_view op, std::u16string_view) { return op == "move"; });
     CRunDlg run(drives.mp.platform, drives.factory);
     DialogScript script;
     script.Then("CErrorDlg", [](QDialog* d) {
