@@ -52,7 +52,8 @@ class ScriptedUpdate : public run::UpdateBuilder {
   ScriptedUpdate(uint32_t total, uint32_t toRemove, bool* merged)
       : total_(total), toRemove_(toRemove), merged_(merged) {}
   int Open() override { return Success; }
-  int CheckFile(std::u16string_view) override { return Success; }
+  int CheckFile(std::u16string_view, int64_t) override { return Success; }
+  library::TimesFileState TimesState() const override { return library::TimesFileState::kLoaded; }
   int KeepTracksBelow(std::span<const std::u16string>) override { return Success; }
   uint32_t libraryTrackCount() const override { return total_; }
   uint32_t tracksToRemove() const override { return toRemove_; }
@@ -61,6 +62,7 @@ class ScriptedUpdate : public run::UpdateBuilder {
     return Success;
   }
   int Finish() override { return Success; }
+  void WriteTimes() override {}
   void Close() override {}
 
  private:
@@ -277,7 +279,9 @@ TEST(RunDialog, TheRemovalQuestionDefaultsToNoAndNoKeepsTheLibrary) {
     ASSERT_TRUE(script.finished());
     EXPECT_EQ(u"60 of 100 tracks would be removed from the library. Remove them?", question);
     EXPECT_EQ(IDNO, defaultId);
-    EXPECT_EQ(no, focused);
+    // Focus exists only in the active window, which another program may hold while the tests run
+    // side by side; where the dialog has it, it is on No.
+    EXPECT_TRUE(focused == nullptr || focused == no) << focused;
     EXPECT_EQ(answer == IDYES, drives.merged);
     EXPECT_EQ(answer == IDYES ? Success : RunAborted, run.resultCode());
   }
